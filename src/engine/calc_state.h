@@ -1,0 +1,74 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cifrovar {
+
+// A limb array: least significant limb first, radix limb_base.
+using pole1 = std::vector<int32_t>;
+
+// The calculation kinds as the window's pages number them.
+namespace kind {
+constexpr int32_t start_page = 0;
+constexpr int32_t powers = 1;
+constexpr int32_t factorial = 2;
+constexpr int32_t variations = 3;
+constexpr int32_t combinations = 4;
+}  // namespace kind
+
+// "Never" for the progress and backup intervals: a count no run of nine-digit operands reaches.
+constexpr int32_t never_interval = 1000000000;
+
+// The single calculation state of the process.
+struct CalcState {
+    pole1 vysledek;  // the result limbs
+    pole1 pomoc;     // raw products of one step; always as long as vysledek
+    int32_t top_index = 100;
+    int32_t limb_digits = 4;
+    int32_t limb_base = 10000;
+    int32_t multiplier_limbs[4] = {0, 0, 0, 0};
+    int32_t multiplier_top = 0;
+    int32_t x = 0;  // limb position of the running pass (logged after an overflow)
+    int32_t y = 0;  // multiplier position of the running multiplication
+
+    int32_t calc_kind = kind::start_page;
+    int32_t pocitadlo = 1;
+    std::atomic<bool> interrupt_flag{false};
+    int32_t backup_counter = 1;
+    bool error_reported = false;
+
+    // The stored operands, the values the last run was started with (targets written back).
+    int32_t moc_zaklad = 0;
+    int32_t moc_exponent = 0;
+    int32_t fkt_zadani = 0;
+    int32_t vrc_trida = 0;
+    int32_t vrc_prvky = 0;
+    int32_t kmb_trida = 0;
+    int32_t kmb_prvky = 0;
+};
+
+// Settings the run reads afresh between steps.
+struct RunSettings {
+    int32_t ukaz_stav = 1000;         // progress interval in steps
+    int32_t zalohy = never_interval;  // backup interval in steps
+    std::string adresar;              // working directory for backups
+    bool autotext = true;             // show the result when a run ends
+    bool nuly_na_konci = true;        // cut trailing zero limbs when rendering
+    bool opened_at_startup = false;   // the result display is left to the viewer's creation
+};
+
+// Where the run switches from the step-by-step kernel to batches computed with GMP.
+struct FastPathOptions {
+    // The kernel runs while top_index is at most this; 0 forces batches from the first step,
+    // a negative value forces the kernel for the whole run.
+    int32_t basecase_top_index = 1500;
+    // A batch of steps ends after at least this many seconds, or after 10 % of the run so far.
+    double min_batch_seconds = 1.0;
+    // Upper bound on the steps of one batch (0 = no bound); tests use it to place boundaries.
+    int32_t max_batch_steps = 0;
+};
+
+}  // namespace cifrovar

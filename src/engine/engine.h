@@ -1,0 +1,60 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/calc_state.h"
+#include "engine/hooks.h"
+
+namespace cifrovar {
+
+class FastRun;
+
+// The calculation engine: the single calculation state, its run frame and the four routines.
+// The user interface reaches it through run(), new_calculation(), interrupt() and the state.
+class Engine {
+public:
+    explicit Engine(EngineHooks& hooks);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    CalcState st;
+    RunSettings settings;
+    FastPathOptions fast;
+
+    // The run dispatcher: runs the routine of st.calc_kind. Input errors leave it as Evlastni.
+    void run();
+    // Resets the state for a fresh calculation (the fields show "0", the window is ready).
+    void new_calculation();
+    // Ends a run: writes the reached step back, marks the calculation continuable, finished
+    // state, automatic result display.
+    void finish();
+    // Asks a running calculation to stop at its next step boundary. Safe from any thread.
+    void interrupt() { st.interrupt_flag = true; }
+    // The error reporter: logs the text; the fatal kinds also end the calculation and the program.
+    void report_error(const std::string& text);
+
+    // Brings st.vysledek and st.top_index up to date with a value held by the batch arithmetic.
+    // Everything that reads the limbs between runs calls it (it is cheap when nothing is pending).
+    void materialize();
+    // Tells the engine that the limbs were replaced from outside (a calculation file was read).
+    void limbs_replaced();
+
+    EngineHooks& hooks() { return hooks_; }
+
+    // Used by the calculation routines.
+    void compute_powers();
+    void compute_factorial();
+    void compute_variations();
+    void compute_combinations();
+
+private:
+    friend class RunLoop;
+    EngineHooks& hooks_;
+    std::unique_ptr<FastRun> fast_run_;
+};
+
+}  // namespace cifrovar

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace cifrovar {
+
+struct CalcState;
+
+// The seven operand edit fields of the four calculation pages.
+enum class Field { moc_zaklad, moc_exponent, fkt_zadani, vrc_trida, vrc_prvky, kmb_trida, kmb_prvky };
+
+// Everything the engine needs from the user interface. The window, the command-line tool and
+// the tests each implement it.
+class EngineHooks {
+public:
+    virtual ~EngineHooks() = default;
+
+    // Let pending user-interface messages be handled once (between steps).
+    virtual void yield() = 0;
+    virtual void set_status(const std::string& text) = 0;
+
+    // Window states: ready (after a new calculation), busy (a run), finished (after a run).
+    virtual void enter_ready() = 0;
+    virtual void enter_busy() = 0;
+    virtual void enter_finished() = 0;
+
+    virtual std::string read_field(Field field) = 0;
+    virtual void write_field(Field field, const std::string& text) = 0;
+
+    // An information box; the run goes on after it.
+    virtual void inform(const std::string& text) = 0;
+
+    // Writes a backup of the state (limbs up to date) under the given name; false on failure.
+    virtual bool write_backup(const std::string& path, const CalcState& state) = 0;
+
+    // Shows the result when a run ends with automatic display on.
+    virtual void show_result() = 0;
+
+    // The error reporter's services: one log line (the text after the time stamp), the message
+    // of a fatal run-time error, and closing the program after it.
+    virtual void log_report(const std::string& text) = 0;
+    virtual void show_fatal_error(const std::string& message) = 0;
+    virtual void request_close() = 0;
+
+    // Runs one batch of arithmetic. The window runs it on a worker thread and keeps handling
+    // messages until it ends; the default runs it inline.
+    virtual void run_batch(const std::function<void()>& work) { work(); }
+};
+
+}  // namespace cifrovar
