@@ -1,0 +1,49 @@
+# shellcheck shell=bash
+# Shared by scripts/run and scripts/test: installs the build dependencies and builds a
+# Release tree in build/. Source it; it defines functions only.
+
+# Debian packages the build and the tests need.
+CIFROVAR_PACKAGES=(cmake ninja-build g++ pkg-config libgmp-dev libcli11-dev libgtest-dev)
+
+cifrovar_root() {
+    cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd
+}
+
+# Installs the missing packages with apt-get; apt-get runs only when something is missing.
+ensure_packages() {
+    local missing=() pkg
+    for pkg in "${CIFROVAR_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    if ((${#missing[@]} == 0)); then
+        return 0
+    fi
+    if ((EUID != 0)); then
+        echo "Missing packages: ${missing[*]}" >&2
+        echo "Install them as root: apt-get install ${missing[*]}" >&2
+        return 1
+    fi
+    echo "Installing: ${missing[*]}" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q >&2
+    apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
+}
+
+# Configures (first time only with the generator) and builds the given targets, or everything.
+# Build output goes to standard error so that standard output stays free for the program.
+build_release() {
+    local root
+    root="$(cifrovar_root)"
+    local generator=()
+    if [[ ! -f "$root/build/CMakeCache.txt" ]]; then
+        generator=(-G Ninja)
+    fi
+    cmake -S "$root" -B "$root/build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release >&2
+    if (($# > 0)); then
+        cmake --build "$root/build" --target "$@" >&2
+    else
+        cmake --build "$root/build" >&2
+    fi
+}
