@@ -1,0 +1,95 @@
+#include "engine/engine.h"
+
+#include "engine/fast_run.h"
+#include "engine/kernel.h"
+#include "errors/report_text.h"
+
+namespace cifrovar {
+
+Engine::Engine(EngineHooks& hooks) : hooks_(hooks), fast_run_(std::make_unique<FastRun>()) {
+    new_calculation();
+}
+
+Engine::~Engine() = default;
+
+void Engine::run() {
+    st.error_reported = false;
+    switch (st.calc_kind) {
+        case kind::powers: compute_powers(); break;
+        case kind::factorial: compute_factorial(); break;
+        case kind::variations: compute_variations(); break;
+        case kind::combinations: compute_combinations(); break;
+        default: break;
+    }
+    if (!st.interrupt_flag) finish();
+}
+
+void Engine::finish() {
+    materialize();
+    switch (st.calc_kind) {
+        case kind::powers:
+            st.moc_exponent = st.pocitadlo;
+            hooks_.write_field(Field::moc_exponent, std::to_string(st.moc_exponent));
+            break;
+        case kind::factorial:
+            st.fkt_zadani = st.pocitadlo;
+            hooks_.write_field(Field::fkt_zadani, std::to_string(st.fkt_zadani));
+            break;
+        case kind::variations:
+            st.vrc_trida = st.pocitadlo - 1;
+            hooks_.write_field(Field::vrc_trida, std::to_string(st.vrc_trida));
+            break;
+        case kind::combinations:
+            st.kmb_trida = st.pocitadlo - 1;
+            hooks_.write_field(Field::kmb_trida, std::to_string(st.kmb_trida));
+            break;
+        default: break;
+    }
+    st.interrupt_flag = true;
+    hooks_.enter_finished();
+    if (settings.autotext && !settings.opened_at_startup && !st.error_reported) hooks_.show_result();
+}
+
+void Engine::new_calculation() {
+    st.interrupt_flag = false;
+    st.multiplier_top = 0;
+    st.top_index = 100;
+    st.limb_base = 10000;
+    st.limb_digits = 4;
+    hooks_.set_status("Připraven k výpočtu");
+    // A finished calculation may have left huge arrays behind; give the memory back.
+    st.vysledek.resize(101);
+    st.vysledek.shrink_to_fit();
+    st.pomoc.resize(101);
+    st.pomoc.shrink_to_fit();
+    set_limb_count(st, 101);
+    st.pocitadlo = 1;
+    st.backup_counter = 1;
+    fast_run_->drop();
+    fast_run_->binomial_trusted = true;
+    for (Field f : {Field::moc_zaklad, Field::moc_exponent, Field::fkt_zadani, Field::vrc_trida,
+                    Field::vrc_prvky, Field::kmb_trida, Field::kmb_prvky})
+        hooks_.write_field(f, "0");
+    hooks_.enter_ready();
+}
+
+void Engine::report_error(const std::string& text) {
+    st.error_reported = true;
+    hooks_.log_report(report_text(text, st));
+    if (!is_fatal_kind(text)) return;
+    hooks_.show_fatal_error(fatal_message(text));
+    finish();
+    new_calculation();
+    hooks_.request_close();
+}
+
+void Engine::materialize() {
+    if (fast_run_->holds_value()) fast_run_->materialize(st);
+}
+
+void Engine::limbs_replaced() {
+    fast_run_->drop();
+    fast_run_->binomial_trusted = false;
+}
+
+}  // namespace cifrovar

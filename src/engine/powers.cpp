@@ -1,0 +1,69 @@
+#include "engine/engine.h"
+#include "engine/kernel.h"
+#include "engine/operands_check.h"
+#include "engine/run_loop.h"
+#include "errors/input_error.h"
+
+namespace cifrovar {
+
+namespace {
+
+// The widest limbs for which (limb_base - 1) * base plus a carry stays below 2^31.
+void choose_limb_width(CalcState& st, int32_t base) {
+    struct Width {
+        int32_t from, to, digits, radix;
+    };
+    static constexpr Width widths[] = {{2, 2, 9, 1000000000}, {3, 9, 8, 100000000},
+                                       {10, 99, 7, 10000000}, {100, 999, 6, 1000000},
+                                       {1000, 9999, 5, 100000}};
+    for (const Width& w : widths) {
+        if (base >= w.from && base <= w.to) {
+            st.limb_digits = w.digits;
+            st.limb_base = w.radix;
+        }
+    }
+}
+
+}  // namespace
+
+void Engine::compute_powers() {
+    const auto v = read_operands(hooks_, {Field::moc_zaklad, Field::moc_exponent});
+    const int32_t base = v[0], exponent = v[1];
+    if (base == 0 && exponent == 0) raise_input_error("0^0 nelze zadat !!!");
+    st.moc_zaklad = base;
+    st.moc_exponent = exponent;
+
+    if (base == 0) hooks_.inform("Je-li základ roven 0, pak výsledek je roven 0");
+    if (base == 1) hooks_.inform("Je-li základ roven 1, pak výsledek je vždy roven 1");
+    if (exponent == 0) hooks_.inform("Je-li exponent roven 0, pak výsledek je vždy roven 1");
+    if (base == 0 || base == 1 || exponent == 0) st.pocitadlo = exponent;
+
+    choose_limb_width(st, base);
+    hooks_.enter_busy();
+    hooks_.set_status("Výpočet ...");
+    for (int32_t& m : st.multiplier_limbs) m = 0;
+    const bool fresh = !st.interrupt_flag;
+    if (fresh) {
+        fast_run_->drop();
+        std::fill(st.vysledek.begin(), st.vysledek.end(), 0);
+        st.vysledek[0] = base;
+    }
+    split_factor(st, base, 3);
+    if (fresh)
+        for (int i = 0; i < 3; ++i) st.vysledek[i] = st.multiplier_limbs[i];
+    if (exponent == 0) {
+        materialize();
+        fast_run_->drop();
+        std::fill(st.vysledek.begin(), st.vysledek.end(), 0);
+        st.vysledek[0] = 1;
+    }
+    st.interrupt_flag = false;
+
+    RunPlan plan;
+    plan.rule = StepRule{kind::powers, base, 0};
+    plan.end_counter = exponent;
+    plan.backup_letter = 'm';
+    RunLoop(*this, *fast_run_, plan).run();
+}
+
+}  // namespace cifrovar

@@ -1,0 +1,66 @@
+#pragma once
+
+// Private to the engine: advancing a calculation in batches of steps with GMP while keeping
+// every observable (limbs, top_index, counter) equal to what the step-by-step kernel gives.
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+#include "engine/big_value.h"
+#include "engine/calc_state.h"
+
+namespace cifrovar {
+
+// What the steps of one calculation multiply by.
+struct StepRule {
+    int32_t calc_kind = kind::start_page;
+    int32_t base = 0;      // powers
+    int32_t elements = 0;  // variations and combinations
+};
+
+class FastRun {
+public:
+    // True while the batch arithmetic holds a value (possibly newer than the limbs).
+    bool holds_value() const { return holding_; }
+    // True when the limbs equal the binomial coefficient their counter claims (combinations).
+    bool binomial_trusted = true;
+
+    // Takes the value over from the limbs unless it already holds it.
+    void begin(const CalcState& st, const StepRule& rule);
+    // Advances st.pocitadlo towards end_counter in whole steps until end_counter is reached or
+    // the deadline has passed; returns the number of steps made. st.pocitadlo and the growth
+    // emulation are updated; the limbs are left to materialize().
+    int64_t advance(CalcState& st, int64_t end_counter, int64_t max_steps,
+                    std::chrono::steady_clock::time_point deadline);
+    // Writes the value held into st.vysledek and sets st.top_index as the kernel would have.
+    void materialize(CalcState& st);
+    // Forgets the value (the limbs changed by other means).
+    void drop();
+    // Checks that the limbs of a combinations calculation are C(n, pocitadlo - 1).
+    bool verify_binomial(const CalcState& st, int32_t elements);
+
+private:
+    struct Partial {
+        BigValue value;
+        int rank;
+    };
+    void push_partial(BigValue&& value);
+    void collapse_into(BigValue& out);
+    int64_t advance_products(CalcState& st, int64_t end_counter, int64_t max_steps,
+                             std::chrono::steady_clock::time_point deadline);
+    int64_t advance_combinations(CalcState& st, int64_t end_counter, int64_t max_steps,
+                                 std::chrono::steady_clock::time_point deadline);
+    void grow_for_products(CalcState& st, const BigValue& value);
+
+    StepRule rule_;
+    bool holding_ = false;
+    BigValue start_value_;           // the value when the pending products began
+    std::vector<Partial> partials_;  // binary counter of the products of completed chunks
+    int64_t power_steps_ = 0;        // powers: steps made since start_value_
+    int64_t steps_since_growth_ = 0; // steps since top_index was last brought up to date
+    uint32_t last_factor_ = 1;       // factor of the last step (products)
+    int32_t growth_base_top_ = 0;    // top_index the pending growth counts from
+    int64_t combination_budget_ = 0; // steps per combinations batch, adapted to the time taken
+};
+
+}  // namespace cifrovar

@@ -1,0 +1,143 @@
+#include "engine/run_loop.h"
+
+#include <algorithm>
+
+#include "engine/kernel.h"
+#include "errors/input_error.h"
+#include "errors/report_text.h"
+
+namespace cifrovar {
+
+RunLoop::RunLoop(Engine& engine, FastRun& fast, const RunPlan& plan)
+    : e_(engine), st_(engine.st), fast_(fast), plan_(plan), started_(std::chrono::steady_clock::now()) {}
+
+void RunLoop::run() {
+    while (st_.pocitadlo < plan_.end_counter) {
+        e_.hooks().yield();
+        if (st_.interrupt_flag) {
+            e_.finish();
+            return;
+        }
+        const bool carried_on = use_fast() ? fast_batch() : kernel_step();
+        if (!carried_on) return;
+    }
+}
+
+bool RunLoop::use_fast() {
+    const int32_t limit = e_.fast.basecase_top_index;
+    if (kernel_only_ || limit < 0 || st_.top_index <= limit) return false;
+    if (plan_.rule.calc_kind == kind::combinations && !fast_.binomial_trusted) {
+        // Limbs that came from outside must really be the coefficient before batches divide.
+        fast_.begin(st_, plan_.rule);
+        fast_.binomial_trusted = fast_.verify_binomial(st_, plan_.rule.elements);
+        if (!fast_.binomial_trusted) {
+            fast_.drop();
+            kernel_only_ = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+void RunLoop::growth_failed(int32_t completed_counter) {
+    st_.pocitadlo = completed_counter;
+    e_.finish();
+    e_.report_error("Výpočet je již mimo možnosti paměti Vašeho počítače");
+    raise_input_error("Tento výpočet je již mimo možnosti paměti Vašeho počítače");
+}
+
+namespace {
+
+// The division pass of combinations by d, from the top limb down. The remainder times the
+// radix is carried in 64 bits, so every class divides exactly; a remainder left at the bottom
+// means the limbs were not a multiple of d. Returns false then, with x at the failing limb.
+bool divide_exactly(CalcState& st, int32_t d) {
+    int64_t carry = 0;
+    for (st.x = st.top_index; st.x >= 0; --st.x) {
+        const int64_t dividend = carry * st.limb_base + st.vysledek[st.x];
+        st.vysledek[st.x] = static_cast<int32_t>(dividend / d);
+        carry = dividend % d;
+        if (st.x == 0) break;
+    }
+    return carry == 0;
+}
+
+}  // namespace
+
+bool RunLoop::kernel_step() {
+    if (fast_.holds_value()) {
+        fast_.materialize(st_);
+        fast_.drop();
+    }
+    const int32_t before = st_.pocitadlo;
+    const int32_t k = plan_.rule.calc_kind;
+    try {
+        if (st_.pomoc.size() != st_.vysledek.size()) set_limb_count(st_, st_.vysledek.size());
+        if (k == kind::powers) {
+            ensure_headroom(st_);
+            ++st_.pocitadlo;
+        } else {
+            const int32_t factor = k == kind::factorial ? st_.pocitadlo + 1
+                                                        : plan_.rule.elements - st_.pocitadlo + 1;
+            ++st_.pocitadlo;
+            if (st_.pocitadlo % e_.settings.ukaz_stav == 0)
+                e_.hooks().set_status("Výpočet:" + std::to_string(st_.pocitadlo));
+            st_.multiplier_limbs[1] = 0;
+            st_.multiplier_limbs[2] = 0;
+            ensure_headroom(st_);
+            split_factor(st_, factor, factor_passes(factor));
+        }
+    } catch (const GrowthFailure&) {
+        growth_failed(before);
+    }
+    if (k == kind::powers && st_.pocitadlo % e_.settings.ukaz_stav == 0)
+        e_.hooks().set_status("Výpočet:" + std::to_string(st_.pocitadlo));
+    if (!multiply_step(st_)) {
+        e_.report_error(kind_vypocet);
+        return false;
+    }
+    if (k == kind::combinations && !divide_exactly(st_, st_.pocitadlo - 1)) {
+        e_.report_error(kind_kombinace);
+        return false;
+    }
+    if ((st_.pocitadlo - plan_.backup_offset) % e_.settings.zalohy == 0) write_backup();
+    return true;
+}
+
+std::chrono::steady_clock::time_point RunLoop::batch_deadline() const {
+    const auto now = std::chrono::steady_clock::now();
+    const std::chrono::duration<double> floor(e_.fast.min_batch_seconds);
+    const auto share = (now - started_) / 10;
+    return now + std::max(std::chrono::duration_cast<std::chrono::steady_clock::duration>(floor),
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(share));
+}
+
+bool RunLoop::fast_batch() {
+    fast_.begin(st_, plan_.rule);
+    const int32_t before = st_.pocitadlo;
+    const int64_t interval = e_.settings.zalohy;
+    const int64_t done = int64_t{before} - plan_.backup_offset;
+    const int64_t next_backup = (done / interval + 1) * interval + plan_.backup_offset;
+    const int64_t end = std::min(plan_.end_counter, next_backup);
+    const auto deadline = batch_deadline();
+    e_.hooks().run_batch([&] { fast_.advance(st_, end, e_.fast.max_batch_steps, deadline); });
+    after_steps(before);
+    if ((st_.pocitadlo - plan_.backup_offset) % e_.settings.zalohy == 0) write_backup();
+    return true;
+}
+
+void RunLoop::after_steps(int64_t counter_before) {
+    const int64_t interval = e_.settings.ukaz_stav;
+    const int64_t last_shown = st_.pocitadlo / interval * interval;
+    if (last_shown > counter_before)
+        e_.hooks().set_status("Výpočet:" + std::to_string(last_shown));
+}
+
+void RunLoop::write_backup() {
+    e_.materialize();
+    const std::string path = e_.settings.adresar + "/zal" + std::to_string(st_.backup_counter) +
+                             plan_.backup_letter + ".cfr";
+    if (e_.hooks().write_backup(path, st_)) ++st_.backup_counter;
+}
+
+}  // namespace cifrovar

@@ -1,0 +1,43 @@
+#pragma once
+
+// Private to the engine: the loop that all four calculations share.
+#include <chrono>
+#include <cstdint>
+
+#include "engine/engine.h"
+#include "engine/fast_run.h"
+
+namespace cifrovar {
+
+struct RunPlan {
+    StepRule rule;
+    int64_t end_counter = 0;    // the loop runs while pocitadlo < end_counter
+    char backup_letter = 'm';
+    int32_t backup_offset = 0;  // steps completed = pocitadlo - backup_offset
+};
+
+class RunLoop {
+public:
+    RunLoop(Engine& engine, FastRun& fast, const RunPlan& plan);
+    // Runs the steps; returns when the target is reached, after an interrupt (finished) or after
+    // a reported run-time error. A growth failure leaves as Evlastni.
+    void run();
+
+private:
+    bool kernel_step();
+    bool fast_batch();
+    bool use_fast();
+    void after_steps(int64_t counter_before);
+    void write_backup();
+    std::chrono::steady_clock::time_point batch_deadline() const;
+    [[noreturn]] void growth_failed(int32_t completed_counter);
+
+    Engine& e_;
+    CalcState& st_;
+    FastRun& fast_;
+    RunPlan plan_;
+    std::chrono::steady_clock::time_point started_;
+    bool kernel_only_ = false;
+};
+
+}  // namespace cifrovar

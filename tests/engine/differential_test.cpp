@@ -1,0 +1,212 @@
+// Runs the same sequences of runs through the step-by-step kernel and through the GMP batches
+// and requires the same observable state after every run.
+#include <gmp.h>
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/engine_fixture.h"
+
+namespace cifrovar::testing {
+namespace {
+
+enum class Mode { kernel, batches };
+
+struct Snapshot {
+    pole1 limbs;
+    int32_t top_index;
+    int32_t pocitadlo;
+    int32_t limb_digits;
+    std::string target_field;
+    std::string last_progress;
+    std::vector<std::string> backup_names;
+    std::vector<int32_t> backup_counters;
+    std::vector<int32_t> backup_tops;
+    std::vector<pole1> backup_limbs;
+};
+
+// One run of a sequence: the target to run to, and optionally an interrupt after a number of
+// yields (the batches decide where they stop; the kernel is then stopped at the same step).
+struct RunStep {
+    int64_t target;
+    int interrupt_after_yields = -1;
+};
+
+struct Sequence {
+    const char* name;
+    int32_t calc_kind;
+    int32_t operand;  // base, or elements
+    std::vector<RunStep> runs;
+    int32_t ukaz_stav = 1;
+    int32_t zalohy = never_interval;
+};
+
+Field target_field(int32_t calc_kind) {
+    switch (calc_kind) {
+        case kind::powers: return Field::moc_exponent;
+        case kind::factorial: return Field::fkt_zadani;
+        case kind::variations: return Field::vrc_trida;
+        default: return Field::kmb_trida;
+    }
+}
+
+void start_fields(EngineFixture& f, const Sequence& s, int64_t target) {
+    f.engine.st.calc_kind = s.calc_kind;
+    const std::string t = std::to_string(target), op = std::to_string(s.operand);
+    switch (s.calc_kind) {
+        case kind::powers: f.hooks.fields[Field::moc_zaklad] = op; break;
+        case kind::variations: f.hooks.fields[Field::vrc_prvky] = op; break;
+        case kind::combinations: f.hooks.fields[Field::kmb_prvky] = op; break;
+        default: break;
+    }
+    f.hooks.fields[target_field(s.calc_kind)] = t;
+}
+
+Snapshot snapshot(EngineFixture& f) {
+    f.engine.materialize();
+    const CalcState& st = f.engine.st;
+    Snapshot s{pole1(st.vysledek.begin(), st.vysledek.begin() + st.top_index + 1), st.top_index,
+               st.pocitadlo, st.limb_digits, f.hooks.fields[target_field(st.calc_kind)],
+               f.hooks.last_progress(), {}, {}, {}, {}};
+    for (const auto& b : f.hooks.backups) {
+        s.backup_names.push_back(b.path);
+        s.backup_counters.push_back(b.pocitadlo);
+        s.backup_tops.push_back(b.top_index);
+        s.backup_limbs.push_back(b.limbs);
+    }
+    return s;
+}
+
+// Runs the sequence in one mode. stop_counters: for the kernel, the counter at which each
+// interrupted run must stop (taken from the batch run); filled in by the batch run.
+std::vector<Snapshot> run_sequence(const Sequence& s, Mode mode, std::vector<int32_t>& stop_counters) {
+    EngineFixture f;
+    f.engine.settings.ukaz_stav = s.ukaz_stav;
+    f.engine.settings.zalohy = s.zalohy;
+    f.engine.settings.adresar = "/tmp/w";
+    if (mode == Mode::kernel) {
+        f.engine.fast.basecase_top_index = -1;
+    } else {
+        f.engine.fast.basecase_top_index = 0;
+        f.engine.fast.max_batch_steps = 37;
+    }
+    std::vector<Snapshot> out;
+    for (size_t i = 0; i < s.runs.size(); ++i) {
+        const RunStep& r = s.runs[i];
+        start_fields(f, s, r.target);
+        int yields = 0;
+        f.hooks.on_yield = [&] {
+            if (r.interrupt_after_yields < 0) return;
+            if (mode == Mode::batches && ++yields > r.interrupt_after_yields) f.engine.interrupt();
+            if (mode == Mode::kernel && f.engine.st.pocitadlo == stop_counters[i]) f.engine.interrupt();
+        };
+        f.engine.run();
+        if (mode == Mode::batches) stop_counters[i] = f.engine.st.pocitadlo;
+        f.hooks.statuses.clear();
+        out.push_back(snapshot(f));
+        f.hooks.backups.clear();
+    }
+    return out;
+}
+
+class DifferentialTest : public ::testing::TestWithParam<Sequence> {};
+
+TEST_P(DifferentialTest, KernelAndBatchesLeaveTheSameState) {
+    const Sequence& s = GetParam();
+    std::vector<int32_t> stops(s.runs.size(), -1);
+    const auto fast = run_sequence(s, Mode::batches, stops);
+    const auto slow = run_sequence(s, Mode::kernel, stops);
+    ASSERT_EQ(fast.size(), slow.size());
+    for (size_t i = 0; i < fast.size(); ++i) {
+        SCOPED_TRACE("run " + std::to_string(i));
+        EXPECT_EQ(slow[i].pocitadlo, fast[i].pocitadlo);
+        EXPECT_EQ(slow[i].top_index, fast[i].top_index);
+        EXPECT_EQ(slow[i].limb_digits, fast[i].limb_digits);
+        EXPECT_TRUE(slow[i].limbs == fast[i].limbs) << "limbs differ";
+        EXPECT_EQ(slow[i].target_field, fast[i].target_field);
+        EXPECT_EQ(slow[i].last_progress, fast[i].last_progress);
+        EXPECT_EQ(slow[i].backup_names, fast[i].backup_names);
+        EXPECT_EQ(slow[i].backup_counters, fast[i].backup_counters);
+        EXPECT_EQ(slow[i].backup_tops, fast[i].backup_tops);
+        EXPECT_TRUE(slow[i].backup_limbs == fast[i].backup_limbs) << "backup limbs differ";
+    }
+}
+
+std::vector<Sequence> sequences() {
+    std::vector<Sequence> v;
+    // Every limb width of powers: bases 2, 9, 10, 99, 100, 999, 1000, 9999, 10000 and wide bases.
+    for (int32_t base : {2, 9, 10, 99, 100, 999, 1000, 9999, 10000, 123456789, 999999999}) {
+        v.push_back({"power", kind::powers, base, {{700}, {650}, {1500, 3}, {1500}}, 10});
+    }
+    v.push_back({"power backups", kind::powers, 7, {{3500}}, 1000, 1000});
+    v.push_back({"factorial", kind::factorial, 0, {{900}, {2100, 5}, {2600}}, 100, 1000});
+    v.push_back({"factorial wide factors", kind::factorial, 0, {{10500}}, 1000});
+    v.push_back({"variations", kind::variations, 5000, {{800, 4}, {2500}, {5000}}, 10, 1000});
+    v.push_back({"variations big n", kind::variations, 999999999, {{1200}, {2600, 2}}, 100, 1000});
+    v.push_back({"combinations past the peak", kind::combinations, 1200, {{500, 6}, {1200}}, 10, 1000});
+    v.push_back({"combinations odd n", kind::combinations, 1201, {{601}, {900, 3}, {1201}}, 1, 100000});
+    v.push_back({"combinations big n", kind::combinations, 999999999, {{2500}}, 100, 1000});
+    return v;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sequences, DifferentialTest, ::testing::ValuesIn(sequences()),
+                         [](const auto& info) {
+                             std::string name = std::string(info.param.name) + "_" +
+                                                std::to_string(info.param.operand);
+                             for (char& c : name)
+                                 if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name + "_" + std::to_string(info.index);
+                         });
+
+// GMP's own functions as an oracle for values the batches reach quickly.
+TEST(BatchValuesTest, AgreeWithGmp) {
+    auto gmp_text = [](void (*fill)(mpz_t)) {
+        mpz_t v;
+        mpz_init(v);
+        fill(v);
+        char* s = mpz_get_str(nullptr, 10, v);
+        std::string text(s);
+        void (*freefunc)(void*, size_t);
+        mp_get_memory_functions(nullptr, nullptr, &freefunc);
+        freefunc(s, text.size() + 1);
+        mpz_clear(v);
+        return text;
+    };
+    {
+        EngineFixture f;
+        f.factorial("30000");
+        EXPECT_EQ(f.digits(), gmp_text([](mpz_t v) { mpz_fac_ui(v, 30000); }));
+    }
+    {
+        EngineFixture f;
+        f.power("3", "200000");
+        EXPECT_EQ(f.digits(), gmp_text([](mpz_t v) { mpz_ui_pow_ui(v, 3, 200000); }));
+    }
+    {
+        EngineFixture f;
+        f.combinations("20000", "50001");
+        EXPECT_EQ(f.digits(), gmp_text([](mpz_t v) { mpz_bin_uiui(v, 50001, 20000); }));
+    }
+    {
+        EngineFixture f;
+        f.combinations("30000", "50001");
+        EXPECT_EQ(f.digits(), gmp_text([](mpz_t v) { mpz_bin_uiui(v, 50001, 30000); }));
+    }
+    {
+        EngineFixture f;
+        f.variations("20000", "100000");
+        EXPECT_EQ(f.digits(), gmp_text([](mpz_t v) {
+                      mpz_fac_ui(v, 100000);
+                      mpz_t d;
+                      mpz_init(d);
+                      mpz_fac_ui(d, 80000);
+                      mpz_divexact(v, v, d);
+                      mpz_clear(d);
+                  }));
+    }
+}
+
+}  // namespace
+}  // namespace cifrovar::testing

@@ -1,0 +1,23 @@
+#include "support/recording_hooks.h"
+
+namespace cifrovar::testing {
+
+void RecordingHooks::yield() {
+    ++yields;
+    if (on_yield) on_yield();
+}
+
+bool RecordingHooks::write_backup(const std::string& path, const CalcState& state) {
+    if (backups_fail) return false;
+    backups.push_back(BackupRecord{path, state.pocitadlo, state.top_index,
+                                   pole1(state.vysledek.begin(), state.vysledek.begin() + state.top_index + 1)});
+    return true;
+}
+
+std::string RecordingHooks::last_progress() const {
+    for (auto it = statuses.rbegin(); it != statuses.rend(); ++it)
+        if (it->rfind("Výpočet:", 0) == 0) return *it;
+    return "";
+}
+
+}  // namespace cifrovar::testing

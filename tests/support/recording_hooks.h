@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/calc_state.h"
+#include "engine/hooks.h"
+
+namespace cifrovar::testing {
+
+// A backup as the engine handed it over: the name and the state it described.
+struct BackupRecord {
+    std::string path;
+    int32_t pocitadlo;
+    int32_t top_index;
+    pole1 limbs;
+};
+
+// Hooks that keep everything the engine shows, so tests can compare runs.
+class RecordingHooks : public EngineHooks {
+public:
+    std::map<Field, std::string> fields;
+    std::vector<std::string> statuses;
+    std::vector<std::string> infos;
+    std::vector<std::string> states;  // "ready", "busy", "finished"
+    std::vector<std::string> logged;
+    std::vector<std::string> fatal_messages;
+    std::vector<BackupRecord> backups;
+    int results_shown = 0;
+    int yields = 0;
+    bool close_requested = false;
+    bool backups_fail = false;
+    // Called at every yield; tests use it to interrupt a run.
+    std::function<void()> on_yield;
+
+    void yield() override;
+    void set_status(const std::string& text) override { statuses.push_back(text); }
+    void enter_ready() override { states.push_back("ready"); }
+    void enter_busy() override { states.push_back("busy"); }
+    void enter_finished() override { states.push_back("finished"); }
+    std::string read_field(Field field) override { return fields[field]; }
+    void write_field(Field field, const std::string& text) override { fields[field] = text; }
+    void inform(const std::string& text) override { infos.push_back(text); }
+    bool write_backup(const std::string& path, const CalcState& state) override;
+    void show_result() override { ++results_shown; }
+    void log_report(const std::string& text) override { logged.push_back(text); }
+    void show_fatal_error(const std::string& message) override { fatal_messages.push_back(message); }
+    void request_close() override { close_requested = true; }
+
+    // The last "Výpočet:" progress text, or "" when none was shown.
+    std::string last_progress() const;
+};
+
+}  // namespace cifrovar::testing
