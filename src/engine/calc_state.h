@@ -64,7 +64,7 @@ struct RunSettings {
 struct FastPathOptions {
     // The kernel runs while top_index is at most this; 0 forces batches from the first step,
     // a negative value forces the kernel for the whole run.
-    int32_t basecase_top_index = 1500;
+    int32_t basecase_top_index = 200;
     // A batch of steps ends after at least this many seconds, or after 10 % of the run so far.
     double min_batch_seconds = 1.0;
     // Upper bound on the steps of one batch (0 = no bound); tests use it to place boundaries.

@@ -1,6 +1,7 @@
 #include "engine/fast_run.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -113,6 +114,7 @@ void FastRun::drop() {
     start_value_.release();
     partials_.clear();
     power_steps_ = 0;
+    pending_shift_ = 0;
     steps_since_growth_ = 0;
 }
 
@@ -167,10 +169,16 @@ int64_t FastRun::advance_products(CalcState& st, int64_t end_counter, int64_t ma
                                                    ? counter + 1
                                                    : int64_t{rule_.elements} - counter + 1);
         }
+        last_factor_ = factors.back();
+        // Powers of two are kept apart as a shift count; the products get smaller by that much.
+        for (uint32_t& f : factors) {
+            const int zeros = std::countr_zero(f);
+            f >>= zeros;
+            pending_shift_ += zeros;
+        }
         BigValue chunk;
         product_of(chunk, factors.data(), factors.size());
         push_partial(std::move(chunk));
-        last_factor_ = factors.back();
         st.pocitadlo = static_cast<int32_t>(st.pocitadlo + m);
         steps += m;
         steps_since_growth_ += m;
@@ -226,6 +234,8 @@ void FastRun::materialize(CalcState& st) {
         power_steps_ = 0;
     } else {
         collapse_into(start_value_);
+        mpz_mul_2exp(start_value_.get(), start_value_.get(), static_cast<mp_bitcnt_t>(pending_shift_));
+        pending_shift_ = 0;
     }
     if (rule_.calc_kind == kind::combinations) {
         steps_since_growth_ = 0;

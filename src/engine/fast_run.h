@@ -57,6 +57,7 @@ private:
     BigValue start_value_;           // the value when the pending products began
     std::vector<Partial> partials_;  // binary counter of the products of completed chunks
     int64_t power_steps_ = 0;        // powers: steps made since start_value_
+    int64_t pending_shift_ = 0;      // products: powers of two not yet multiplied in
     int64_t steps_since_growth_ = 0; // steps since top_index was last brought up to date
     uint32_t last_factor_ = 1;       // factor of the last step (products)
     int32_t growth_base_top_ = 0;    // top_index the pending growth counts from
