@@ -1,0 +1,319 @@
+#include "output/render_result.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <utility>
+
+#include "engine/engine.h"
+#include "errors/input_error.h"
+#include "output/cp1250.h"
+
+namespace cifrovar {
+
+namespace {
+
+constexpr const char* banner = "Vypočteno programem Cifrovar v1.5";
+
+// The highest limb index that is both below top_index and inside the array; -1 for none.
+int32_t last_index(const CalcState& state) {
+    const auto size = static_cast<int64_t>(state.vysledek.size());
+    return static_cast<int32_t>(std::min<int64_t>(state.top_index, size - 1));
+}
+
+int32_t decimal_length(int32_t value) {
+    char buf[16];
+    return static_cast<int32_t>(std::to_chars(buf, buf + sizeof buf, value).ptr - buf);
+}
+
+uint32_t limb_radix(int32_t limb_digits) {
+    if (limb_digits < 1 || limb_digits > 9) {
+        throw std::out_of_range("limb width outside 1 .. 9 digits");
+    }
+    uint32_t radix = 1;
+    for (int32_t i = 0; i < limb_digits; ++i) radix *= 10;
+    return radix;
+}
+
+// The four-character texts of 0000 .. 9999.
+struct QuadTable {
+    char text[10000][4];
+    QuadTable() {
+        for (int v = 0; v < 10000; ++v) {
+            text[v][0] = static_cast<char>('0' + v / 1000);
+            text[v][1] = static_cast<char>('0' + v / 100 % 10);
+            text[v][2] = static_cast<char>('0' + v / 10 % 10);
+            text[v][3] = static_cast<char>('0' + v % 10);
+        }
+    }
+};
+
+const QuadTable& quads() {
+    static const QuadTable table;
+    return table;
+}
+
+// Writes v (below 10^D) as exactly D digits; D is a constant, so the divisions become
+// multiplications and the recursion unrolls.
+template <int D>
+inline void put_padded(char* out, uint32_t v, const QuadTable& q) {
+    if constexpr (D > 4) {
+        put_padded<D - 4>(out, v / 10000, q);
+        std::memcpy(out + D - 4, q.text[v % 10000], 4);
+    } else if constexpr (D == 4) {
+        std::memcpy(out, q.text[v], 4);
+    } else {
+        for (int i = D - 1; i >= 0; --i) {
+            out[i] = static_cast<char>('0' + v % 10);
+            v /= 10;
+        }
+    }
+}
+
+[[noreturn]] void bad_limb() { throw std::out_of_range("result limb outside its radix"); }
+
+// Writes limbs[from] down to limbs[down_to], each padded to D digits, in blocks.
+template <int D>
+void put_limbs(TextSink& sink, const int32_t* limbs, int32_t from, int32_t down_to) {
+    constexpr uint32_t radix = [] {
+        uint32_t r = 1;
+        for (int i = 0; i < D; ++i) r *= 10;
+        return r;
+    }();
+    constexpr int64_t block_limbs = 8192;
+    char block[block_limbs * D];
+    const QuadTable& q = quads();
+    int64_t i = from;
+    while (i >= down_to) {
+        const int64_t n = std::min<int64_t>(block_limbs, i - down_to + 1);
+        char* p = block;
+        for (int64_t k = 0; k < n; ++k, --i, p += D) {
+            const auto v = static_cast<uint32_t>(limbs[i]);
+            if (v >= radix) bad_limb();
+            put_padded<D>(p, v, q);
+        }
+        sink.write(block, static_cast<size_t>(p - block));
+    }
+}
+
+void put_limbs(TextSink& sink, int32_t limb_digits, const int32_t* limbs, int32_t from,
+               int32_t down_to) {
+    switch (limb_digits) {
+        case 1:
+            return put_limbs<1>(sink, limbs, from, down_to);
+        case 2:
+            return put_limbs<2>(sink, limbs, from, down_to);
+        case 3:
+            return put_limbs<3>(sink, limbs, from, down_to);
+        case 4:
+            return put_limbs<4>(sink, limbs, from, down_to);
+        case 5:
+            return put_limbs<5>(sink, limbs, from, down_to);
+        case 6:
+            return put_limbs<6>(sink, limbs, from, down_to);
+        case 7:
+            return put_limbs<7>(sink, limbs, from, down_to);
+        case 8:
+            return put_limbs<8>(sink, limbs, from, down_to);
+        case 9:
+            return put_limbs<9>(sink, limbs, from, down_to);
+        default:
+            throw std::out_of_range("limb width outside 1 .. 9 digits");
+    }
+}
+
+std::string header_text(const CalcState& state, const RenderInfo& info) {
+    std::string text = calculation_line(state);
+    if (!text.empty()) text += "\r\n";
+    text += "Počet číslic: " + std::to_string(info.digit_count) + "\r\n";
+    text += banner;
+    text += "\r\n\r\n";
+    return to_cp1250(text);
+}
+
+std::string folder_of(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+[[noreturn]] void fail(const char* action, int err) {
+    throw SinkError(std::string(action) + ": " + std::strerror(err));
+}
+
+// The file a rendering goes into. A regular file is written under a temporary name in the
+// same folder and renamed over the target once complete, so that a failed save never leaves
+// a truncated file where a good one was. A target that is a device or a pipe is written
+// directly (renaming over it would replace the device node).
+class ReplacingFile {
+  public:
+    explicit ReplacingFile(const std::string& path) : target_(path) {
+        struct stat link_info {};
+        if (::lstat(path.c_str(), &link_info) == 0 && S_ISLNK(link_info.st_mode)) {
+            // Replace the file the link points to and keep the link.
+            if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+                target_ = resolved;
+                std::free(resolved);
+            }
+        }
+        struct stat info {};
+        mode_t mode = 0666;  // reduced by the umask, as for any newly created file
+        bool keep_mode = false;
+        if (::stat(target_.c_str(), &info) == 0) {
+            if (S_ISDIR(info.st_mode)) fail("cannot create file", EISDIR);
+            if (!S_ISREG(info.st_mode)) {
+                stream_ = std::fopen(target_.c_str(), "wb");
+                if (stream_ == nullptr) fail("cannot open", errno);
+                return;
+            }
+            // A file the user may not write stays as it is, as a plain overwrite would.
+            if (::access(target_.c_str(), W_OK) != 0) fail("cannot write", errno);
+            mode = info.st_mode & 07777;
+            keep_mode = true;
+        }
+        static std::atomic<unsigned> serial{0};
+        const std::string folder = folder_of(target_);
+        int fd = -1;
+        for (int attempt = 0; fd < 0; ++attempt) {
+            temp_ = folder + "/.cifrovar-" + std::to_string(::getpid()) + "-" +
+                    std::to_string(serial++) + ".tmp";
+            fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+            if (fd < 0 && (errno != EEXIST || attempt >= 100)) {
+                temp_.clear();
+                fail("cannot create file", errno);
+            }
+        }
+        if (keep_mode) ::fchmod(fd, mode);
+        stream_ = ::fdopen(fd, "wb");
+        if (stream_ == nullptr) {
+            const int err = errno;
+            ::close(fd);
+            ::unlink(temp_.c_str());
+            fail("cannot open", err);
+        }
+    }
+
+    ~ReplacingFile() {
+        if (!temp_.empty()) ::unlink(temp_.c_str());
+    }
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    // The stream; its owner closes it before commit().
+    std::FILE* release_stream() { return std::exchange(stream_, nullptr); }
+
+    void commit() {
+        if (temp_.empty()) return;
+        if (::rename(temp_.c_str(), target_.c_str()) != 0) fail("cannot replace file", errno);
+        temp_.clear();
+    }
+
+  private:
+    std::string target_;
+    std::string temp_;
+    std::FILE* stream_ = nullptr;
+};
+
+}  // namespace
+
+RenderInfo result_info(const CalcState& state, bool trim) {
+    RenderInfo info;
+    const int32_t last = last_index(state);
+    const int32_t* limbs = state.vysledek.data();
+    for (int32_t i = last; i > 0; --i) {
+        if (limbs[i] > 0) {
+            info.significant_top = i;
+            break;
+        }
+    }
+    const int32_t top_value = last >= 0 ? std::max(limbs[info.significant_top], 0) : 0;
+    info.digit_count =
+        decimal_length(top_value) + static_cast<int64_t>(info.significant_top) * state.limb_digits;
+    if (trim) {
+        int32_t i = 0;
+        while (i <= last && limbs[i] == 0) ++i;
+        // One zero limb at the bottom stays; two or more are cut.
+        info.trimmed_limbs = (i > last || i < 2) ? 0 : i;
+    }
+    return info;
+}
+
+std::string calculation_line(const CalcState& s) {
+    using std::to_string;
+    switch (s.calc_kind) {
+        case kind::powers:
+            return "Výpočet : " + to_string(s.moc_zaklad) + " ^ " + to_string(s.moc_exponent);
+        case kind::factorial:
+            return "Výpočet : " + to_string(s.fkt_zadani) + " !";
+        case kind::variations:
+            return "Výpočet : Variace " + to_string(s.vrc_trida) + ". třídy z(e) " +
+                   to_string(s.vrc_prvky) + " prvků";
+        case kind::combinations:
+            return "Výpočet : Kombinace " + to_string(s.kmb_trida) + ". třídy z(e) " +
+                   to_string(s.kmb_prvky) + " prvků";
+        default:
+            return {};
+    }
+}
+
+void write_result_text(TextSink& sink, const CalcState& state, bool with_header, bool trim) {
+    const RenderInfo info = result_info(state, trim);
+    const uint32_t radix = limb_radix(state.limb_digits);
+    if (with_header) sink.write(header_text(state, info));
+
+    const int32_t last = last_index(state);
+    const int32_t top_value = last >= 0 ? state.vysledek[info.significant_top] : 0;
+    if (top_value < 0 || static_cast<uint32_t>(top_value) >= radix) bad_limb();
+    char buf[16];
+    sink.write(buf, static_cast<size_t>(std::to_chars(buf, buf + sizeof buf, top_value).ptr - buf));
+
+    if (info.significant_top > info.trimmed_limbs) {
+        put_limbs(sink, state.limb_digits, state.vysledek.data(), info.significant_top - 1,
+                  info.trimmed_limbs);
+    }
+    if (info.trimmed_limbs > 0) {
+        sink.write(" x 10^" +
+                   std::to_string(static_cast<int64_t>(info.trimmed_limbs) * state.limb_digits));
+    }
+}
+
+RenderInfo render_result(Engine& engine, const std::string& path, bool with_header,
+                         int wrap_width) {
+    if (wrap_width != 0 &&
+        (wrap_width < WrappingSink::min_width || wrap_width > WrappingSink::max_width)) {
+        throw std::invalid_argument("wrap width outside 1 .. 512");
+    }
+    engine.materialize();
+    const bool trim = engine.settings.nuly_na_konci;
+    const RenderInfo info = result_info(engine.st, trim);
+    try {
+        ReplacingFile file(path);
+        FileSink file_sink(file.release_stream(), true);
+        if (wrap_width != 0) {
+            WrappingSink wrapped(file_sink, wrap_width);
+            write_result_text(wrapped, engine.st, with_header, trim);
+            wrapped.finish();
+        } else {
+            write_result_text(file_sink, engine.st, with_header, trim);
+            file_sink.finish();
+        }
+        file.commit();
+    } catch (const std::exception&) {
+        engine.hooks().enter_finished();
+        engine.report_error("Soubor " + path + " nelze uložit");
+        raise_input_error("Soubor " + path + " nelze uložit !!!");
+    }
+    return info;
+}
+
+}  // namespace cifrovar
