@@ -13,6 +13,7 @@
 
 #include "engine/engine.h"
 #include "errors/input_error.h"
+#include "support/recording_hooks.h"
 
 namespace cifrovar {
 namespace {
@@ -240,25 +241,6 @@ TEST(WriteResultText, HeaderUsesStoredOperandsOfItsKindOnly) {
     EXPECT_EQ(sink.text.substr(0, sink.text.find("\r\n")), VYPOCET "5 !");
 }
 
-// The engine's user interface, recorded.
-class RecordingHooks : public EngineHooks {
-  public:
-    void yield() override {}
-    void set_status(const std::string& text) override { events.push_back("status " + text); }
-    void enter_ready() override { events.push_back("ready"); }
-    void enter_busy() override { events.push_back("busy"); }
-    void enter_finished() override { events.push_back("finished"); }
-    std::string read_field(Field) override { return "0"; }
-    void write_field(Field, const std::string&) override {}
-    void inform(const std::string& text) override { events.push_back("inform " + text); }
-    bool write_backup(const std::string&, const CalcState&) override { return false; }
-    void show_result() override { events.push_back("show_result"); }
-    void log_report(const std::string& text) override { events.push_back("log " + text); }
-    void show_fatal_error(const std::string& text) override { events.push_back("fatal " + text); }
-    void request_close() override { events.push_back("close"); }
-    std::vector<std::string> events;
-};
-
 class RenderFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -289,7 +271,7 @@ class RenderFileTest : public ::testing::Test {
     }
 
     std::filesystem::path dir_;
-    RecordingHooks hooks_;
+    testing::RecordingHooks hooks_;
     Engine engine_{hooks_};
 };
 
@@ -371,8 +353,9 @@ TEST_F(RenderFileTest, MissingFolderRaisesAndReports) {
     } catch (const Evlastni& e) {
         EXPECT_STREQ(e.what(), ("Soubor " + path + " nelze uložit !!!").c_str());
     }
-    EXPECT_NE(std::find(hooks_.events.begin(), hooks_.events.end(), "finished"),
-              hooks_.events.end());
+    ASSERT_FALSE(hooks_.states.empty());
+    EXPECT_EQ(hooks_.states.back(), "finished");
+    EXPECT_EQ(hooks_.logged, std::vector<std::string>{"Soubor " + path + " nelze uložit"});
     EXPECT_EQ(folder_entries(), std::vector<std::string>{});
 }
 
