@@ -140,6 +140,10 @@ std::vector<Sequence> sequences() {
     for (int32_t base : {2, 9, 10, 99, 100, 999, 1000, 9999, 10000, 123456789, 999999999}) {
         v.push_back({"power", kind::powers, base, {{700}, {650}, {1500, 3}, {1500}}, 10});
     }
+    // Powers of ten put the value before the last step exactly on a limb boundary, where only
+    // the exact comparison can tell whether the kernel grew its arrays.
+    for (int64_t e : {686, 687, 688}) v.push_back({"power on a boundary", kind::powers, 10, {{e}}, 1});
+    for (int64_t e : {294, 295}) v.push_back({"power on a boundary", kind::powers, 100, {{e}}, 1});
     v.push_back({"power backups", kind::powers, 7, {{3500}}, 1000, 1000});
     v.push_back({"factorial", kind::factorial, 0, {{900}, {2100, 5}, {2600}}, 100, 1000});
     v.push_back({"factorial wide factors", kind::factorial, 0, {{10500}}, 1000});
