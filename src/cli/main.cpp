@@ -1,1 +1,129 @@
-int main() { return 0; }
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <new>
+
+#include "cli/cli_hooks.h"
+#include "cli/cli_options.h"
+#include "engine/engine.h"
+#include "errors/input_error.h"
+#include "output/render_result.h"
+#include "output/text_sink.h"
+
+namespace {
+
+using namespace cifrovar;
+
+constexpr int exit_input_error = 1;
+constexpr int exit_fatal = 3;
+constexpr int exit_interrupted = 130;
+// What an input field holds at most.
+constexpr size_t max_operand_chars = 9;
+
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler stores to it");
+
+std::atomic<bool> interrupt_requested{false};
+std::atomic<bool>* engine_interrupt = nullptr;
+
+extern "C" void on_sigint(int) {
+    // The second Ctrl+C does not wait for the next step boundary.
+    if (interrupt_requested.exchange(true)) ::_exit(exit_interrupted);
+    if (engine_interrupt != nullptr) engine_interrupt->store(true);
+}
+
+void install_sigint(std::atomic<bool>& flag) {
+    engine_interrupt = &flag;
+    struct sigaction action {};
+    action.sa_handler = on_sigint;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+void write_to_stdout(const CalcState& state, const cli::CliOptions& opt) {
+    FileSink out(stdout, false);
+    if (opt.wrap != 0) {
+        WrappingSink wrapped(out, opt.wrap);
+        write_result_text(wrapped, state, opt.header, opt.trim);
+        wrapped.finish();
+    } else {
+        write_result_text(out, state, opt.header, opt.trim);
+        out.finish();
+    }
+    if (::isatty(STDOUT_FILENO) && (std::fputc('\n', stdout) == EOF || std::fflush(stdout) != 0)) {
+        throw SinkError("cannot write");
+    }
+}
+
+int run(const cli::CliOptions& opt) {
+    const bool progress = opt.progress == cli::Progress::on ||
+                          (opt.progress == cli::Progress::automatic && ::isatty(STDERR_FILENO));
+    cli::CliHooks hooks(std::cerr, ::isatty(STDERR_FILENO));
+    Engine engine(hooks);
+    install_sigint(engine.st.interrupt_flag);
+    // The run clears the engine's flag when it starts; a Ctrl+C that came earlier is passed
+    // on again at the first step.
+    hooks.on_yield = [&engine] {
+        if (interrupt_requested.load()) engine.interrupt();
+    };
+    engine.settings.autotext = false;
+    engine.settings.zalohy = never_interval;
+    engine.settings.ukaz_stav = progress ? 1000 : never_interval;
+    engine.settings.nuly_na_konci = opt.trim;
+    hooks.set_progress(progress);
+    try {
+        const auto fields = cli::operand_fields(opt.calc_kind);
+        for (size_t i = 0; i < fields.size(); ++i) {
+            if (opt.operands.at(i).size() > max_operand_chars) {
+                raise_input_error("Zadání nemá číselný tvar !");
+            }
+            hooks.write_field(fields[i], opt.operands[i]);
+        }
+        engine.st.calc_kind = opt.calc_kind;
+        engine.run();
+        hooks.end_progress_line();
+        if (interrupt_requested) return exit_interrupted;
+        if (hooks.close_requested()) return exit_fatal;
+
+        if (opt.digits_only) {
+            engine.materialize();
+            std::cout << result_info(engine.st, opt.trim).digit_count << '\n' << std::flush;
+            if (!std::cout) throw SinkError("cannot write");
+        } else if (!opt.output.empty() && opt.output != "-") {
+            render_result(engine, opt.output, opt.header, opt.wrap);
+        } else {
+            engine.materialize();
+            write_to_stdout(engine.st, opt);
+        }
+        return interrupt_requested ? exit_interrupted : 0;
+    } catch (const Evlastni& e) {
+        hooks.end_progress_line();
+        std::cerr << shown_message(e.what()) << '\n';
+        return exit_input_error;
+    } catch (const SinkError&) {
+        std::cerr << "Výsledek nelze zapsat na standardní výstup !!!\n";
+        return exit_input_error;
+    } catch (const std::bad_alloc&) {
+        hooks.end_progress_line();
+        std::cerr << shown_message("Tento výpočet je již mimo možnosti paměti Vašeho počítače")
+                  << '\n';
+        return exit_input_error;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const cli::ParseOutcome parsed = cli::parse_cli(argc, argv, std::cout, std::cerr);
+        if (!parsed.options) return parsed.exit_code;
+        return run(*parsed.options);
+    } catch (const std::exception& e) {
+        std::cerr << "cifrovar-cli: " << e.what() << '\n';
+        return exit_fatal;
+    }
+}

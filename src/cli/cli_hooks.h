@@ -1,0 +1,52 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <string>
+
+#include "engine/hooks.h"
+
+namespace cifrovar::cli {
+
+// The engine's user interface on a terminal: the operand fields are plain texts, the status
+// becomes a progress line on the error stream, information and fatal messages are printed.
+class CliHooks : public EngineHooks {
+  public:
+    // in_place: redraw one line with CR (the stream is a terminal) instead of printing lines.
+    CliHooks(std::ostream& err, bool in_place);
+
+    void set_progress(bool on) { progress_ = on; }
+    bool close_requested() const { return close_requested_; }
+    // Ends an open progress line so that other output starts on a fresh line.
+    void end_progress_line();
+    // Called at every yield; the tool uses it to pass a Ctrl+C on to the engine.
+    std::function<void()> on_yield;
+
+    void yield() override;
+    void set_status(const std::string& text) override;
+    void enter_ready() override {}
+    void enter_busy() override;
+    void enter_finished() override;
+    std::string read_field(Field field) override;
+    void write_field(Field field, const std::string& text) override;
+    void inform(const std::string& text) override;
+    bool write_backup(const std::string&, const CalcState&) override { return false; }
+    void show_result() override {}
+    void log_report(const std::string&) override {}
+    void show_fatal_error(const std::string& message) override;
+    void request_close() override { close_requested_ = true; }
+
+  private:
+    std::ostream& err_;
+    bool in_place_;
+    bool progress_ = false;
+    bool busy_ = false;
+    bool line_open_ = false;
+    bool close_requested_ = false;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    std::map<Field, std::string> fields_;
+};
+
+}  // namespace cifrovar::cli
