@@ -1,0 +1,54 @@
+#!/bin/bash
+# Ctrl+C: the first stops the run at its next step and exits 130 without output; the second
+# ends the program at once.
+cli="$1"
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+failures=0
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+now() { date +%s%N; }
+
+# Waits for pid at most $2 seconds; sets rc to its exit code, or "timeout" after killing it.
+wait_for() {
+    local pid=$1 limit=$(($2 * 20))
+    for ((i = 0; i < limit; i++)); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            wait "$pid"
+            rc=$?
+            return
+        fi
+        sleep 0.05
+    done
+    kill -KILL "$pid"
+    wait "$pid" 2>/dev/null
+    rc=timeout
+}
+
+"$cli" --quiet factorial 999999999 -o "$dir/never.txt" >"$dir/out" 2>"$dir/err" &
+pid=$!
+sleep 1
+kill -INT "$pid"
+start=$(now)
+wait_for "$pid" 5
+elapsed_ms=$((($(now) - start) / 1000000))
+[[ "$rc" == 130 ]] || fail "first Ctrl+C: exit $rc after ${elapsed_ms} ms"
+[[ ! -s "$dir/out" ]] || fail "output after an interrupt"
+[[ ! -e "$dir/never.txt" ]] || fail "result file written after an interrupt"
+[[ -z "$(ls -A "$dir" | grep -v -x -e out -e err)" ]] || fail "files left behind: $(ls -A "$dir")"
+echo "interrupted in ${elapsed_ms} ms"
+
+"$cli" --quiet factorial 999999999 >"$dir/out" 2>&1 &
+pid=$!
+sleep 1
+kill -INT "$pid"
+sleep 0.05
+kill -INT "$pid"
+wait_for "$pid" 1
+[[ "$rc" == 130 ]] || fail "second Ctrl+C: exit $rc"
+
+exit $((failures > 0))
