@@ -14,8 +14,7 @@ void Engine::compute_combinations() {
     hooks_.enter_busy();
     hooks_.set_status("Výpočet ...");
     if (!st.interrupt_flag) {
-        fast_run_->drop();
-        fast_run_->binomial_trusted = true;
+        fast_run_->restart();
         std::fill(st.vysledek.begin(), st.vysledek.end(), 0);
         st.vysledek[0] = 1;
     }

@@ -58,15 +58,14 @@ void Engine::new_calculation() {
     st.limb_digits = 4;
     hooks_.set_status("Připraven k výpočtu");
     // A finished calculation may have left huge arrays behind; give the memory back.
-    st.vysledek.resize(101);
+    st.vysledek.resize(101, 0);
     st.vysledek.shrink_to_fit();
-    st.pomoc.resize(101);
+    st.pomoc.resize(101, 0);
     st.pomoc.shrink_to_fit();
     set_limb_count(st, 101);
     st.pocitadlo = 1;
     st.backup_counter = 1;
-    fast_run_->drop();
-    fast_run_->binomial_trusted = true;
+    fast_run_->restart();
     for (Field f : {Field::moc_zaklad, Field::moc_exponent, Field::fkt_zadani, Field::vrc_trida,
                     Field::vrc_prvky, Field::kmb_trida, Field::kmb_prvky})
         hooks_.write_field(f, "0");
@@ -89,7 +88,7 @@ void Engine::materialize() {
 
 void Engine::limbs_replaced() {
     fast_run_->drop();
-    fast_run_->binomial_trusted = false;
+    fast_run_->value_trusted = false;
 }
 
 }  // namespace cifrovar

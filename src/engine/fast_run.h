@@ -22,8 +22,10 @@ class FastRun {
 public:
     // True while the batch arithmetic holds a value (possibly newer than the limbs).
     bool holds_value() const { return holding_; }
-    // True when the limbs equal the binomial coefficient their counter claims (combinations).
-    bool binomial_trusted = true;
+    // True when the value is the calculation's own for its counter (pocitadlo!, C(n, pocitadlo-1)
+    // and so on), as every run from a fresh start leaves it; false for limbs from outside. Only
+    // a trusted value may be recomputed from scratch instead of multiplied on.
+    bool value_trusted = true;
 
     // Takes the value over from the limbs unless it already holds it.
     void begin(const CalcState& st, const StepRule& rule);
@@ -36,6 +38,11 @@ public:
     void materialize(CalcState& st);
     // Forgets the value (the limbs changed by other means).
     void drop();
+    // Forgets the value for a fresh calculation, whose value is its own again.
+    void restart() {
+        drop();
+        value_trusted = true;
+    }
     // Checks that the limbs of a combinations calculation are C(n, pocitadlo - 1).
     bool verify_binomial(const CalcState& st, int32_t elements);
 

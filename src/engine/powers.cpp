@@ -44,7 +44,7 @@ void Engine::compute_powers() {
     for (int32_t& m : st.multiplier_limbs) m = 0;
     const bool fresh = !st.interrupt_flag;
     if (fresh) {
-        fast_run_->drop();
+        fast_run_->restart();
         std::fill(st.vysledek.begin(), st.vysledek.end(), 0);
         st.vysledek[0] = base;
     }

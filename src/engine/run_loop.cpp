@@ -26,11 +26,11 @@ void RunLoop::run() {
 bool RunLoop::use_fast() {
     const int32_t limit = e_.fast.basecase_top_index;
     if (kernel_only_ || limit < 0 || st_.top_index <= limit) return false;
-    if (plan_.rule.calc_kind == kind::combinations && !fast_.binomial_trusted) {
+    if (plan_.rule.calc_kind == kind::combinations && !fast_.value_trusted) {
         // Limbs that came from outside must really be the coefficient before batches divide.
         fast_.begin(st_, plan_.rule);
-        fast_.binomial_trusted = fast_.verify_binomial(st_, plan_.rule.elements);
-        if (!fast_.binomial_trusted) {
+        fast_.value_trusted = fast_.verify_binomial(st_, plan_.rule.elements);
+        if (!fast_.value_trusted) {
             fast_.drop();
             kernel_only_ = true;
             return false;

@@ -111,6 +111,8 @@ std::vector<Snapshot> run_sequence(const Sequence& s, Mode mode, std::vector<int
     return out;
 }
 
+void PrintTo(const Sequence& s, std::ostream* os) { *os << s.name << " of " << s.operand; }
+
 class DifferentialTest : public ::testing::TestWithParam<Sequence> {};
 
 TEST_P(DifferentialTest, KernelAndBatchesLeaveTheSameState) {

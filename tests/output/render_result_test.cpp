@@ -31,7 +31,7 @@ void set_limbs(CalcState& st, std::vector<int32_t> limbs, int32_t limb_digits = 
     st.limb_base = 1;
     for (int i = 0; i < limb_digits; ++i) st.limb_base *= 10;
     st.top_index = top_index >= 0 ? top_index : static_cast<int32_t>(limbs.size()) - 1;
-    st.vysledek = std::move(limbs);
+    st.vysledek.assign(limbs.begin(), limbs.end());
     st.pomoc.assign(st.vysledek.size(), 0);
 }
 
