@@ -107,10 +107,12 @@ void FastRun::begin(const CalcState& st, const StepRule& rule) {
     steps_since_growth_ = 0;
     growth_base_top_ = st.top_index;
     holding_ = true;
+    limbs_current_ = true;
 }
 
 void FastRun::drop() {
     holding_ = false;
+    limbs_current_ = false;
     start_value_.release();
     partials_.clear();
     power_steps_ = 0;
@@ -121,6 +123,7 @@ void FastRun::drop() {
 int64_t FastRun::advance(CalcState& st, int64_t end_counter, int64_t max_steps,
                          std::chrono::steady_clock::time_point deadline) {
     if (max_steps <= 0) max_steps = std::numeric_limits<int64_t>::max();
+    limbs_current_ = false;
     if (rule_.calc_kind == kind::powers) {
         const int64_t steps = std::min(end_counter - st.pocitadlo, max_steps);
         st.pocitadlo = static_cast<int32_t>(st.pocitadlo + steps);
@@ -172,7 +175,8 @@ int64_t FastRun::advance_products(CalcState& st, int64_t end_counter, int64_t ma
         // The value is pocitadlo! itself, so GMP's factorial, much faster than a product of the
         // factors, may replace it outright while that fits into the batch.
         const std::chrono::duration<double> left = deadline - std::chrono::steady_clock::now();
-        const int64_t n = std::min({end_counter, st.pocitadlo + max_steps, factorial_within(left.count())});
+        const int64_t n = std::min({end_counter, st.pocitadlo + std::min(max_steps, end_counter),
+                                    factorial_within(left.count())});
         if (n > st.pocitadlo + chunk_steps) {
             mpz_fac_ui(start_value_.get(), static_cast<unsigned long>(n));
             pending_shift_ = 0;
@@ -252,7 +256,7 @@ void FastRun::grow_for_products(CalcState& st, const BigValue& value) {
 }
 
 void FastRun::materialize(CalcState& st) {
-    if (!holding_) return;
+    if (!holding_ || limbs_current_) return;
     if (rule_.calc_kind == kind::powers && power_steps_ > 0) {
         BigValue power;
         mpz_ui_pow_ui(power.get(), static_cast<unsigned long>(rule_.base),
@@ -270,6 +274,7 @@ void FastRun::materialize(CalcState& st) {
         grow_for_products(st, start_value_);
     }
     value_to_limbs(start_value_, st.limb_digits, int64_t{st.top_index} + 1, st.vysledek);
+    limbs_current_ = true;
 }
 
 bool FastRun::verify_binomial(const CalcState& st, int32_t elements) {

@@ -61,6 +61,7 @@ private:
 
     StepRule rule_;
     bool holding_ = false;
+    bool limbs_current_ = false;     // the limbs already show the value held
     BigValue start_value_;           // the value when the pending products began
     std::vector<Partial> partials_;  // binary counter of the products of completed chunks
     int64_t power_steps_ = 0;        // powers: steps made since start_value_
