@@ -44,10 +44,11 @@ constexpr int32_t combinations = 4;
 // "Never" for the progress and backup intervals: a count no run of nine-digit operands reaches.
 constexpr int32_t never_interval = 1000000000;
 
-// The single calculation state of the process.
+// The single calculation state of the process. After a run that went through GMP batches,
+// vysledek and top_index are current only once Engine::materialize() has run.
 struct CalcState {
     pole1 vysledek;  // the result limbs
-    pole1 pomoc;     // raw products of one step; always as long as vysledek
+    pole1 pomoc;     // raw products of one step; as long as vysledek whenever the kernel steps
     int32_t top_index = 100;
     int32_t limb_digits = 4;
     int32_t limb_base = 10000;

@@ -25,7 +25,8 @@ void Engine::run() {
 }
 
 void Engine::finish() {
-    materialize();
+    // The limbs are left to whoever reads them: an interrupted run ends at once instead of
+    // first converting a value of millions of digits that may never be looked at.
     switch (st.calc_kind) {
         case kind::powers:
             st.moc_exponent = st.pocitadlo;

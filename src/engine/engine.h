@@ -38,7 +38,8 @@ public:
     void report_error(const std::string& text);
 
     // Brings st.vysledek and st.top_index up to date with a value held by the batch arithmetic.
-    // Everything that reads the limbs between runs calls it (it is cheap when nothing is pending).
+    // Everything that reads the limbs or top_index (rendering, calculation files, the digit
+    // count) calls it first; it costs nothing when they are current.
     void materialize();
     // Tells the engine that the limbs were replaced from outside (a calculation file was read).
     void limbs_replaced();

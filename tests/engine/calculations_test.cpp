@@ -113,6 +113,7 @@ TEST(CombinationsTest, LimbsThatAreNoBinomialCoefficientEndInTheSpecificError) {
     EngineFixture f;
     f.engine.settings.zalohy = never_interval;
     f.combinations("3", "10");
+    f.engine.materialize();
     f.engine.st.vysledek[0] = 121;  // C(10, 3) is 120: the next division by 4 leaves a remainder
     f.engine.limbs_replaced();
     f.continue_to("4");
@@ -132,7 +133,8 @@ TEST(CombinationsTest, LimbsThatAreNoBinomialCoefficientEndInTheSpecificError) {
 TEST(CombinationsTest, LoadedCoefficientsContinueInBatches) {
     EngineFixture f;
     f.combinations("30000", "100000");
-    f.engine.limbs_replaced();  // as after reading a file: genuine, but not produced here
+    f.engine.materialize();     // as when the calculation was saved,
+    f.engine.limbs_replaced();  // and read back: genuine, but not produced here
     f.continue_to("50000");
     EXPECT_EQ(f.digits(), gmp_binomial(100000, 50000));
 }
