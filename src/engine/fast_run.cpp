@@ -4,7 +4,9 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <vector>
 
+#include "engine/growth.h"
 #include "engine/limb_conversion.h"
 
 namespace cifrovar {
@@ -15,85 +17,24 @@ namespace {
 // enough that the product tree of a chunk amortises its calls.
 constexpr int64_t chunk_steps = 2048;
 
-// Does lhs * lhs_mult reach rhs_mult * 10^exp10? Decided by logarithms unless the two sides
-// are too close to tell, then exactly.
-bool reaches(const BigValue& lhs, uint64_t lhs_mult, uint64_t rhs_mult, int64_t exp10) {
-    const double left = log10_of(lhs) + std::log10(static_cast<double>(lhs_mult));
-    const double right = std::log10(static_cast<double>(rhs_mult)) + static_cast<double>(exp10);
-    const double margin = 1e-9 * std::max(1.0, std::fabs(left)) + 1e-9;
-    if (left > right + margin) return true;
-    if (left < right - margin) return false;
-    BigValue l, r;
-    mpz_mul_ui(l.get(), lhs.get(), lhs_mult);
-    mpz_ui_pow_ui(r.get(), 10, static_cast<unsigned long>(exp10));
-    mpz_mul_ui(r.get(), r.get(), rhs_mult);
-    return mpz_cmp(l.get(), r.get()) >= 0;
+// value * mult >= div * 10^exp10, exactly.
+bool at_least(const BigValue& value, uint64_t mult, uint64_t div, int64_t exp10) {
+    BigValue left, right;
+    mpz_mul_ui(left.get(), value.get(), mult);
+    mpz_ui_pow_ui(right.get(), 10, static_cast<unsigned long>(exp10));
+    mpz_mul_ui(right.get(), right.get(), div);
+    return mpz_cmp(left.get(), right.get()) >= 0;
 }
 
-// The kernel grows the arrays by 100 limbs before a step whenever one of the three top limbs
-// is non-zero, and never shrinks them. Given the largest value that stood before a step since
-// top_index was `top` (as lhs * lhs_mult / rhs_mult), this is the top_index it arrives at.
-int32_t grown_top_index(int32_t top, int32_t limb_digits, const BigValue& lhs, uint64_t lhs_mult,
-                        uint64_t rhs_mult) {
-    auto level_reached = [&](int64_t j) {
-        const int64_t limb = int64_t{top} - 2 + 100 * j;
-        return reaches(lhs, lhs_mult, rhs_mult, limb * limb_digits);
-    };
-    const double digits = log10_of(lhs) + std::log10(static_cast<double>(lhs_mult)) -
-                          std::log10(static_cast<double>(rhs_mult));
-    int64_t j = std::max<int64_t>(0, static_cast<int64_t>(
-                                         std::floor((digits / limb_digits - (top - 2)) / 100.0)) + 1);
-    while (j > 0 && !level_reached(j - 1)) --j;
-    while (level_reached(j)) ++j;
-    return static_cast<int32_t>(int64_t{top} + 100 * j);
-}
+// How far a sum of logarithms of the given total size may be off.
+double log_error(double magnitude) { return 1e-12 * magnitude + 1e-9; }
 
-int64_t legendre(int64_t n, int64_t p) {
-    int64_t count = 0;
-    while (n > 0) {
-        n /= p;
-        count += n;
-    }
-    return count;
-}
-
-std::vector<uint32_t> primes_up_to(uint32_t limit) {
-    std::vector<uint32_t> primes;
-    if (limit < 2) return primes;
-    std::vector<bool> composite(static_cast<size_t>(limit) + 1, false);
-    for (uint64_t i = 2; i <= limit; ++i) {
-        if (composite[i]) continue;
-        primes.push_back(static_cast<uint32_t>(i));
-        for (uint64_t j = i * i; j <= limit; j += i) composite[j] = true;
-    }
-    return primes;
-}
-
-// value *= C(n, b) / C(n, a), exactly, for a <= b <= n and value a multiple of what the division
-// needs (value = C(n, a) times anything). The factors n-a .. n-b+1 are freed of the primes of
-// b!/a! first, so the products stay near the size of the result.
-void apply_binomial_ratio(BigValue& value, uint32_t n, uint32_t a, uint32_t b) {
-    if (b <= a) return;
-    const uint64_t lo = uint64_t{n} - b + 1, hi = uint64_t{n} - a;
-    std::vector<uint32_t> entries(b - a);
-    for (size_t j = 0; j < entries.size(); ++j) entries[j] = static_cast<uint32_t>(hi - j);
-    BigValue leftover(1);
-    for (const uint32_t p : primes_up_to(b)) {
-        int64_t count = legendre(b, p) - legendre(a, p);
-        for (uint64_t pk = p; count > 0 && pk <= hi; pk *= p) {
-            for (uint64_t v = (lo + pk - 1) / pk * pk; v <= hi && count > 0; v += pk, --count)
-                entries[hi - v] /= p;
-        }
-        if (count > 0) {
-            BigValue power;
-            mpz_ui_pow_ui(power.get(), p, static_cast<unsigned long>(count));
-            mpz_mul(leftover.get(), leftover.get(), power.get());
-        }
-    }
-    BigValue numerator;
-    product_of(numerator, entries.data(), entries.size());
-    mpz_mul(value.get(), value.get(), numerator.get());
-    if (mpz_cmp_ui(leftover.get(), 1) != 0) mpz_divexact(value.get(), value.get(), leftover.get());
+// The largest n whose factorial GMP computes within the given time, from its measured growth
+// (about 0.1 s for 10^6! and 2.4 s for 10^7! on this project's 2-core machine), with a margin
+// of half as much again for a busier or slower one.
+int64_t factorial_within(double seconds) {
+    if (seconds <= 0) return 0;
+    return static_cast<int64_t>(1e6 * std::pow(seconds / 0.15, 1 / 1.4));
 }
 
 }  // namespace
@@ -101,9 +42,11 @@ void apply_binomial_ratio(BigValue& value, uint32_t n, uint32_t a, uint32_t b) {
 void FastRun::begin(const CalcState& st, const StepRule& rule) {
     rule_ = rule;
     if (holding_) return;
-    limbs_to_value(st.vysledek, st.top_index, st.limb_digits, start_value_);
-    partials_.clear();
+    limbs_to_value(st.vysledek, st.top_index, st.limb_digits, value_);
+    products_.clear();
+    divisors_.clear();
     power_steps_ = 0;
+    pending_shift_ = 0;
     steps_since_growth_ = 0;
     growth_base_top_ = st.top_index;
     holding_ = true;
@@ -113,8 +56,9 @@ void FastRun::begin(const CalcState& st, const StepRule& rule) {
 void FastRun::drop() {
     holding_ = false;
     limbs_current_ = false;
-    start_value_.release();
-    partials_.clear();
+    value_.release();
+    products_.clear();
+    divisors_.clear();
     power_steps_ = 0;
     pending_shift_ = 0;
     steps_since_growth_ = 0;
@@ -124,62 +68,35 @@ int64_t FastRun::advance(CalcState& st, int64_t end_counter, int64_t max_steps,
                          std::chrono::steady_clock::time_point deadline) {
     if (max_steps <= 0) max_steps = std::numeric_limits<int64_t>::max();
     limbs_current_ = false;
-    if (rule_.calc_kind == kind::powers) {
-        const int64_t steps = std::min(end_counter - st.pocitadlo, max_steps);
-        st.pocitadlo = static_cast<int32_t>(st.pocitadlo + steps);
-        power_steps_ += steps;
-        steps_since_growth_ += steps;
-        last_factor_ = static_cast<uint32_t>(rule_.base);
-        return steps;
-    }
-    if (rule_.calc_kind == kind::combinations)
-        return advance_combinations(st, end_counter, max_steps, deadline);
-    return advance_products(st, end_counter, max_steps, deadline);
-}
-
-void FastRun::push_partial(BigValue&& value) {
-    partials_.push_back(Partial{std::move(value), 0});
-    while (partials_.size() >= 2 && partials_[partials_.size() - 2].rank == partials_.back().rank) {
-        Partial top = std::move(partials_.back());
-        partials_.pop_back();
-        mpz_mul(partials_.back().value.get(), partials_.back().value.get(), top.value.get());
-        ++partials_.back().rank;
+    switch (rule_.calc_kind) {
+        case kind::powers: return advance_powers(st, end_counter, max_steps);
+        case kind::combinations: return advance_combinations(st, end_counter, max_steps, deadline);
+        default: return advance_products(st, end_counter, max_steps, deadline);
     }
 }
 
-void FastRun::collapse_into(BigValue& out) {
-    while (partials_.size() >= 2) {
-        Partial top = std::move(partials_.back());
-        partials_.pop_back();
-        mpz_mul(partials_.back().value.get(), partials_.back().value.get(), top.value.get());
-    }
-    if (!partials_.empty()) {
-        mpz_mul(out.get(), out.get(), partials_.back().value.get());
-        partials_.clear();
-    }
-}
-
-// The largest n whose factorial GMP computes within the given time, from its measured growth
-// (about 0.1 s for 10^6! and 2.4 s for 10^7! on a 2020s desktop core); a slower machine merely
-// stretches one batch by that factor.
-int64_t factorial_within(double seconds) {
-    if (seconds <= 0) return 0;
-    return static_cast<int64_t>(1e6 * std::pow(seconds / 0.1, 1 / 1.4));
+// A power needs no work per step: base^steps is computed in one go when the limbs are read.
+int64_t FastRun::advance_powers(CalcState& st, int64_t end_counter, int64_t max_steps) {
+    const int64_t steps = std::min(end_counter - st.pocitadlo, max_steps);
+    st.pocitadlo = static_cast<int32_t>(st.pocitadlo + steps);
+    power_steps_ += steps;
+    steps_since_growth_ += steps;
+    last_factor_ = static_cast<uint32_t>(rule_.base);
+    return steps;
 }
 
 int64_t FastRun::advance_products(CalcState& st, int64_t end_counter, int64_t max_steps,
                                   std::chrono::steady_clock::time_point deadline) {
-    std::vector<uint32_t> factors;
     int64_t steps = 0;
-    if (rule_.calc_kind == kind::factorial && value_trusted && partials_.empty()) {
+    if (rule_.calc_kind == kind::factorial && value_trusted && products_.empty() &&
+        pending_shift_ == 0) {
         // The value is pocitadlo! itself, so GMP's factorial, much faster than a product of the
         // factors, may replace it outright while that fits into the batch.
         const std::chrono::duration<double> left = deadline - std::chrono::steady_clock::now();
         const int64_t n = std::min({end_counter, st.pocitadlo + std::min(max_steps, end_counter),
                                     factorial_within(left.count())});
         if (n > st.pocitadlo + chunk_steps) {
-            mpz_fac_ui(start_value_.get(), static_cast<unsigned long>(n));
-            pending_shift_ = 0;
+            mpz_fac_ui(value_.get(), static_cast<unsigned long>(n));
             steps = n - st.pocitadlo;
             steps_since_growth_ += steps;
             last_factor_ = static_cast<uint32_t>(n);
@@ -187,6 +104,7 @@ int64_t FastRun::advance_products(CalcState& st, int64_t end_counter, int64_t ma
             if (std::chrono::steady_clock::now() >= deadline) return steps;
         }
     }
+    std::vector<uint32_t> factors;
     while (st.pocitadlo < end_counter && steps < max_steps) {
         const int64_t m = std::min({chunk_steps, end_counter - st.pocitadlo, max_steps - steps});
         factors.resize(static_cast<size_t>(m));
@@ -205,7 +123,7 @@ int64_t FastRun::advance_products(CalcState& st, int64_t end_counter, int64_t ma
         }
         BigValue chunk;
         product_of(chunk, factors.data(), factors.size());
-        push_partial(std::move(chunk));
+        products_.push(std::move(chunk), deadline);
         st.pocitadlo = static_cast<int32_t>(st.pocitadlo + m);
         steps += m;
         steps_since_growth_ += m;
@@ -214,6 +132,8 @@ int64_t FastRun::advance_products(CalcState& st, int64_t end_counter, int64_t ma
     return steps;
 }
 
+// Each batch multiplies by C(n, b) / C(n, a); the divisions wait with the products until the
+// limbs are read, which is exact because the value is a binomial coefficient.
 int64_t FastRun::advance_combinations(CalcState& st, int64_t end_counter, int64_t max_steps,
                                       std::chrono::steady_clock::time_point deadline) {
     const auto started = std::chrono::steady_clock::now();
@@ -227,61 +147,89 @@ int64_t FastRun::advance_combinations(CalcState& st, int64_t end_counter, int64_
     const bool rising = a < peak;
     if (rising) b = std::min(b, peak + 1);
     if (b <= a) return 0;
-    if (!rising)
-        st.top_index = grown_top_index(st.top_index, st.limb_digits, start_value_, 1, 1);
-    // GMP's binomial is fast from n/16 on (and quadratic below); a trusted value may be replaced.
-    if (value_trusted && 16 * b >= int64_t{n})
-        mpz_bin_uiui(start_value_.get(), n, static_cast<unsigned long>(b));
-    else
-        apply_binomial_ratio(start_value_, n, static_cast<uint32_t>(a), static_cast<uint32_t>(b));
-    if (rising)
-        st.top_index = grown_top_index(st.top_index, st.limb_digits, start_value_,
-                                       static_cast<uint64_t>(b), uint64_t{n} - b + 1);
+    if (!rising) grow_for_combinations(st, 1, 1);
+    // GMP's binomial is fast from n/16 on (and quadratic below); when most of the way from
+    // class 0 is still ahead, computing the coefficient afresh costs little more.
+    if (value_trusted && 4 * a <= b && 16 * b >= int64_t{n} && products_.empty() &&
+        divisors_.empty()) {
+        mpz_bin_uiui(value_.get(), n, static_cast<unsigned long>(b));
+    } else {
+        BigValue numerator, denominator;
+        ratio_.compute(n, static_cast<uint32_t>(a), static_cast<uint32_t>(b), numerator, denominator);
+        products_.push(std::move(numerator), deadline);
+        if (mpz_cmp_ui(denominator.get(), 1) != 0) divisors_.push(std::move(denominator), deadline);
+    }
+    // The value before the last step is C(n, b-1) = C(n, b) * b / (n - b + 1).
+    if (rising) grow_for_combinations(st, static_cast<uint64_t>(b), uint64_t{n} - b + 1);
     st.pocitadlo = static_cast<int32_t>(b + 1);
-    steps_since_growth_ += b - a;
-    const auto took = std::chrono::steady_clock::now() - started;
-    const auto allowed = deadline - started;
-    if (took * 4 < allowed)
-        combination_budget_ *= 2;
-    else if (took > allowed)
-        combination_budget_ = std::max<int64_t>(1, combination_budget_ / 2);
+    // The next batch aims at two thirds of the time allowed, judged by this one.
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    const std::chrono::duration<double> allowed = deadline - started;
+    const double scale = std::clamp(0.67 * allowed.count() / std::max(took.count(), 1e-6), 0.25, 2.0);
+    combination_budget_ = std::max<int64_t>(1, static_cast<int64_t>(combination_budget_ * scale));
     return b - a;
 }
 
-void FastRun::grow_for_products(CalcState& st, const BigValue& value) {
-    if (steps_since_growth_ > 0)
-        st.top_index = grown_top_index(growth_base_top_, st.limb_digits, value, 1, last_factor_);
+void FastRun::settle() {
+    if (power_steps_ > 0) {
+        BigValue power;
+        mpz_ui_pow_ui(power.get(), static_cast<unsigned long>(rule_.base),
+                      static_cast<unsigned long>(power_steps_));
+        mpz_mul(value_.get(), value_.get(), power.get());
+        power_steps_ = 0;
+    }
+    products_.multiply_into(value_);
+    if (pending_shift_ > 0) {
+        mpz_mul_2exp(value_.get(), value_.get(), static_cast<mp_bitcnt_t>(pending_shift_));
+        pending_shift_ = 0;
+    }
+    if (!divisors_.empty()) {
+        BigValue divisor(1);
+        divisors_.multiply_into(divisor);
+        mpz_divexact(value_.get(), value_.get(), divisor.get());
+    }
+}
+
+// The products only grow, so the largest value before a step is the one before the last step.
+void FastRun::grow_for_products(CalcState& st) {
+    if (steps_since_growth_ > 0) {
+        const double log_before_last = log10_of(value_) - std::log10(static_cast<double>(last_factor_));
+        st.top_index = grown_top_index(growth_base_top_, st.limb_digits, log_before_last,
+                                       log_error(log_before_last), [&](int64_t e) {
+                                           return at_least(value_, 1, last_factor_, e);
+                                       });
+    }
     growth_base_top_ = st.top_index;
     steps_since_growth_ = 0;
 }
 
+// Grows for the value (pending products and divisors included) times mult / div.
+void FastRun::grow_for_combinations(CalcState& st, uint64_t mult, uint64_t div) {
+    const double held = log10_of(value_), up = products_.log10_product(), down = divisors_.log10_product();
+    const double log_value = held + up - down + std::log10(static_cast<double>(mult)) -
+                             std::log10(static_cast<double>(div));
+    st.top_index = grown_top_index(st.top_index, st.limb_digits, log_value,
+                                   log_error(std::fabs(held) + up + down), [&](int64_t e) {
+                                       settle();
+                                       return at_least(value_, mult, div, e);
+                                   });
+}
+
 void FastRun::materialize(CalcState& st) {
     if (!holding_ || limbs_current_) return;
-    if (rule_.calc_kind == kind::powers && power_steps_ > 0) {
-        BigValue power;
-        mpz_ui_pow_ui(power.get(), static_cast<unsigned long>(rule_.base),
-                      static_cast<unsigned long>(power_steps_));
-        mpz_mul(start_value_.get(), start_value_.get(), power.get());
-        power_steps_ = 0;
-    } else {
-        collapse_into(start_value_);
-        mpz_mul_2exp(start_value_.get(), start_value_.get(), static_cast<mp_bitcnt_t>(pending_shift_));
-        pending_shift_ = 0;
-    }
-    if (rule_.calc_kind == kind::combinations) {
-        steps_since_growth_ = 0;
-    } else {
-        grow_for_products(st, start_value_);
-    }
-    value_to_limbs(start_value_, st.limb_digits, int64_t{st.top_index} + 1, st.vysledek);
+    settle();
+    if (rule_.calc_kind != kind::combinations) grow_for_products(st);
+    value_to_limbs(value_, st.limb_digits, int64_t{st.top_index} + 1, st.vysledek);
     limbs_current_ = true;
 }
 
 bool FastRun::verify_binomial(const CalcState& st, int32_t elements) {
-    BigValue expected(1);
-    apply_binomial_ratio(expected, static_cast<uint32_t>(elements), 0,
-                         static_cast<uint32_t>(st.pocitadlo - 1));
-    return mpz_cmp(expected.get(), start_value_.get()) == 0;
+    BigValue expected, denominator;
+    ratio_.compute(static_cast<uint32_t>(elements), 0, static_cast<uint32_t>(st.pocitadlo - 1),
+                   expected, denominator);
+    mpz_divexact(expected.get(), expected.get(), denominator.get());
+    settle();
+    return mpz_cmp(expected.get(), value_.get()) == 0;
 }
 
 }  // namespace cifrovar

@@ -4,10 +4,11 @@
 // every observable (limbs, top_index, counter) equal to what the step-by-step kernel gives.
 #include <chrono>
 #include <cstdint>
-#include <vector>
 
 #include "engine/big_value.h"
+#include "engine/binomial_ratio.h"
 #include "engine/calc_state.h"
+#include "engine/product_counter.h"
 
 namespace cifrovar {
 
@@ -24,14 +25,15 @@ public:
     bool holds_value() const { return holding_; }
     // True when the value is the calculation's own for its counter (pocitadlo!, C(n, pocitadlo-1)
     // and so on), as every run from a fresh start leaves it; false for limbs from outside. Only
-    // a trusted value may be recomputed from scratch instead of multiplied on.
+    // a trusted value may be recomputed from scratch instead of multiplied on, and only a
+    // trusted coefficient may have its divisions put off.
     bool value_trusted = true;
 
     // Takes the value over from the limbs unless it already holds it.
     void begin(const CalcState& st, const StepRule& rule);
     // Advances st.pocitadlo towards end_counter in whole steps until end_counter is reached or
-    // the deadline has passed; returns the number of steps made. st.pocitadlo and the growth
-    // emulation are updated; the limbs are left to materialize().
+    // the deadline has passed; returns the number of steps made. st.pocitadlo is updated (and
+    // top_index for combinations); the limbs are left to materialize().
     int64_t advance(CalcState& st, int64_t end_counter, int64_t max_steps,
                     std::chrono::steady_clock::time_point deadline);
     // Writes the value held into st.vysledek and sets st.top_index as the kernel would have.
@@ -47,29 +49,29 @@ public:
     bool verify_binomial(const CalcState& st, int32_t elements);
 
 private:
-    struct Partial {
-        BigValue value;
-        int rank;
-    };
-    void push_partial(BigValue&& value);
-    void collapse_into(BigValue& out);
+    int64_t advance_powers(CalcState& st, int64_t end_counter, int64_t max_steps);
     int64_t advance_products(CalcState& st, int64_t end_counter, int64_t max_steps,
                              std::chrono::steady_clock::time_point deadline);
     int64_t advance_combinations(CalcState& st, int64_t end_counter, int64_t max_steps,
                                  std::chrono::steady_clock::time_point deadline);
-    void grow_for_products(CalcState& st, const BigValue& value);
+    void grow_for_products(CalcState& st);
+    void grow_for_combinations(CalcState& st, uint64_t mult, uint64_t div);
+    // Multiplies and divides in everything pending, so value_ is the exact current value.
+    void settle();
 
     StepRule rule_;
     bool holding_ = false;
-    bool limbs_current_ = false;     // the limbs already show the value held
-    BigValue start_value_;           // the value when the pending products began
-    std::vector<Partial> partials_;  // binary counter of the products of completed chunks
-    int64_t power_steps_ = 0;        // powers: steps made since start_value_
-    int64_t pending_shift_ = 0;      // products: powers of two not yet multiplied in
-    int64_t steps_since_growth_ = 0; // steps since top_index was last brought up to date
-    uint32_t last_factor_ = 1;       // factor of the last step (products)
-    int32_t growth_base_top_ = 0;    // top_index the pending growth counts from
-    int64_t combination_budget_ = 0; // steps per combinations batch, adapted to the time taken
+    bool limbs_current_ = false;   // the limbs already show the value held
+    BigValue value_;               // the value, times the pending products, over the divisors
+    ProductCounter products_;      // pending factors
+    ProductCounter divisors_;      // pending divisors (combinations)
+    int64_t power_steps_ = 0;      // powers: steps not yet multiplied in
+    int64_t pending_shift_ = 0;    // products: powers of two not yet multiplied in
+    int64_t steps_since_growth_ = 0;  // steps since top_index was last brought up to date
+    uint32_t last_factor_ = 1;     // factor of the last step (products)
+    int32_t growth_base_top_ = 0;  // top_index the pending growth counts from
+    int64_t combination_budget_ = 0;  // steps per combinations batch, adapted to the time taken
+    BinomialRatio ratio_;
 };
 
 }  // namespace cifrovar
