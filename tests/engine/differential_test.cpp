@@ -157,14 +157,38 @@ std::vector<Sequence> sequences() {
     return v;
 }
 
-INSTANTIATE_TEST_SUITE_P(Sequences, DifferentialTest, ::testing::ValuesIn(sequences()),
-                         [](const auto& info) {
-                             std::string name = std::string(info.param.name) + "_" +
-                                                std::to_string(info.param.operand);
-                             for (char& c : name)
-                                 if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name + "_" + std::to_string(info.index);
-                         });
+// Sequences drawn from a fixed seed: any kind, operand and interval, runs that continue,
+// shrink the target or are interrupted after a random number of batches.
+std::vector<Sequence> random_sequences() {
+    std::mt19937 rng(20261208);
+    auto pick = [&](int64_t lo, int64_t hi) { return std::uniform_int_distribution<int64_t>(lo, hi)(rng); };
+    const int32_t bases[] = {2, 3, 9, 10, 57, 99, 100, 999, 1000, 4321, 9999, 10000, 65536, 999999999};
+    const int32_t intervals[] = {1, 10, 100, 1000};
+    std::vector<Sequence> v;
+    for (int i = 0; i < 16; ++i) {
+        Sequence s{"random", static_cast<int32_t>(1 + i % 4), 0, {}};
+        s.operand = s.calc_kind == kind::powers      ? bases[pick(0, std::size(bases) - 1)]
+                    : s.calc_kind == kind::factorial ? 0
+                                                     : static_cast<int32_t>(pick(1500, 4000));
+        s.ukaz_stav = intervals[pick(0, 3)];
+        s.zalohy = pick(0, 1) ? 1000 : never_interval;
+        const int64_t limit = s.calc_kind >= kind::variations ? s.operand : 3000;
+        for (int r = 0, runs = static_cast<int>(pick(1, 4)); r < runs; ++r)
+            s.runs.push_back({pick(0, limit), pick(0, 2) == 0 ? static_cast<int>(pick(0, 30)) : -1});
+        v.push_back(s);
+    }
+    return v;
+}
+
+auto sequence_name = [](const auto& info) {
+    std::string name = std::string(info.param.name) + "_" + std::to_string(info.param.operand);
+    for (char& c : name)
+        if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name + "_" + std::to_string(info.index);
+};
+
+INSTANTIATE_TEST_SUITE_P(Chosen, DifferentialTest, ::testing::ValuesIn(sequences()), sequence_name);
+INSTANTIATE_TEST_SUITE_P(Drawn, DifferentialTest, ::testing::ValuesIn(random_sequences()), sequence_name);
 
 // GMP's own functions as an oracle for values the batches reach quickly.
 TEST(BatchValuesTest, AgreeWithGmp) {
