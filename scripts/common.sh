@@ -3,7 +3,7 @@
 # Release tree in build/. Source it; it defines functions only.
 
 # Debian packages the build and the tests need.
-CIFROVAR_PACKAGES=(cmake ninja-build g++ pkg-config libgmp-dev libcli11-dev libgtest-dev)
+CIFROVAR_PACKAGES=(cmake ninja-build g++ pkg-config libgmp-dev libcli11-dev libgtest-dev clang-format)
 
 cifrovar_root() {
     cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd

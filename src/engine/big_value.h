@@ -9,7 +9,7 @@
 namespace cifrovar {
 
 class BigValue {
-public:
+  public:
     BigValue() { mpz_init(v_); }
     explicit BigValue(unsigned long value) { mpz_init_set_ui(v_, value); }
     BigValue(const BigValue& other) { mpz_init_set(v_, other.v_); }
@@ -36,7 +36,7 @@ public:
         mpz_init(v_);
     }
 
-private:
+  private:
     mpz_t v_;
 };
 

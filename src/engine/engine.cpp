@@ -15,11 +15,20 @@ Engine::~Engine() = default;
 void Engine::run() {
     st.error_reported = false;
     switch (st.calc_kind) {
-        case kind::powers: compute_powers(); break;
-        case kind::factorial: compute_factorial(); break;
-        case kind::variations: compute_variations(); break;
-        case kind::combinations: compute_combinations(); break;
-        default: break;
+        case kind::powers:
+            compute_powers();
+            break;
+        case kind::factorial:
+            compute_factorial();
+            break;
+        case kind::variations:
+            compute_variations();
+            break;
+        case kind::combinations:
+            compute_combinations();
+            break;
+        default:
+            break;
     }
     if (!st.interrupt_flag) finish();
 }
@@ -44,11 +53,13 @@ void Engine::finish() {
             st.kmb_trida = st.pocitadlo - 1;
             hooks_.write_field(Field::kmb_trida, std::to_string(st.kmb_trida));
             break;
-        default: break;
+        default:
+            break;
     }
     st.interrupt_flag = true;
     hooks_.enter_finished();
-    if (settings.autotext && !settings.opened_at_startup && !st.error_reported) hooks_.show_result();
+    if (settings.autotext && !settings.opened_at_startup && !st.error_reported)
+        hooks_.show_result();
 }
 
 void Engine::new_calculation() {

@@ -15,7 +15,7 @@ class FastRun;
 // The calculation engine: the single calculation state, its run frame and the four routines.
 // The user interface reaches it through run(), new_calculation(), interrupt() and the state.
 class Engine {
-public:
+  public:
     explicit Engine(EngineHooks& hooks);
     ~Engine();
     Engine(const Engine&) = delete;
@@ -52,7 +52,7 @@ public:
     void compute_variations();
     void compute_combinations();
 
-private:
+  private:
     friend class RunLoop;
     EngineHooks& hooks_;
     std::unique_ptr<FastRun> fast_run_;

@@ -69,9 +69,12 @@ int64_t FastRun::advance(CalcState& st, int64_t end_counter, int64_t max_steps,
     if (max_steps <= 0) max_steps = std::numeric_limits<int64_t>::max();
     limbs_current_ = false;
     switch (rule_.calc_kind) {
-        case kind::powers: return advance_powers(st, end_counter, max_steps);
-        case kind::combinations: return advance_combinations(st, end_counter, max_steps, deadline);
-        default: return advance_products(st, end_counter, max_steps, deadline);
+        case kind::powers:
+            return advance_powers(st, end_counter, max_steps);
+        case kind::combinations:
+            return advance_combinations(st, end_counter, max_steps, deadline);
+        default:
+            return advance_products(st, end_counter, max_steps, deadline);
     }
 }
 
@@ -141,7 +144,8 @@ int64_t FastRun::advance_combinations(CalcState& st, int64_t end_counter, int64_
     const int64_t peak = n / 2;
     const int64_t a = int64_t{st.pocitadlo} - 1;
     if (combination_budget_ <= 0)
-        combination_budget_ = std::max<int64_t>(1024, static_cast<int64_t>(2e7 / std::log10(n + 10.0)));
+        combination_budget_ =
+            std::max<int64_t>(1024, static_cast<int64_t>(2e7 / std::log10(n + 10.0)));
     int64_t b = a + std::min({end_counter - 1 - a, combination_budget_, max_steps});
     // A batch stays on one side of the largest coefficient, so its largest value is at an end.
     const bool rising = a < peak;
@@ -155,7 +159,8 @@ int64_t FastRun::advance_combinations(CalcState& st, int64_t end_counter, int64_
         mpz_bin_uiui(value_.get(), n, static_cast<unsigned long>(b));
     } else {
         BigValue numerator, denominator;
-        ratio_.compute(n, static_cast<uint32_t>(a), static_cast<uint32_t>(b), numerator, denominator);
+        ratio_.compute(n, static_cast<uint32_t>(a), static_cast<uint32_t>(b), numerator,
+                       denominator);
         products_.push(std::move(numerator), deadline);
         if (mpz_cmp_ui(denominator.get(), 1) != 0) divisors_.push(std::move(denominator), deadline);
     }
@@ -165,7 +170,8 @@ int64_t FastRun::advance_combinations(CalcState& st, int64_t end_counter, int64_
     // The next batch aims at two thirds of the time allowed, judged by this one.
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     const std::chrono::duration<double> allowed = deadline - started;
-    const double scale = std::clamp(0.67 * allowed.count() / std::max(took.count(), 1e-6), 0.25, 2.0);
+    const double scale =
+        std::clamp(0.67 * allowed.count() / std::max(took.count(), 1e-6), 0.25, 2.0);
     combination_budget_ = std::max<int64_t>(1, static_cast<int64_t>(combination_budget_ * scale));
     return b - a;
 }
@@ -193,11 +199,11 @@ void FastRun::settle() {
 // The products only grow, so the largest value before a step is the one before the last step.
 void FastRun::grow_for_products(CalcState& st) {
     if (steps_since_growth_ > 0) {
-        const double log_before_last = log10_of(value_) - std::log10(static_cast<double>(last_factor_));
-        st.top_index = grown_top_index(growth_base_top_, st.limb_digits, log_before_last,
-                                       log_error(log_before_last), [&](int64_t e) {
-                                           return at_least(value_, 1, last_factor_, e);
-                                       });
+        const double log_before_last =
+            log10_of(value_) - std::log10(static_cast<double>(last_factor_));
+        st.top_index = grown_top_index(
+            growth_base_top_, st.limb_digits, log_before_last, log_error(log_before_last),
+            [&](int64_t e) { return at_least(value_, 1, last_factor_, e); });
     }
     growth_base_top_ = st.top_index;
     steps_since_growth_ = 0;
@@ -205,7 +211,8 @@ void FastRun::grow_for_products(CalcState& st) {
 
 // Grows for the value (pending products and divisors included) times mult / div.
 void FastRun::grow_for_combinations(CalcState& st, uint64_t mult, uint64_t div) {
-    const double held = log10_of(value_), up = products_.log10_product(), down = divisors_.log10_product();
+    const double held = log10_of(value_), up = products_.log10_product(),
+                 down = divisors_.log10_product();
     const double log_value = held + up - down + std::log10(static_cast<double>(mult)) -
                              std::log10(static_cast<double>(div));
     st.top_index = grown_top_index(st.top_index, st.limb_digits, log_value,

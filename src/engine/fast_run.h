@@ -20,7 +20,7 @@ struct StepRule {
 };
 
 class FastRun {
-public:
+  public:
     // True while the batch arithmetic holds a value (possibly newer than the limbs).
     bool holds_value() const { return holding_; }
     // True when the value is the calculation's own for its counter (pocitadlo!, C(n, pocitadlo-1)
@@ -48,7 +48,7 @@ public:
     // Checks that the limbs of a combinations calculation are C(n, pocitadlo - 1).
     bool verify_binomial(const CalcState& st, int32_t elements);
 
-private:
+  private:
     int64_t advance_powers(CalcState& st, int64_t end_counter, int64_t max_steps);
     int64_t advance_products(CalcState& st, int64_t end_counter, int64_t max_steps,
                              std::chrono::steady_clock::time_point deadline);
@@ -61,15 +61,15 @@ private:
 
     StepRule rule_;
     bool holding_ = false;
-    bool limbs_current_ = false;   // the limbs already show the value held
-    BigValue value_;               // the value, times the pending products, over the divisors
-    ProductCounter products_;      // pending factors
-    ProductCounter divisors_;      // pending divisors (combinations)
-    int64_t power_steps_ = 0;      // powers: steps not yet multiplied in
-    int64_t pending_shift_ = 0;    // products: powers of two not yet multiplied in
+    bool limbs_current_ = false;      // the limbs already show the value held
+    BigValue value_;                  // the value, times the pending products, over the divisors
+    ProductCounter products_;         // pending factors
+    ProductCounter divisors_;         // pending divisors (combinations)
+    int64_t power_steps_ = 0;         // powers: steps not yet multiplied in
+    int64_t pending_shift_ = 0;       // products: powers of two not yet multiplied in
     int64_t steps_since_growth_ = 0;  // steps since top_index was last brought up to date
-    uint32_t last_factor_ = 1;     // factor of the last step (products)
-    int32_t growth_base_top_ = 0;  // top_index the pending growth counts from
+    uint32_t last_factor_ = 1;        // factor of the last step (products)
+    int32_t growth_base_top_ = 0;     // top_index the pending growth counts from
     int64_t combination_budget_ = 0;  // steps per combinations batch, adapted to the time taken
     BinomialRatio ratio_;
 };

@@ -8,12 +8,20 @@ namespace cifrovar {
 struct CalcState;
 
 // The seven operand edit fields of the four calculation pages.
-enum class Field { moc_zaklad, moc_exponent, fkt_zadani, vrc_trida, vrc_prvky, kmb_trida, kmb_prvky };
+enum class Field {
+    moc_zaklad,
+    moc_exponent,
+    fkt_zadani,
+    vrc_trida,
+    vrc_prvky,
+    kmb_trida,
+    kmb_prvky
+};
 
 // Everything the engine needs from the user interface. The window, the command-line tool and
 // the tests each implement it.
 class EngineHooks {
-public:
+  public:
     virtual ~EngineHooks() = default;
 
     // Let pending user-interface messages be handled once (between steps).

@@ -48,7 +48,8 @@ std::optional<int32_t> convert_operand(const std::string& text) {
     size_t pos = 0;
     while (pos < text.size() && text[pos] == ' ') ++pos;
     if (pos < text.size() && text[pos] == '$') return convert_hex(text, pos + 1);
-    if (pos < text.size() && (text[pos] == 'x' || text[pos] == 'X')) return convert_hex(text, pos + 1);
+    if (pos < text.size() && (text[pos] == 'x' || text[pos] == 'X'))
+        return convert_hex(text, pos + 1);
     if (pos + 1 < text.size() && text[pos] == '0' && (text[pos + 1] == 'x' || text[pos + 1] == 'X'))
         return convert_hex(text, pos + 2);
     return convert_decimal(text, pos);

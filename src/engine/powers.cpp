@@ -13,8 +13,10 @@ void choose_limb_width(CalcState& st, int32_t base) {
     struct Width {
         int32_t from, to, digits, radix;
     };
-    static constexpr Width widths[] = {{2, 2, 9, 1000000000}, {3, 9, 8, 100000000},
-                                       {10, 99, 7, 10000000}, {100, 999, 6, 1000000},
+    static constexpr Width widths[] = {{2, 2, 9, 1000000000},
+                                       {3, 9, 8, 100000000},
+                                       {10, 99, 7, 10000000},
+                                       {100, 999, 6, 1000000},
                                        {1000, 9999, 5, 100000}};
     for (const Width& w : widths) {
         if (base >= w.from && base <= w.to) {

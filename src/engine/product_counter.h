@@ -11,7 +11,7 @@ namespace cifrovar {
 // Partial products of equal rank are merged, the oldest first, so the final product is as
 // balanced as a product tree while every pushed chunk is a consistent checkpoint.
 class ProductCounter {
-public:
+  public:
     // Adds a chunk; merges what fits before the deadline. A merge that would run past it waits
     // for a later push, so one multiplication of two huge partials never holds up a batch.
     void push(BigValue&& chunk, std::chrono::steady_clock::time_point deadline);
@@ -22,7 +22,7 @@ public:
     bool empty() const { return parts_.empty(); }
     void clear() { parts_.clear(); }
 
-private:
+  private:
     struct Partial {
         BigValue value;
         int rank;

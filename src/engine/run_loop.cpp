@@ -9,7 +9,11 @@
 namespace cifrovar {
 
 RunLoop::RunLoop(Engine& engine, FastRun& fast, const RunPlan& plan)
-    : e_(engine), st_(engine.st), fast_(fast), plan_(plan), started_(std::chrono::steady_clock::now()) {}
+    : e_(engine),
+      st_(engine.st),
+      fast_(fast),
+      plan_(plan),
+      started_(std::chrono::steady_clock::now()) {}
 
 void RunLoop::run() {
     while (st_.pocitadlo < plan_.end_counter) {
@@ -77,8 +81,8 @@ bool RunLoop::kernel_step() {
             ensure_headroom(st_);
             ++st_.pocitadlo;
         } else {
-            const int32_t factor = k == kind::factorial ? st_.pocitadlo + 1
-                                                        : plan_.rule.elements - st_.pocitadlo + 1;
+            const int32_t factor =
+                k == kind::factorial ? st_.pocitadlo + 1 : plan_.rule.elements - st_.pocitadlo + 1;
             ++st_.pocitadlo;
             if (st_.pocitadlo % e_.settings.ukaz_stav == 0)
                 e_.hooks().set_status("Výpočet:" + std::to_string(st_.pocitadlo));
@@ -129,8 +133,7 @@ bool RunLoop::fast_batch() {
 void RunLoop::after_steps(int64_t counter_before) {
     const int64_t interval = e_.settings.ukaz_stav;
     const int64_t last_shown = st_.pocitadlo / interval * interval;
-    if (last_shown > counter_before)
-        e_.hooks().set_status("Výpočet:" + std::to_string(last_shown));
+    if (last_shown > counter_before) e_.hooks().set_status("Výpočet:" + std::to_string(last_shown));
 }
 
 void RunLoop::write_backup() {

@@ -11,19 +11,19 @@ namespace cifrovar {
 
 struct RunPlan {
     StepRule rule;
-    int64_t end_counter = 0;    // the loop runs while pocitadlo < end_counter
+    int64_t end_counter = 0;  // the loop runs while pocitadlo < end_counter
     char backup_letter = 'm';
     int32_t backup_offset = 0;  // steps completed = pocitadlo - backup_offset
 };
 
 class RunLoop {
-public:
+  public:
     RunLoop(Engine& engine, FastRun& fast, const RunPlan& plan);
     // Runs the steps; returns when the target is reached, after an interrupt (finished) or after
     // a reported run-time error. A growth failure leaves as Evlastni.
     void run();
 
-private:
+  private:
     bool kernel_step();
     bool fast_batch();
     bool use_fast();

@@ -7,7 +7,7 @@ namespace cifrovar {
 
 // The one user-facing error: a Czech message that ends the command and is shown in a box.
 class Evlastni : public std::runtime_error {
-public:
+  public:
     explicit Evlastni(const std::string& message) : std::runtime_error(message) {}
 };
 

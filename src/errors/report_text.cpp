@@ -13,15 +13,20 @@ std::string class_of(const char* label, const CalcState& st, int32_t elements) {
 
 std::string description(const std::string& text, const CalcState& st) {
     if (text == kind_kombinace)
-        return "Specifická chyba při výpočtu kombinací : " + class_of("Kombinace ", st, st.kmb_prvky);
+        return "Specifická chyba při výpočtu kombinací : " +
+               class_of("Kombinace ", st, st.kmb_prvky);
     const std::string head = "Běhová chyba při výpočtu : ";
     switch (st.calc_kind) {
         case kind::powers:
             return head + std::to_string(st.moc_zaklad) + " ^ " + std::to_string(st.pocitadlo);
-        case kind::factorial: return head + std::to_string(st.pocitadlo) + " !";
-        case kind::variations: return head + class_of("Variace ", st, st.vrc_prvky);
-        case kind::combinations: return head + class_of("Kombinace ", st, st.kmb_prvky);
-        default: return head;
+        case kind::factorial:
+            return head + std::to_string(st.pocitadlo) + " !";
+        case kind::variations:
+            return head + class_of("Variace ", st, st.vrc_prvky);
+        case kind::combinations:
+            return head + class_of("Kombinace ", st, st.kmb_prvky);
+        default:
+            return head;
     }
 }
 
@@ -30,8 +35,8 @@ bool inside(int64_t index, const CalcState& st, const pole1& limbs) {
 }
 
 std::string loop_state(const CalcState& st) {
-    std::string s = " (pocitadlo = " + std::to_string(st.pocitadlo) + "; x = " + std::to_string(st.x) +
-                    "; cyklus = " + std::to_string(st.top_index);
+    std::string s = " (pocitadlo = " + std::to_string(st.pocitadlo) +
+                    "; x = " + std::to_string(st.x) + "; cyklus = " + std::to_string(st.top_index);
     const int64_t xy = int64_t{st.x} + st.y;
     if (inside(xy, st, st.pomoc) && inside(st.x, st, st.vysledek)) {
         s += "; pomoc[x+y] = " + std::to_string(st.pomoc[xy]);
@@ -42,7 +47,9 @@ std::string loop_state(const CalcState& st) {
 
 }  // namespace
 
-bool is_fatal_kind(const std::string& text) { return text == kind_vypocet || text == kind_kombinace; }
+bool is_fatal_kind(const std::string& text) {
+    return text == kind_vypocet || text == kind_kombinace;
+}
 
 std::string report_text(const std::string& text, const CalcState& state) {
     if (!is_fatal_kind(text)) return text;
@@ -51,7 +58,8 @@ std::string report_text(const std::string& text, const CalcState& state) {
 
 std::string fatal_message(const std::string& kind_text) {
     if (kind_text == kind_kombinace)
-        return "V programu došlo k specifické chybě při výpočtu kombinací a proto bude nyní ukončen";
+        return "V programu došlo k specifické chybě při výpočtu kombinací a proto bude nyní "
+               "ukončen";
     return "V programu došlo k běhové chybě a proto bude nyní ukončen";
 }
 

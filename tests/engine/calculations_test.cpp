@@ -1,5 +1,6 @@
 #include <gmp.h>
 #include <gtest/gtest.h>
+
 #include <cstring>
 
 #include "errors/input_error.h"
@@ -32,19 +33,31 @@ class ValueTest : public ::testing::TestWithParam<ValueCase> {};
 
 void start(EngineFixture& f, const ValueCase& c) {
     switch (c.calc_kind) {
-        case kind::powers: f.power(c.first, c.second); break;
-        case kind::factorial: f.factorial(c.first); break;
-        case kind::variations: f.variations(c.first, c.second); break;
-        default: f.combinations(c.first, c.second); break;
+        case kind::powers:
+            f.power(c.first, c.second);
+            break;
+        case kind::factorial:
+            f.factorial(c.first);
+            break;
+        case kind::variations:
+            f.variations(c.first, c.second);
+            break;
+        default:
+            f.combinations(c.first, c.second);
+            break;
     }
 }
 
 const std::string& target_text(EngineFixture& f) {
     switch (f.engine.st.calc_kind) {
-        case kind::powers: return f.hooks.fields[Field::moc_exponent];
-        case kind::factorial: return f.hooks.fields[Field::fkt_zadani];
-        case kind::variations: return f.hooks.fields[Field::vrc_trida];
-        default: return f.hooks.fields[Field::kmb_trida];
+        case kind::powers:
+            return f.hooks.fields[Field::moc_exponent];
+        case kind::factorial:
+            return f.hooks.fields[Field::fkt_zadani];
+        case kind::variations:
+            return f.hooks.fields[Field::vrc_trida];
+        default:
+            return f.hooks.fields[Field::kmb_trida];
     }
 }
 
@@ -67,30 +80,33 @@ TEST_P(ValueTest, BatchesComputeTheExactValue) {
 
 INSTANTIATE_TEST_SUITE_P(
     Worked, ValueTest,
-    ::testing::Values(
-        ValueCase{"two_to_ten", kind::powers, "2", "10", "1024", "10"},
-        ValueCase{"two_to_hundred", kind::powers, "2", "100", "1267650600228229401496703205376", "100"},
-        ValueCase{"seven_to_one", kind::powers, "7", "1", "7", "1"},
-        ValueCase{"one_to_five", kind::powers, "1", "5", "1", "5"},
-        ValueCase{"zero_to_five", kind::powers, "0", "5", "0", "5"},
-        ValueCase{"five_to_zero", kind::powers, "5", "0", "1", "0"},
-        ValueCase{"hex_base", kind::powers, "$10", "3", "4096", "3"},
-        ValueCase{"base_10000", kind::powers, "10000", "3", "1000000000000", "3"},
-        ValueCase{"zero_factorial", kind::factorial, "0", "", "1", "1"},
-        ValueCase{"one_factorial", kind::factorial, "1", "", "1", "1"},
-        ValueCase{"five_factorial", kind::factorial, "5", "", "120", "5"},
-        ValueCase{"twenty_factorial", kind::factorial, "20", "", "2432902008176640000", "20"},
-        ValueCase{"twentyfive_factorial", kind::factorial, "25", "", "15511210043330985984000000", "25"},
-        ValueCase{"v_3_of_5", kind::variations, "3", "5", "60", "3"},
-        ValueCase{"v_5_of_5", kind::variations, "5", "5", "120", "5"},
-        ValueCase{"v_0_of_5", kind::variations, "0", "5", "1", "0"},
-        ValueCase{"v_1_of_n", kind::variations, "1", "999999999", "999999999", "1"},
-        ValueCase{"c_2_of_5", kind::combinations, "2", "5", "10", "2"},
-        ValueCase{"c_3_of_10", kind::combinations, "3", "10", "120", "3"},
-        ValueCase{"c_5_of_52", kind::combinations, "5", "52", "2598960", "5"},
-        ValueCase{"c_50_of_100", kind::combinations, "50", "100", "100891344545564193334812497256", "50"},
-        ValueCase{"c_0_of_5", kind::combinations, "0", "5", "1", "0"},
-        ValueCase{"c_n_of_n", kind::combinations, "40", "40", "1", "40"}),
+    ::testing::Values(ValueCase{"two_to_ten", kind::powers, "2", "10", "1024", "10"},
+                      ValueCase{"two_to_hundred", kind::powers, "2", "100",
+                                "1267650600228229401496703205376", "100"},
+                      ValueCase{"seven_to_one", kind::powers, "7", "1", "7", "1"},
+                      ValueCase{"one_to_five", kind::powers, "1", "5", "1", "5"},
+                      ValueCase{"zero_to_five", kind::powers, "0", "5", "0", "5"},
+                      ValueCase{"five_to_zero", kind::powers, "5", "0", "1", "0"},
+                      ValueCase{"hex_base", kind::powers, "$10", "3", "4096", "3"},
+                      ValueCase{"base_10000", kind::powers, "10000", "3", "1000000000000", "3"},
+                      ValueCase{"zero_factorial", kind::factorial, "0", "", "1", "1"},
+                      ValueCase{"one_factorial", kind::factorial, "1", "", "1", "1"},
+                      ValueCase{"five_factorial", kind::factorial, "5", "", "120", "5"},
+                      ValueCase{"twenty_factorial", kind::factorial, "20", "",
+                                "2432902008176640000", "20"},
+                      ValueCase{"twentyfive_factorial", kind::factorial, "25", "",
+                                "15511210043330985984000000", "25"},
+                      ValueCase{"v_3_of_5", kind::variations, "3", "5", "60", "3"},
+                      ValueCase{"v_5_of_5", kind::variations, "5", "5", "120", "5"},
+                      ValueCase{"v_0_of_5", kind::variations, "0", "5", "1", "0"},
+                      ValueCase{"v_1_of_n", kind::variations, "1", "999999999", "999999999", "1"},
+                      ValueCase{"c_2_of_5", kind::combinations, "2", "5", "10", "2"},
+                      ValueCase{"c_3_of_10", kind::combinations, "3", "10", "120", "3"},
+                      ValueCase{"c_5_of_52", kind::combinations, "5", "52", "2598960", "5"},
+                      ValueCase{"c_50_of_100", kind::combinations, "50", "100",
+                                "100891344545564193334812497256", "50"},
+                      ValueCase{"c_0_of_5", kind::combinations, "0", "5", "1", "0"},
+                      ValueCase{"c_n_of_n", kind::combinations, "40", "40", "1", "40"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FactorialTest, ThousandFactorialHas2568Digits) {
@@ -118,13 +134,15 @@ TEST(CombinationsTest, LimbsThatAreNoBinomialCoefficientEndInTheSpecificError) {
     f.engine.limbs_replaced();
     f.continue_to("4");
     ASSERT_EQ(f.hooks.fatal_messages.size(), 1u);
-    EXPECT_EQ(f.hooks.fatal_messages[0],
-              "V programu došlo k specifické chybě při výpočtu kombinací a proto bude nyní ukončen");
+    EXPECT_EQ(
+        f.hooks.fatal_messages[0],
+        "V programu došlo k specifické chybě při výpočtu kombinací a proto bude nyní ukončen");
     ASSERT_FALSE(f.hooks.logged.empty());
-    EXPECT_EQ(f.hooks.logged.back().rfind("Specifická chyba při výpočtu kombinací : Kombinace 4. třídy "
-                                          "z(e) 10 prvků (pocitadlo = 5; x = 0; cyklus = 100",
-                                          0),
-              0u)
+    EXPECT_EQ(
+        f.hooks.logged.back().rfind("Specifická chyba při výpočtu kombinací : Kombinace 4. třídy "
+                                    "z(e) 10 prvků (pocitadlo = 5; x = 0; cyklus = 100",
+                                    0),
+        0u)
         << f.hooks.logged.back();
     EXPECT_TRUE(f.hooks.close_requested);
     EXPECT_EQ(f.engine.st.pocitadlo, 1);  // the calculation was reset
@@ -158,10 +176,18 @@ TEST_P(InputErrorTest, RaisesBeforeAnythingChanges) {
     f.engine.st.interrupt_flag = false;
     try {
         switch (c.calc_kind) {
-            case kind::powers: f.power(c.first, c.second); break;
-            case kind::factorial: f.factorial(c.first); break;
-            case kind::variations: f.variations(c.first, c.second); break;
-            default: f.combinations(c.first, c.second); break;
+            case kind::powers:
+                f.power(c.first, c.second);
+                break;
+            case kind::factorial:
+                f.factorial(c.first);
+                break;
+            case kind::variations:
+                f.variations(c.first, c.second);
+                break;
+            default:
+                f.combinations(c.first, c.second);
+                break;
         }
         FAIL() << "no input error";
     } catch (const Evlastni& e) {
@@ -189,21 +215,26 @@ INSTANTIATE_TEST_SUITE_P(
                        "Počet prvků musí být větší než třída"},
         InputErrorCase{"negative_exponent", kind::powers, "2", "-1", "Zadání nesmí být záporné !"},
         InputErrorCase{"negative_base", kind::powers, "-3", "4", "Zadání nesmí být záporné !"},
-        InputErrorCase{"negative_factorial", kind::factorial, "$FFFFFFFF", "", "Zadání nesmí být záporné !"},
+        InputErrorCase{"negative_factorial", kind::factorial, "$FFFFFFFF", "",
+                       "Zadání nesmí být záporné !"},
         InputErrorCase{"negative_class", kind::variations, "-1", "5", "Zadání nesmí být záporné !"},
-        InputErrorCase{"negative_elements", kind::combinations, "-5", "-1", "Zadání nesmí být záporné !"},
-        InputErrorCase{"letters_before_sign", kind::combinations, "x", "-1", "Zadání nemá číselný tvar !"}),
+        InputErrorCase{"negative_elements", kind::combinations, "-5", "-1",
+                       "Zadání nesmí být záporné !"},
+        InputErrorCase{"letters_before_sign", kind::combinations, "x", "-1",
+                       "Zadání nemá číselný tvar !"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PowersTest, InformationBoxesComeInOrderAndTheRunGoesOn) {
     EngineFixture f;
     f.power("1", "0");
-    EXPECT_EQ(f.hooks.infos, (std::vector<std::string>{"Je-li základ roven 1, pak výsledek je vždy roven 1",
-                                                        "Je-li exponent roven 0, pak výsledek je vždy roven 1"}));
+    EXPECT_EQ(f.hooks.infos,
+              (std::vector<std::string>{"Je-li základ roven 1, pak výsledek je vždy roven 1",
+                                        "Je-li exponent roven 0, pak výsledek je vždy roven 1"}));
     EXPECT_EQ(f.digits(), "1");
     EngineFixture g;
     g.power("0", "5");
-    EXPECT_EQ(g.hooks.infos, std::vector<std::string>{"Je-li základ roven 0, pak výsledek je roven 0"});
+    EXPECT_EQ(g.hooks.infos,
+              std::vector<std::string>{"Je-li základ roven 0, pak výsledek je roven 0"});
     EXPECT_EQ(g.digits(), "0");
 }
 
@@ -221,8 +252,9 @@ TEST(PowersTest, LimbWidthFollowsTheBase) {
         int32_t digits;
         int32_t multiplier_top;
     };
-    for (const Width& w : {Width{"2", 9, 0}, Width{"9", 8, 0}, Width{"99", 7, 0}, Width{"999", 6, 0},
-                           Width{"9999", 5, 0}, Width{"10000", 4, 1}, Width{"999999999", 4, 2}}) {
+    for (const Width& w :
+         {Width{"2", 9, 0}, Width{"9", 8, 0}, Width{"99", 7, 0}, Width{"999", 6, 0},
+          Width{"9999", 5, 0}, Width{"10000", 4, 1}, Width{"999999999", 4, 2}}) {
         EngineFixture f;
         f.power(w.base, "3");
         EXPECT_EQ(f.engine.st.limb_digits, w.digits) << w.base;
@@ -236,8 +268,8 @@ TEST(RunFrameTest, ProgressTextsFollowTheInterval) {
     f.engine.settings.ukaz_stav = 1;
     f.power("3", "5");
     EXPECT_EQ(f.hooks.statuses,
-              (std::vector<std::string>{"Připraven k výpočtu", "Výpočet ...", "Výpočet:2", "Výpočet:3",
-                                        "Výpočet:4", "Výpočet:5"}));
+              (std::vector<std::string>{"Připraven k výpočtu", "Výpočet ...", "Výpočet:2",
+                                        "Výpočet:3", "Výpočet:4", "Výpočet:5"}));
     EngineFixture never;
     never.engine.settings.ukaz_stav = never_interval;
     never.factorial("3000");

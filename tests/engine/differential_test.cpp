@@ -45,10 +45,14 @@ struct Sequence {
 
 Field target_field(int32_t calc_kind) {
     switch (calc_kind) {
-        case kind::powers: return Field::moc_exponent;
-        case kind::factorial: return Field::fkt_zadani;
-        case kind::variations: return Field::vrc_trida;
-        default: return Field::kmb_trida;
+        case kind::powers:
+            return Field::moc_exponent;
+        case kind::factorial:
+            return Field::fkt_zadani;
+        case kind::variations:
+            return Field::vrc_trida;
+        default:
+            return Field::kmb_trida;
     }
 }
 
@@ -56,10 +60,17 @@ void start_fields(EngineFixture& f, const Sequence& s, int64_t target) {
     f.engine.st.calc_kind = s.calc_kind;
     const std::string t = std::to_string(target), op = std::to_string(s.operand);
     switch (s.calc_kind) {
-        case kind::powers: f.hooks.fields[Field::moc_zaklad] = op; break;
-        case kind::variations: f.hooks.fields[Field::vrc_prvky] = op; break;
-        case kind::combinations: f.hooks.fields[Field::kmb_prvky] = op; break;
-        default: break;
+        case kind::powers:
+            f.hooks.fields[Field::moc_zaklad] = op;
+            break;
+        case kind::variations:
+            f.hooks.fields[Field::vrc_prvky] = op;
+            break;
+        case kind::combinations:
+            f.hooks.fields[Field::kmb_prvky] = op;
+            break;
+        default:
+            break;
     }
     f.hooks.fields[target_field(s.calc_kind)] = t;
 }
@@ -67,9 +78,16 @@ void start_fields(EngineFixture& f, const Sequence& s, int64_t target) {
 Snapshot snapshot(EngineFixture& f) {
     f.engine.materialize();
     const CalcState& st = f.engine.st;
-    Snapshot s{pole1(st.vysledek.begin(), st.vysledek.begin() + st.top_index + 1), st.top_index,
-               st.pocitadlo, st.limb_digits, f.hooks.fields[target_field(st.calc_kind)],
-               f.hooks.last_progress(), {}, {}, {}, {}};
+    Snapshot s{pole1(st.vysledek.begin(), st.vysledek.begin() + st.top_index + 1),
+               st.top_index,
+               st.pocitadlo,
+               st.limb_digits,
+               f.hooks.fields[target_field(st.calc_kind)],
+               f.hooks.last_progress(),
+               {},
+               {},
+               {},
+               {}};
     for (const auto& b : f.hooks.backups) {
         s.backup_names.push_back(b.path);
         s.backup_counters.push_back(b.pocitadlo);
@@ -81,7 +99,8 @@ Snapshot snapshot(EngineFixture& f) {
 
 // Runs the sequence in one mode. stop_counters: for the kernel, the counter at which each
 // interrupted run must stop (taken from the batch run); filled in by the batch run.
-std::vector<Snapshot> run_sequence(const Sequence& s, Mode mode, std::vector<int32_t>& stop_counters) {
+std::vector<Snapshot> run_sequence(const Sequence& s, Mode mode,
+                                   std::vector<int32_t>& stop_counters) {
     EngineFixture f;
     f.engine.settings.ukaz_stav = s.ukaz_stav;
     f.engine.settings.zalohy = s.zalohy;
@@ -100,7 +119,8 @@ std::vector<Snapshot> run_sequence(const Sequence& s, Mode mode, std::vector<int
         f.hooks.on_yield = [&] {
             if (r.interrupt_after_yields < 0) return;
             if (mode == Mode::batches && ++yields > r.interrupt_after_yields) f.engine.interrupt();
-            if (mode == Mode::kernel && f.engine.st.pocitadlo == stop_counters[i]) f.engine.interrupt();
+            if (mode == Mode::kernel && f.engine.st.pocitadlo == stop_counters[i])
+                f.engine.interrupt();
         };
         f.engine.run();
         if (mode == Mode::batches) stop_counters[i] = f.engine.st.pocitadlo;
@@ -144,15 +164,18 @@ std::vector<Sequence> sequences() {
     }
     // Powers of ten put the value before the last step exactly on a limb boundary, where only
     // the exact comparison can tell whether the kernel grew its arrays.
-    for (int64_t e : {686, 687, 688}) v.push_back({"power on a boundary", kind::powers, 10, {{e}}, 1});
+    for (int64_t e : {686, 687, 688})
+        v.push_back({"power on a boundary", kind::powers, 10, {{e}}, 1});
     for (int64_t e : {294, 295}) v.push_back({"power on a boundary", kind::powers, 100, {{e}}, 1});
     v.push_back({"power backups", kind::powers, 7, {{3500}}, 1000, 1000});
     v.push_back({"factorial", kind::factorial, 0, {{900}, {2100, 5}, {2600}}, 100, 1000});
     v.push_back({"factorial wide factors", kind::factorial, 0, {{10500}}, 1000});
     v.push_back({"variations", kind::variations, 5000, {{800, 4}, {2500}, {5000}}, 10, 1000});
     v.push_back({"variations big n", kind::variations, 999999999, {{1200}, {2600, 2}}, 100, 1000});
-    v.push_back({"combinations past the peak", kind::combinations, 1200, {{500, 6}, {1200}}, 10, 1000});
-    v.push_back({"combinations odd n", kind::combinations, 1201, {{601}, {900, 3}, {1201}}, 1, 100000});
+    v.push_back(
+        {"combinations past the peak", kind::combinations, 1200, {{500, 6}, {1200}}, 10, 1000});
+    v.push_back(
+        {"combinations odd n", kind::combinations, 1201, {{601}, {900, 3}, {1201}}, 1, 100000});
     v.push_back({"combinations big n", kind::combinations, 999999999, {{2500}}, 100, 1000});
     return v;
 }
@@ -161,8 +184,11 @@ std::vector<Sequence> sequences() {
 // shrink the target or are interrupted after a random number of batches.
 std::vector<Sequence> random_sequences() {
     std::mt19937 rng(20261208);
-    auto pick = [&](int64_t lo, int64_t hi) { return std::uniform_int_distribution<int64_t>(lo, hi)(rng); };
-    const int32_t bases[] = {2, 3, 9, 10, 57, 99, 100, 999, 1000, 4321, 9999, 10000, 65536, 999999999};
+    auto pick = [&](int64_t lo, int64_t hi) {
+        return std::uniform_int_distribution<int64_t>(lo, hi)(rng);
+    };
+    const int32_t bases[] = {2,   3,    9,    10,   57,    99,    100,
+                             999, 1000, 4321, 9999, 10000, 65536, 999999999};
     const int32_t intervals[] = {1, 10, 100, 1000};
     std::vector<Sequence> v;
     for (int i = 0; i < 16; ++i) {
@@ -174,7 +200,8 @@ std::vector<Sequence> random_sequences() {
         s.zalohy = pick(0, 1) ? 1000 : never_interval;
         const int64_t limit = s.calc_kind >= kind::variations ? s.operand : 3000;
         for (int r = 0, runs = static_cast<int>(pick(1, 4)); r < runs; ++r)
-            s.runs.push_back({pick(0, limit), pick(0, 2) == 0 ? static_cast<int>(pick(0, 30)) : -1});
+            s.runs.push_back(
+                {pick(0, limit), pick(0, 2) == 0 ? static_cast<int>(pick(0, 30)) : -1});
         v.push_back(s);
     }
     return v;
@@ -188,7 +215,8 @@ auto sequence_name = [](const auto& info) {
 };
 
 INSTANTIATE_TEST_SUITE_P(Chosen, DifferentialTest, ::testing::ValuesIn(sequences()), sequence_name);
-INSTANTIATE_TEST_SUITE_P(Drawn, DifferentialTest, ::testing::ValuesIn(random_sequences()), sequence_name);
+INSTANTIATE_TEST_SUITE_P(Drawn, DifferentialTest, ::testing::ValuesIn(random_sequences()),
+                         sequence_name);
 
 // GMP's own functions as an oracle for values the batches reach quickly.
 TEST(BatchValuesTest, AgreeWithGmp) {

@@ -18,14 +18,14 @@ TEST_P(ShownMessageTest, AddsFullStopOnlyAfterCharactersAboveDot) {
 
 INSTANTIATE_TEST_SUITE_P(
     Messages, ShownMessageTest,
-    ::testing::Values(ShownCase{"Zadání nemá číselný tvar !", "Zadání nemá číselný tvar !"},
-                      ShownCase{"Počet prvků musí být větší než třída",
-                                "Počet prvků musí být větší než třída."},
-                      ShownCase{"Data nelze načíst !", "Data nelze načíst !"},
-                      ShownCase{"0^0 nelze zadat !!!", "0^0 nelze zadat !!!"},
-                      ShownCase{"Konec.", "Konec."}, ShownCase{"Konec-", "Konec-"},
-                      ShownCase{"ends in a letter with a háček ř", "ends in a letter with a háček ř."},
-                      ShownCase{"číslo 5", "číslo 5."}, ShownCase{"", ""}));
+    ::testing::Values(
+        ShownCase{"Zadání nemá číselný tvar !", "Zadání nemá číselný tvar !"},
+        ShownCase{"Počet prvků musí být větší než třída", "Počet prvků musí být větší než třída."},
+        ShownCase{"Data nelze načíst !", "Data nelze načíst !"},
+        ShownCase{"0^0 nelze zadat !!!", "0^0 nelze zadat !!!"}, ShownCase{"Konec.", "Konec."},
+        ShownCase{"Konec-", "Konec-"},
+        ShownCase{"ends in a letter with a háček ř", "ends in a letter with a háček ř."},
+        ShownCase{"číslo 5", "číslo 5."}, ShownCase{"", ""}));
 
 TEST(RaiseInputErrorTest, ThrowsEvlastniCarryingTheMessage) {
     try {

@@ -31,11 +31,20 @@ void EngineFixture::combinations(const std::string& k, const std::string& n) {
 
 void EngineFixture::continue_to(const std::string& target) {
     switch (engine.st.calc_kind) {
-        case kind::powers: hooks.fields[Field::moc_exponent] = target; break;
-        case kind::factorial: hooks.fields[Field::fkt_zadani] = target; break;
-        case kind::variations: hooks.fields[Field::vrc_trida] = target; break;
-        case kind::combinations: hooks.fields[Field::kmb_trida] = target; break;
-        default: break;
+        case kind::powers:
+            hooks.fields[Field::moc_exponent] = target;
+            break;
+        case kind::factorial:
+            hooks.fields[Field::fkt_zadani] = target;
+            break;
+        case kind::variations:
+            hooks.fields[Field::vrc_trida] = target;
+            break;
+        case kind::combinations:
+            hooks.fields[Field::kmb_trida] = target;
+            break;
+        default:
+            break;
     }
     engine.run();
 }

@@ -9,8 +9,9 @@ void RecordingHooks::yield() {
 
 bool RecordingHooks::write_backup(const std::string& path, const CalcState& state) {
     if (backups_fail) return false;
-    backups.push_back(BackupRecord{path, state.pocitadlo, state.top_index,
-                                   pole1(state.vysledek.begin(), state.vysledek.begin() + state.top_index + 1)});
+    backups.push_back(
+        BackupRecord{path, state.pocitadlo, state.top_index,
+                     pole1(state.vysledek.begin(), state.vysledek.begin() + state.top_index + 1)});
     return true;
 }
 

@@ -21,7 +21,7 @@ struct BackupRecord {
 
 // Hooks that keep everything the engine shows, so tests can compare runs.
 class RecordingHooks : public EngineHooks {
-public:
+  public:
     std::map<Field, std::string> fields;
     std::vector<std::string> statuses;
     std::vector<std::string> infos;
@@ -47,7 +47,9 @@ public:
     bool write_backup(const std::string& path, const CalcState& state) override;
     void show_result() override { ++results_shown; }
     void log_report(const std::string& text) override { logged.push_back(text); }
-    void show_fatal_error(const std::string& message) override { fatal_messages.push_back(message); }
+    void show_fatal_error(const std::string& message) override {
+        fatal_messages.push_back(message);
+    }
     void request_close() override { close_requested = true; }
 
     // The last "Výpočet:" progress text, or "" when none was shown.
