@@ -2,6 +2,7 @@
 
 #include "engine/fast_run.h"
 #include "engine/kernel.h"
+#include "engine/run_loop.h"
 #include "errors/report_text.h"
 
 namespace cifrovar {
@@ -92,6 +93,24 @@ void Engine::report_error(const std::string& text) {
     finish();
     new_calculation();
     hooks_.request_close();
+}
+
+void Engine::run_from_one(int32_t calc_kind, int32_t elements, int64_t end_counter,
+                          char backup_letter, int32_t backup_offset) {
+    hooks_.enter_busy();
+    hooks_.set_status("Výpočet ...");
+    if (!st.interrupt_flag) {
+        fast_run_->restart();
+        std::fill(st.vysledek.begin(), st.vysledek.end(), 0);
+        st.vysledek[0] = 1;
+    }
+    st.interrupt_flag = false;
+    RunPlan plan;
+    plan.rule = StepRule{calc_kind, 0, elements};
+    plan.end_counter = end_counter;
+    plan.backup_letter = backup_letter;
+    plan.backup_offset = backup_offset;
+    RunLoop(*this, *fast_run_, plan).run();
 }
 
 void Engine::materialize() {

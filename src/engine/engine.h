@@ -54,6 +54,10 @@ class Engine {
 
   private:
     friend class RunLoop;
+    // The common start of factorial, variations and combinations, whose fresh result is 1:
+    // busy state, the fresh value unless the run continues, then the steps up to end_counter.
+    void run_from_one(int32_t calc_kind, int32_t elements, int64_t end_counter, char backup_letter,
+                      int32_t backup_offset);
     EngineHooks& hooks_;
     std::unique_ptr<FastRun> fast_run_;
 };

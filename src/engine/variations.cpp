@@ -1,6 +1,5 @@
 #include "engine/engine.h"
 #include "engine/operands_check.h"
-#include "engine/run_loop.h"
 #include "errors/input_error.h"
 
 namespace cifrovar {
@@ -11,21 +10,8 @@ void Engine::compute_variations() {
     if (k > n) raise_input_error("Počet prvků musí být větší než třída");
     st.vrc_trida = k;
     st.vrc_prvky = n;
-    hooks_.enter_busy();
-    hooks_.set_status("Výpočet ...");
-    if (!st.interrupt_flag) {
-        fast_run_->restart();
-        std::fill(st.vysledek.begin(), st.vysledek.end(), 0);
-        st.vysledek[0] = 1;
-    }
-    st.interrupt_flag = false;
-
-    RunPlan plan;
-    plan.rule = StepRule{kind::variations, 0, n};
-    plan.end_counter = int64_t{k} + 1;
-    plan.backup_letter = 'v';
-    plan.backup_offset = 1;
-    RunLoop(*this, *fast_run_, plan).run();
+    // The counter is the number of the next factor: the class reached plus one.
+    run_from_one(kind::variations, n, int64_t{k} + 1, 'v', 1);
 }
 
 }  // namespace cifrovar

@@ -175,20 +175,7 @@ TEST_P(InputErrorTest, RaisesBeforeAnythingChanges) {
     f.engine.st.calc_kind = c.calc_kind;
     f.engine.st.interrupt_flag = false;
     try {
-        switch (c.calc_kind) {
-            case kind::powers:
-                f.power(c.first, c.second);
-                break;
-            case kind::factorial:
-                f.factorial(c.first);
-                break;
-            case kind::variations:
-                f.variations(c.first, c.second);
-                break;
-            default:
-                f.combinations(c.first, c.second);
-                break;
-        }
+        start(f, ValueCase{c.name, c.calc_kind, c.first, c.second, "", ""});
         FAIL() << "no input error";
     } catch (const Evlastni& e) {
         EXPECT_STREQ(e.what(), c.message);
