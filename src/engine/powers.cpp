@@ -54,7 +54,7 @@ void Engine::compute_powers() {
     if (fresh)
         for (int i = 0; i < 3; ++i) st.vysledek[i] = st.multiplier_limbs[i];
     if (exponent == 0) {
-        materialize();
+        materialize();  // brings top_index up to what the earlier steps grew it to
         fast_run_->drop();
         std::fill(st.vysledek.begin(), st.vysledek.end(), 0);
         st.vysledek[0] = 1;
