@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "errors/input_error.h"
 #include "support/engine_fixture.h"
@@ -342,6 +343,32 @@ TEST(RunFrameTest, NewCalculationResetsTheState) {
     EXPECT_EQ(f.hooks.states.back(), "ready");
     f.factorial("6");
     EXPECT_EQ(f.digits(), "720");
+}
+
+// The window runs each batch on a worker thread; the result must not depend on where it runs.
+class WorkerThreadHooks : public RecordingHooks {
+  public:
+    int batches = 0;
+    void run_batch(const std::function<void()>& work) override {
+        ++batches;
+        std::thread worker(work);
+        worker.join();
+    }
+};
+
+TEST(RunFrameTest, BatchesMayRunOnAnotherThread) {
+    WorkerThreadHooks hooks;
+    Engine engine(hooks);
+    engine.settings.autotext = false;
+    engine.fast.max_batch_steps = 500;
+    engine.st.calc_kind = kind::combinations;
+    hooks.fields[Field::kmb_trida] = "6000";
+    hooks.fields[Field::kmb_prvky] = "20000";
+    engine.run();
+    engine.materialize();
+    EXPECT_GT(hooks.batches, 5);
+    EXPECT_EQ(limbs_to_decimal(engine.st.vysledek, engine.st.top_index, engine.st.limb_digits),
+              gmp_binomial(20000, 6000));
 }
 
 }  // namespace
