@@ -81,11 +81,15 @@ TEST(KernelTest, ReportsAWrappedSumBeforeTheLimbsChange) {
 TEST(KernelTest, FactorsBeyondNineDigitsAreSplitTwiceSoTheyCannotOverflow) {
     EXPECT_EQ(factor_passes(999999999), 1);
     EXPECT_EQ(factor_passes(2147483647), 2);
+    // Split once, the twelfth factor of this run wraps a 32-bit sum.
     EngineFixture f;
     f.engine.fast.basecase_top_index = -1;
-    f.variations("3", "$7FFFFFFF");
+    f.variations("20", "$7FFFFFFF");
     EXPECT_TRUE(f.hooks.fatal_messages.empty());
-    EXPECT_EQ(f.digits(), "9903520286612926112250986490");  // (2^31-1)(2^31-2)(2^31-3)
+    EXPECT_EQ(f.digits(),
+              "435108201166753926031220928380367569912910637589934162029582960499311271857358537171"
+              "999499120510929527471312867391344836248789137927307006558678382789686494044909775235"
+              "1360819773603840000");  // (2^31-1)(2^31-2)...(2^31-20)
 }
 
 }  // namespace
