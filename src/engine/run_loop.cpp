@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/kernel.h"
+#include "engine/memory_guard.h"
 #include "errors/input_error.h"
 #include "errors/report_text.h"
 
@@ -16,11 +17,19 @@ RunLoop::RunLoop(Engine& engine, FastRun& fast, const RunPlan& plan)
       started_(std::chrono::steady_clock::now()) {}
 
 void RunLoop::run() {
+    bool memory_checked = false;
     while (st_.pocitadlo < plan_.end_counter) {
         e_.hooks().yield();
         if (st_.interrupt_flag) {
             e_.finish();
             return;
+        }
+        if (!memory_checked) {
+            // A run whose result cannot fit stops before its first step, with nothing lost.
+            if (memory_for_run(st_, plan_.rule, plan_.end_counter) >
+                memory_available(e_.settings.memory_limit))
+                growth_failed(st_.pocitadlo);
+            memory_checked = true;
         }
         const bool carried_on = use_fast() ? fast_batch() : kernel_step();
         if (!carried_on) return;

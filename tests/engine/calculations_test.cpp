@@ -371,5 +371,25 @@ TEST(RunFrameTest, BatchesMayRunOnAnotherThread) {
               gmp_binomial(20000, 6000));
 }
 
+TEST(MemoryGuardTest, ARunThatCannotFitStopsIntactAndContinuesLater) {
+    EngineFixture f;
+    f.factorial("3000");
+    f.engine.settings.memory_limit = 1 << 20;  // 100000! needs more than a megabyte
+    try {
+        f.continue_to("100000");
+        FAIL() << "the run was not stopped";
+    } catch (const Evlastni& e) {
+        EXPECT_STREQ(e.what(), "Tento výpočet je již mimo možnosti paměti Vašeho počítače");
+    }
+    EXPECT_EQ(f.hooks.logged.back(), "Výpočet je již mimo možnosti paměti Vašeho počítače");
+    EXPECT_EQ(f.hooks.states.back(), "finished");
+    EXPECT_EQ(f.hooks.fields[Field::fkt_zadani], "3000");
+    f.engine.settings.memory_limit = 0;
+    f.continue_to("30000");
+    EngineFixture whole;
+    whole.factorial("30000");
+    EXPECT_EQ(f.digits(), whole.digits());
+}
+
 }  // namespace
 }  // namespace cifrovar::testing
