@@ -24,14 +24,16 @@ void RunLoop::run() {
             e_.finish();
             return;
         }
-        if (!memory_checked) {
-            // A run whose result cannot fit stops before its first step, with nothing lost.
+        const bool fast = use_fast();
+        // A run whose result cannot fit stops before its first step, or before a batch when
+        // the memory left has shrunk, with everything completed so far kept.
+        if (!memory_checked || fast) {
             if (memory_for_run(st_, plan_.rule, plan_.end_counter) >
                 memory_available(e_.settings.memory_limit))
                 growth_failed(st_.pocitadlo);
             memory_checked = true;
         }
-        const bool carried_on = use_fast() ? fast_batch() : kernel_step();
+        const bool carried_on = fast ? fast_batch() : kernel_step();
         if (!carried_on) return;
     }
 }
