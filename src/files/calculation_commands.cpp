@@ -1,0 +1,52 @@
+#include "files/calculation_commands.h"
+
+#include <exception>
+
+#include "engine/engine.h"
+#include "engine/kernel.h"
+#include "errors/input_error.h"
+#include "files/calculation_file.h"
+
+namespace cifrovar {
+
+void open_calculation(Engine& engine, const std::string& path) {
+    bool failed = false;
+    try {
+        engine.new_calculation();
+        read_calculation_file(engine, path);
+        // The loaded counter is the run's target: no step, the run only finishes.
+        engine.run();
+    } catch (const std::exception&) {
+        // A file error, an input error of the run (such as 0^0 from the file's operands) or
+        // memory: the user is told only that the file could not be loaded.
+        failed = true;
+    } catch (const GrowthFailure&) {
+        failed = true;
+    }
+    if (!failed) return;
+    engine.new_calculation();
+    engine.report_error("Data nelze načíst : " + path);
+    raise_input_error("Data nelze načíst !");
+}
+
+void save_calculation(Engine& engine, const std::string& path) {
+    EngineHooks& hooks = engine.hooks();
+    hooks.set_status("Ukládám data ...");
+    hooks.yield();
+    bool failed = false;
+    try {
+        write_calculation_file(engine, path);
+    } catch (const std::exception&) {
+        failed = true;
+    } catch (const GrowthFailure&) {
+        failed = true;
+    }
+    if (failed) {
+        hooks.set_status("Data nelze uložit !!!");
+        engine.report_error("Data nelze uložit : " + path);
+        raise_input_error("Data nelze uložit !");
+    }
+    hooks.set_status("Připraven k výpočtu");
+}
+
+}  // namespace cifrovar
