@@ -2,6 +2,9 @@
 
 #include <ostream>
 
+#include "errors/error_log.h"
+#include "files/calculation_file.h"
+
 namespace cifrovar::cli {
 
 CliHooks::CliHooks(std::ostream& err, bool in_place) : err_(err), in_place_(in_place) {}
@@ -57,6 +60,20 @@ void CliHooks::inform(const std::string& text) {
 void CliHooks::show_fatal_error(const std::string& message) {
     end_progress_line();
     err_ << message << '\n' << std::flush;
+}
+
+bool CliHooks::write_backup(const std::string& path, const CalcState& state) {
+    // A backup that cannot be written costs the run nothing; the next one tries again.
+    try {
+        write_calculation_file(state, path);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void CliHooks::log_report(const std::string& text) {
+    if (log_directory_) append_error_log(*log_directory_, text);
 }
 
 }  // namespace cifrovar::cli

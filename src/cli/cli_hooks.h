@@ -4,6 +4,7 @@
 #include <functional>
 #include <iosfwd>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "engine/hooks.h"
@@ -23,6 +24,8 @@ class CliHooks : public EngineHooks {
     void end_progress_line();
     // Called at every yield; the tool uses it to pass a Ctrl+C on to the engine.
     std::function<void()> on_yield;
+    // Reports go to the error log in this directory from now on ("Logovat chyby").
+    void log_to(const std::string& adresar) { log_directory_ = adresar; }
 
     void yield() override;
     void set_status(const std::string& text) override;
@@ -32,9 +35,9 @@ class CliHooks : public EngineHooks {
     std::string read_field(Field field) override;
     void write_field(Field field, const std::string& text) override;
     void inform(const std::string& text) override;
-    bool write_backup(const std::string&, const CalcState&) override { return false; }
+    bool write_backup(const std::string& path, const CalcState& state) override;
     void show_result() override {}
-    void log_report(const std::string&) override {}
+    void log_report(const std::string& text) override;
     void show_fatal_error(const std::string& message) override;
     void request_close() override { close_requested_ = true; }
 
@@ -47,6 +50,7 @@ class CliHooks : public EngineHooks {
     bool close_requested_ = false;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     std::map<Field, std::string> fields_;
+    std::optional<std::string> log_directory_;
 };
 
 }  // namespace cifrovar::cli

@@ -1,6 +1,7 @@
 #include "cli/cli_options.h"
 
 #include <CLI/CLI.hpp>
+#include <limits>
 #include <ostream>
 
 #include "engine/calc_state.h"
@@ -19,9 +20,14 @@ The result text is the one the calculator saves: the header lines in Windows-125
 CR LF line ends, then the digits without a line end; trailing zero limbs are written as
 " x 10^" and their count unless --no-trim is given.
 
-Exit codes: 0 done, 1 input error or the result could not be written, 2 usage error,
-3 run-time error of the calculation, 130 interrupted by Ctrl+C (a second Ctrl+C ends
-at once).
+A calculation file holds a finished or interrupted calculation: "open FILE" shows its
+result, "open FILE --to TARGET" continues it to the exponent, n or class TARGET (at most
+9 characters, like an operand). --save writes one after the run, also after Ctrl+C and
+after a run refused for lack of memory, so that it can be continued later.
+
+Exit codes: 0 done, 1 input error, or a file that could not be read or written, 2 usage
+error, 3 run-time error of the calculation, 130 interrupted by Ctrl+C (after --save has
+written the calculation; a second Ctrl+C ends at once).
 )";
 
 }  // namespace
@@ -56,6 +62,36 @@ ParseOutcome parse_cli(int argc, const char* const* argv, std::ostream& out, std
                                   "standard error is a terminal)");
     auto* quiet = app.add_flag("--quiet", progress_off, "Show no progress line");
     progress->excludes(quiet);
+
+    app.add_option("--save", opt.save_path,
+                   "Write the calculation file to FILE after the run, also after Ctrl+C and "
+                   "after a run refused for lack of memory")
+        ->type_name("FILE");
+    app.add_option("--backup-every", opt.zalohy,
+                   "Write a backup every N steps (1000, 10000, 100000 or 1000000) into the "
+                   "working directory as zal<number><letter>.cfr")
+        ->type_name("N")
+        ->check(CLI::IsMember({1000, 10000, 100000, 1000000}));
+    app.add_option("--workdir", opt.workdir,
+                   "The working directory for backups and the error log (default: the current "
+                   "directory)")
+        ->type_name("DIR")
+        ->check(CLI::ExistingDirectory.description(""));
+    app.add_flag("--log", opt.log,
+                 "Append reported errors to cfr_error.log in the working directory "
+                 "(\"Logovat chyby\")");
+    std::string memory_text;
+    app.add_option("--memory-limit", memory_text,
+                   "The memory a run may count on, in bytes, with an optional suffix K, M or G "
+                   "(default: what the machine has available); a run that would need more is "
+                   "refused before its first step")
+        ->type_name("BYTES")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                return parse_byte_count(text) ? std::string()
+                                              : "not a byte count like 512M: " + text;
+            },
+            ""));
 
     struct Page {
         const char* name;
@@ -97,6 +133,18 @@ ParseOutcome parse_cli(int argc, const char* const* argv, std::ostream& out, std
         commands.push_back(sub);
     }
 
+    CLI::App* open = app.add_subcommand(
+        "open",
+        "Read a calculation file (.cfr, or .exk of the older powers program) and print its "
+        "result; with --to continue it first");
+    open->alias("otevri");
+    open->fallthrough();
+    open->add_option("FILE", opt.open_path, "the calculation file")->required();
+    std::string target_text;
+    auto* target = open->add_option("--to", target_text,
+                                    "Continue the calculation to TARGET: the exponent, n or class")
+                       ->type_name("TARGET");
+
     ParseOutcome outcome;
     try {
         app.parse(argc, argv);
@@ -118,6 +166,11 @@ ParseOutcome parse_cli(int argc, const char* const* argv, std::ostream& out, std
             opt.operands = texts[p];
         }
     }
+    if (open->parsed()) {
+        opt.open = true;
+        if (target->count() > 0) opt.target = target_text;
+    }
+    if (!memory_text.empty()) opt.memory_limit = *parse_byte_count(memory_text);
     opt.trim = !no_trim;
     if (progress_on) opt.progress = Progress::on;
     if (progress_off) opt.progress = Progress::off;
@@ -138,6 +191,53 @@ std::vector<Field> operand_fields(int32_t calc_kind) {
         default:
             return {};
     }
+}
+
+std::optional<Field> target_field(int32_t calc_kind) {
+    switch (calc_kind) {
+        case kind::powers:
+            return Field::moc_exponent;
+        case kind::factorial:
+            return Field::fkt_zadani;
+        case kind::variations:
+            return Field::vrc_trida;
+        case kind::combinations:
+            return Field::kmb_trida;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<int64_t> parse_byte_count(const std::string& text) {
+    size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+    if (digits == 0) return std::nullopt;
+    int shift = 0;
+    if (digits + 1 == text.size()) {
+        switch (text.back()) {
+            case 'K':
+                shift = 10;
+                break;
+            case 'M':
+                shift = 20;
+                break;
+            case 'G':
+                shift = 30;
+                break;
+            default:
+                return std::nullopt;
+        }
+    } else if (digits != text.size()) {
+        return std::nullopt;
+    }
+    const int64_t max = std::numeric_limits<int64_t>::max() >> shift;
+    int64_t count = 0;
+    for (size_t i = 0; i < digits; ++i) {
+        const int digit = text[i] - '0';
+        if (count > (max - digit) / 10) return std::nullopt;
+        count = count * 10 + digit;
+    }
+    return count << shift;
 }
 
 }  // namespace cifrovar::cli

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/calc_state.h"
 #include "engine/hooks.h"
 
 namespace cifrovar::cli {
@@ -22,6 +23,17 @@ struct CliOptions {
     int wrap = 0;  // 0: no wrapping
     bool digits_only = false;
     Progress progress = Progress::automatic;
+
+    // open FILE [--to TARGET]: calc_kind and operands stay empty, the file brings them.
+    bool open = false;
+    std::string open_path;
+    std::optional<std::string> target;  // exactly as typed, like an operand
+
+    std::string save_path;            // empty: the calculation is not saved
+    int32_t zalohy = never_interval;  // backup interval in steps
+    std::string workdir = ".";        // backups and the error log
+    bool log = false;                 // "Logovat chyby"
+    int64_t memory_limit = 0;         // 0: what the machine has available
 };
 
 struct ParseOutcome {
@@ -36,5 +48,12 @@ ParseOutcome parse_cli(int argc, const char* const* argv, std::ostream& out, std
 
 // The edit fields that receive the operands of a calculation kind, in command-line order.
 std::vector<Field> operand_fields(int32_t calc_kind);
+
+// The edit field that holds the target of a calculation kind: exponent, n or class.
+std::optional<Field> target_field(int32_t calc_kind);
+
+// A byte count as --memory-limit takes it: decimal digits, optionally followed by K, M or G
+// (powers of 1024); empty when the text is not one or the count does not fit.
+std::optional<int64_t> parse_byte_count(const std::string& text);
 
 }  // namespace cifrovar::cli

@@ -12,6 +12,7 @@
 #include "cli/cli_options.h"
 #include "engine/engine.h"
 #include "errors/input_error.h"
+#include "files/calculation_commands.h"
 #include "output/render_result.h"
 #include "output/text_sink.h"
 
@@ -24,6 +25,7 @@ constexpr int exit_fatal = 3;
 constexpr int exit_interrupted = 130;
 // What an input field holds at most.
 constexpr size_t max_operand_chars = 9;
+constexpr const char* memory_message = "Tento výpočet je již mimo možnosti paměti Vašeho počítače";
 
 static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler stores to it");
 
@@ -59,6 +61,35 @@ void write_to_stdout(const CalcState& state, const cli::CliOptions& opt) {
     }
 }
 
+void check_operand_length(const std::string& text) {
+    if (text.size() > max_operand_chars) raise_input_error("Zadání nemá číselný tvar !");
+}
+
+void print_input_error(cli::CliHooks& hooks, const std::string& message) {
+    hooks.end_progress_line();
+    std::cerr << shown_message(message) << '\n';
+}
+
+// Starts the run prepared in the fields. With --save the reached calculation is saved also
+// when the run was interrupted or refused for lack of memory, so that it can be continued;
+// a failed save ends the command with its input error. Returns an exit code, or 0 to go on
+// to the result.
+int run_and_save(Engine& engine, cli::CliHooks& hooks, const cli::CliOptions& opt) {
+    try {
+        engine.run();
+    } catch (const Evlastni& e) {
+        if (opt.save_path.empty() || std::string(e.what()) != memory_message) throw;
+        print_input_error(hooks, e.what());
+        save_calculation(engine, opt.save_path);
+        return exit_input_error;
+    }
+    hooks.end_progress_line();
+    // A fatal error has already reset the calculation; there is nothing left to save.
+    if (hooks.close_requested()) return exit_fatal;
+    if (!opt.save_path.empty()) save_calculation(engine, opt.save_path);
+    return interrupt_requested ? exit_interrupted : 0;
+}
+
 int run(const cli::CliOptions& opt) {
     const bool progress = opt.progress == cli::Progress::on ||
                           (opt.progress == cli::Progress::automatic && ::isatty(STDERR_FILENO));
@@ -71,23 +102,36 @@ int run(const cli::CliOptions& opt) {
         if (interrupt_requested.load()) engine.interrupt();
     };
     engine.settings.autotext = false;
-    engine.settings.zalohy = never_interval;
+    engine.settings.zalohy = opt.zalohy;
+    engine.settings.adresar = opt.workdir;
+    engine.settings.memory_limit = opt.memory_limit;
     engine.settings.ukaz_stav = progress ? 1000 : never_interval;
     engine.settings.nuly_na_konci = opt.trim;
+    if (opt.log) hooks.log_to(opt.workdir);
     hooks.set_progress(progress);
     try {
-        const auto fields = cli::operand_fields(opt.calc_kind);
-        for (size_t i = 0; i < fields.size(); ++i) {
-            if (opt.operands.at(i).size() > max_operand_chars) {
-                raise_input_error("Zadání nemá číselný tvar !");
+        int code = 0;
+        if (opt.open) {
+            if (opt.target) check_operand_length(*opt.target);
+            open_calculation(engine, opt.open_path);
+            const auto field = cli::target_field(engine.st.calc_kind);
+            if (opt.target && field) {
+                hooks.write_field(*field, *opt.target);
+                code = run_and_save(engine, hooks, opt);
+            } else {
+                if (!opt.save_path.empty()) save_calculation(engine, opt.save_path);
+                if (interrupt_requested) code = exit_interrupted;
             }
-            hooks.write_field(fields[i], opt.operands[i]);
+        } else {
+            const auto fields = cli::operand_fields(opt.calc_kind);
+            for (size_t i = 0; i < fields.size(); ++i) {
+                check_operand_length(opt.operands.at(i));
+                hooks.write_field(fields[i], opt.operands[i]);
+            }
+            engine.st.calc_kind = opt.calc_kind;
+            code = run_and_save(engine, hooks, opt);
         }
-        engine.st.calc_kind = opt.calc_kind;
-        engine.run();
-        hooks.end_progress_line();
-        if (interrupt_requested) return exit_interrupted;
-        if (hooks.close_requested()) return exit_fatal;
+        if (code != 0) return code;
 
         if (opt.digits_only) {
             engine.materialize();
@@ -101,16 +145,13 @@ int run(const cli::CliOptions& opt) {
         }
         return interrupt_requested ? exit_interrupted : 0;
     } catch (const Evlastni& e) {
-        hooks.end_progress_line();
-        std::cerr << shown_message(e.what()) << '\n';
+        print_input_error(hooks, e.what());
         return exit_input_error;
     } catch (const SinkError&) {
         std::cerr << "Výsledek nelze zapsat na standardní výstup !!!\n";
         return exit_input_error;
     } catch (const std::bad_alloc&) {
-        hooks.end_progress_line();
-        std::cerr << shown_message("Tento výpočet je již mimo možnosti paměti Vašeho počítače")
-                  << '\n';
+        print_input_error(hooks, memory_message);
         return exit_input_error;
     }
 }

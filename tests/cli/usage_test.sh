@@ -1,6 +1,9 @@
 #!/bin/bash
-# Usage errors end with exit code 2 and no output; help ends with 0.
+# Usage errors end with exit code 2 and no output; help ends with 0. The accepted forms of
+# --backup-every and --memory-limit run.
 cli="$1"
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
 failures=0
 
 expect_usage() {
@@ -28,8 +31,22 @@ expect_usage factorial 5 --digits --header
 expect_usage factorial 5 --progress --quiet
 expect_usage factorial 5 --bogus
 expect_usage factorial 5 -o
+expect_usage open
+expect_usage open a.cfr b.cfr
+expect_usage open a.cfr --to
+expect_usage factorial 5 --to 6
+for interval in 0 999 1001 10 abc 1000000000 -1000; do
+    expect_usage factorial 5 --backup-every "$interval"
+done
+for bytes in "" abc 1X 1KB 1k 1.5G -5 " 5" K 9223372036854775808 8589934592G; do
+    expect_usage factorial 5 --memory-limit "$bytes"
+done
+expect_usage factorial 5 --workdir /nonexistent/folder
+expect_usage factorial 5 --workdir "$0"
+expect_usage factorial 5 --save
 
-for args in "--help:--wrap" "-h:--wrap" "power --help:EXPONENT" "kombinace -h:K N"; do
+for args in "--help:--wrap" "-h:--wrap" "power --help:EXPONENT" "kombinace -h:K N" \
+    "open --help:--to"; do
     # shellcheck disable=SC2086
     out=$("$cli" ${args%%:*})
     rc=$?
@@ -40,11 +57,23 @@ for args in "--help:--wrap" "-h:--wrap" "power --help:EXPONENT" "kombinace -h:K 
 done
 help=$("$cli" --help)
 for word in power mocniny factorial faktorial variations variace combinations kombinace \
-    --output --header --no-trim --digits --progress --quiet; do
+    open otevri --output --header --no-trim --digits --progress --quiet --save --backup-every \
+    --workdir --log --memory-limit; do
     [[ "$help" == *"$word"* ]] || {
         echo "FAIL: --help does not mention $word"
         failures=$((failures + 1))
     }
+done
+
+for args in "--backup-every 1000" "--backup-every 1000000" "--memory-limit 123456" \
+    "--memory-limit 64K" "--memory-limit 64M" "--memory-limit 2G" "--memory-limit 8589934591G"; do
+    # shellcheck disable=SC2086
+    out=$("$cli" --quiet $args factorial 5 --workdir "$dir")
+    rc=$?
+    if [[ $rc -ne 0 || "$out" != 120 ]]; then
+        echo "FAIL: $args -> rc=$rc stdout=[$out]"
+        failures=$((failures + 1))
+    fi
 done
 
 exit $((failures > 0))
