@@ -5,14 +5,17 @@
 namespace cifrovar {
 
 void set_limb_count(CalcState& st, int64_t count) {
+    // pomoc may be shorter than vysledek (batches and loaded files leave it unused), so a
+    // failure restores vysledek's own length rather than pomoc's.
+    const size_t old_length = st.vysledek.size();
     try {
         st.vysledek.resize(static_cast<size_t>(count), 0);
         st.pomoc.resize(static_cast<size_t>(count), 0);
     } catch (const std::bad_alloc&) {
-        st.vysledek.resize(st.pomoc.size());
+        st.vysledek.resize(old_length);
         throw GrowthFailure{};
     } catch (const std::length_error&) {
-        st.vysledek.resize(st.pomoc.size());
+        st.vysledek.resize(old_length);
         throw GrowthFailure{};
     }
 }
