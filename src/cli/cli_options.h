@@ -52,8 +52,4 @@ std::vector<Field> operand_fields(int32_t calc_kind);
 // The edit field that holds the target of a calculation kind: exponent, n or class.
 std::optional<Field> target_field(int32_t calc_kind);
 
-// A byte count as --memory-limit takes it: decimal digits, optionally followed by K, M or G
-// (powers of 1024); empty when the text is not one or the count does not fit.
-std::optional<int64_t> parse_byte_count(const std::string& text);
-
 }  // namespace cifrovar::cli

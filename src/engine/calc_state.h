@@ -81,7 +81,8 @@ struct RunSettings {
     bool autotext = true;             // show the result when a run ends
     bool nuly_na_konci = true;        // cut trailing zero limbs when rendering
     bool opened_at_startup = false;   // the result display is left to the viewer's creation
-    // Memory a run may count on, in bytes; 0 = what the machine has available now.
+    // Memory a run may count on, in bytes; 0 = CIFROVAR_MEMORY_LIMIT, or else what the machine
+    // has available now.
     int64_t memory_limit = 0;
 };
 

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include "engine/byte_count.h"
 
 namespace cifrovar {
 
@@ -69,6 +72,9 @@ int64_t memory_for_run(const CalcState& st, const StepRule& rule, int64_t end_co
 
 int64_t memory_available(int64_t limit) {
     if (limit > 0) return limit;
+    if (const char* text = std::getenv("CIFROVAR_MEMORY_LIMIT")) {
+        if (const auto bytes = parse_byte_count(text); bytes && *bytes > 0) return *bytes;
+    }
     return read_meminfo_available() + resident_bytes();
 }
 

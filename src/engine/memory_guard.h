@@ -14,8 +14,9 @@ namespace cifrovar {
 // conversion between them takes, for the largest value on the way.
 int64_t memory_for_run(const CalcState& st, const StepRule& rule, int64_t end_counter);
 
-// The bytes a run may count on: the given limit, or (limit 0) what the machine has available
-// plus what this process already holds.
+// The bytes a run may count on: the given limit; without one (0) the environment's
+// CIFROVAR_MEMORY_LIMIT; without that what the machine has available plus what this process
+// already holds.
 int64_t memory_available(int64_t limit);
 
 }  // namespace cifrovar
