@@ -69,6 +69,10 @@ void run_out_of_memory() {
 }
 
 TEST(GrowthFailureDeathTest, EndsTheRunWithTheLastCompletedStep) {
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer ends the process when an allocation fails instead of throwing bad_alloc.
+    GTEST_SKIP() << "a failed allocation aborts under AddressSanitizer";
+#endif
     EXPECT_EXIT(run_out_of_memory(), ::testing::ExitedWithCode(0), "");
 }
 
