@@ -1,18 +1,21 @@
 # shellcheck shell=bash
-# Shared by scripts/run and scripts/test: installs the build dependencies and builds a
-# Release tree in build/. Source it; it defines functions only.
+# Shared by the scripts in scripts/: installs the build dependencies and builds a Release tree
+# in build/. Source it; it defines functions only.
 
 # Debian packages the build and the tests need.
 CIFROVAR_PACKAGES=(cmake ninja-build g++ pkg-config libgmp-dev libcli11-dev libgtest-dev clang-format)
+# What scripts/fuzz needs on top: clang++ and its libFuzzer and sanitizer runtimes.
+CIFROVAR_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 
 cifrovar_root() {
     cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd
 }
 
-# Installs the missing packages with apt-get; apt-get runs only when something is missing.
-ensure_packages() {
+# Installs the missing ones of the given packages with apt-get; apt-get runs only when
+# something is missing.
+install_missing() {
     local missing=() pkg
-    for pkg in "${CIFROVAR_PACKAGES[@]}"; do
+    for pkg in "$@"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$pkg")
         fi
@@ -29,6 +32,14 @@ ensure_packages() {
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -q >&2
     apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
+}
+
+ensure_packages() {
+    install_missing "${CIFROVAR_PACKAGES[@]}"
+}
+
+ensure_fuzz_packages() {
+    install_missing "${CIFROVAR_FUZZ_PACKAGES[@]}"
 }
 
 # Configures (first time only with the generator) and builds the given targets, or everything.
