@@ -1,32 +1,11 @@
 #include "engine/engine.h"
 #include "engine/kernel.h"
+#include "engine/limb_width.h"
 #include "engine/operands_check.h"
 #include "engine/run_loop.h"
 #include "errors/input_error.h"
 
 namespace cifrovar {
-
-namespace {
-
-// The widest limbs for which (limb_base - 1) * base plus a carry stays below 2^31.
-void choose_limb_width(CalcState& st, int32_t base) {
-    struct Width {
-        int32_t from, to, digits, radix;
-    };
-    static constexpr Width widths[] = {{2, 2, 9, 1000000000},
-                                       {3, 9, 8, 100000000},
-                                       {10, 99, 7, 10000000},
-                                       {100, 999, 6, 1000000},
-                                       {1000, 9999, 5, 100000}};
-    for (const Width& w : widths) {
-        if (base >= w.from && base <= w.to) {
-            st.limb_digits = w.digits;
-            st.limb_base = w.radix;
-        }
-    }
-}
-
-}  // namespace
 
 void Engine::compute_powers() {
     const auto v = read_operands(hooks_, {Field::moc_zaklad, Field::moc_exponent});
@@ -40,7 +19,12 @@ void Engine::compute_powers() {
     if (exponent == 0) hooks_.inform("Je-li exponent roven 0, pak výsledek je vždy roven 1");
     if (base == 0 || base == 1 || exponent == 0) st.pocitadlo = exponent;
 
-    choose_limb_width(st, base);
+    // Other bases keep the 4-digit limbs of the new calculation.
+    if (base >= 2 && base <= 9999) {
+        const LimbWidth width = limb_width_for(kind::powers, base);
+        st.limb_digits = width.digits;
+        st.limb_base = width.radix;
+    }
     hooks_.enter_busy();
     hooks_.set_status("Výpočet ...");
     for (int32_t& m : st.multiplier_limbs) m = 0;

@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/limb_width.h"
+#include "files/replacing_file.h"
 
 namespace cifrovar {
 
@@ -33,25 +35,6 @@ constexpr size_t block_records = size_t{1} << 20;
     throw FileError(err != 0 ? what + ": " + std::strerror(err) : what);
 }
 
-// The radix the limbs of a calculation are held in: powers of a base from 2 to 9999 use the
-// widest limbs their multiplication allows, everything else 4 digits.
-void limb_width(int32_t calc_kind, int32_t base, int32_t& digits, int32_t& radix) {
-    digits = 4;
-    radix = 10000;
-    if (calc_kind != kind::powers || base < 2 || base > 9999) return;
-    if (base == 2) {
-        digits = 9, radix = 1000000000;
-    } else if (base <= 9) {
-        digits = 8, radix = 100000000;
-    } else if (base <= 99) {
-        digits = 7, radix = 10000000;
-    } else if (base <= 999) {
-        digits = 6, radix = 1000000;
-    } else {
-        digits = 5, radix = 100000;
-    }
-}
-
 void put_record(unsigned char* out, int32_t value) {
     const auto u = static_cast<uint32_t>(value);
     out[0] = static_cast<unsigned char>(u);
@@ -65,120 +48,6 @@ int32_t get_record(const unsigned char* in) {
         uint32_t{in[0]} | uint32_t{in[1]} << 8 | uint32_t{in[2]} << 16 | uint32_t{in[3]} << 24;
     return static_cast<int32_t>(u);
 }
-
-class Descriptor {
-  public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    void reset(int fd) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-    // Closes now, so that a failing close is seen (some file systems report write errors here).
-    int close() { return fd_ < 0 ? 0 : ::close(std::exchange(fd_, -1)); }
-
-  private:
-    int fd_;
-};
-
-std::string folder_of(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-// The file a calculation is written into. A regular file goes under a temporary name in the
-// target's folder and is renamed over the target only once complete and on the disk, so that a
-// failure never leaves a truncated calculation where a good one was. A device or a pipe is
-// written directly: renaming over it would replace the node.
-class ReplacingFile {
-  public:
-    explicit ReplacingFile(const std::string& path) : target_(path) {
-        struct stat link_info {};
-        if (::lstat(path.c_str(), &link_info) == 0 && S_ISLNK(link_info.st_mode)) {
-            // Replace the file the link points to and keep the link.
-            if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-                target_ = resolved;
-                std::free(resolved);
-            }
-        }
-        mode_t mode = 0666;  // reduced by the umask, as for any newly created file
-        bool keep_mode = false;
-        struct stat info {};
-        if (::stat(target_.c_str(), &info) == 0) {
-            if (S_ISDIR(info.st_mode)) fail("cannot create " + target_, EISDIR);
-            if (!S_ISREG(info.st_mode)) {
-                fd_.reset(::open(target_.c_str(), O_WRONLY | O_CLOEXEC));
-                if (fd_.get() < 0) fail("cannot open " + target_, errno);
-                return;
-            }
-            // A file the user may not write stays as it is, as a plain overwrite would leave it.
-            if (::access(target_.c_str(), W_OK) != 0) fail("cannot write " + target_, errno);
-            mode = info.st_mode & 07777;
-            keep_mode = true;
-        }
-        static std::atomic<unsigned> serial{0};
-        const std::string folder = folder_of(target_);
-        for (int attempt = 0; fd_.get() < 0; ++attempt) {
-            temp_ = folder + "/.cifrovar-" + std::to_string(::getpid()) + "-" +
-                    std::to_string(serial++) + ".cfr.tmp";
-            fd_.reset(::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-            if (fd_.get() < 0 && (errno != EEXIST || attempt >= 100)) {
-                const int err = errno;
-                temp_.clear();
-                fail("cannot create a file in " + folder, err);
-            }
-        }
-        if (keep_mode) ::fchmod(fd_.get(), mode);
-    }
-
-    ~ReplacingFile() {
-        if (!temp_.empty()) {
-            fd_.close();
-            ::unlink(temp_.c_str());
-        }
-    }
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
-
-    void write(const unsigned char* data, size_t size) {
-        while (size > 0) {
-            const ssize_t n = ::write(fd_.get(), data, size);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                fail("cannot write " + target_, errno);
-            }
-            data += n;
-            size -= static_cast<size_t>(n);
-        }
-    }
-
-    void commit() {
-        if (temp_.empty()) {
-            if (fd_.close() != 0) fail("cannot close " + target_, errno);
-            return;
-        }
-        if (::fsync(fd_.get()) != 0) fail("cannot flush " + temp_, errno);
-        if (fd_.close() != 0) fail("cannot close " + temp_, errno);
-        if (::rename(temp_.c_str(), target_.c_str()) != 0) fail("cannot replace " + target_, errno);
-        temp_.clear();
-        // The rename itself reaches the disk with the folder; a failure here loses nothing that
-        // was there before, so it is not reported.
-        Descriptor folder(::open(folder_of(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (folder.get() >= 0) ::fsync(folder.get());
-    }
-
-  private:
-    std::string target_;
-    std::string temp_;
-    Descriptor fd_;
-};
 
 // Reads exactly size bytes; false when the file ends first.
 bool read_fully(int fd, unsigned char* data, size_t size) {
@@ -305,6 +174,31 @@ void read_limbs(int fd, int32_t* out, int64_t count, int32_t radix) {
     }
 }
 
+// The header records, then the limbs, into a file that replaces path once complete.
+void write_records(const std::vector<int32_t>& header, const CalcState& state,
+                   const std::string& path) {
+    ReplacingFile file(path);
+    // A little-endian machine writes the limbs straight from the array; only the header and,
+    // elsewhere, the byte-swapped blocks need a buffer.
+    const bool direct = std::endian::native == std::endian::little;
+    std::vector<unsigned char> bytes(4 * (direct ? header.size() : block_records));
+    for (size_t i = 0; i < header.size(); ++i) put_record(bytes.data() + 4 * i, header[i]);
+    file.write(bytes.data(), 4 * header.size());
+    const int64_t count = int64_t{state.top_index} + 1;
+    const int32_t* limbs = state.vysledek.data();
+    for (int64_t done = 0; done < count;) {
+        const size_t n = static_cast<size_t>(std::min<int64_t>(count - done, block_records));
+        if constexpr (std::endian::native == std::endian::little) {
+            file.write(reinterpret_cast<const unsigned char*>(limbs + done), 4 * n);
+        } else {
+            for (size_t i = 0; i < n; ++i) put_record(bytes.data() + 4 * i, limbs[done + i]);
+            file.write(bytes.data(), 4 * n);
+        }
+        done += static_cast<int64_t>(n);
+    }
+    file.commit();
+}
+
 }  // namespace
 
 void write_calculation_file(const CalcState& state, const std::string& path) {
@@ -330,26 +224,11 @@ void write_calculation_file(const CalcState& state, const std::string& path) {
     if (state.top_index < 0 || state.vysledek.size() <= static_cast<size_t>(state.top_index))
         fail("the limbs do not reach top_index");
 
-    ReplacingFile file(path);
-    // A little-endian machine writes the limbs straight from the array; only the header and,
-    // elsewhere, the byte-swapped blocks need a buffer.
-    const bool direct = std::endian::native == std::endian::little;
-    std::vector<unsigned char> bytes(4 * (direct ? header.size() : block_records));
-    for (size_t i = 0; i < header.size(); ++i) put_record(bytes.data() + 4 * i, header[i]);
-    file.write(bytes.data(), 4 * header.size());
-    const int64_t count = int64_t{state.top_index} + 1;
-    const int32_t* limbs = state.vysledek.data();
-    for (int64_t done = 0; done < count;) {
-        const size_t n = static_cast<size_t>(std::min<int64_t>(count - done, block_records));
-        if constexpr (std::endian::native == std::endian::little) {
-            file.write(reinterpret_cast<const unsigned char*>(limbs + done), 4 * n);
-        } else {
-            for (size_t i = 0; i < n; ++i) put_record(bytes.data() + 4 * i, limbs[done + i]);
-            file.write(bytes.data(), 4 * n);
-        }
-        done += static_cast<int64_t>(n);
+    try {
+        write_records(header, state, path);
+    } catch (const ReplaceError& e) {
+        throw FileError(e.what());
     }
-    file.commit();
 }
 
 void write_calculation_file(Engine& engine, const std::string& path) {
@@ -377,8 +256,7 @@ void read_calculation_file(Engine& engine, const std::string& path) {
     const size_t header_bytes = static_cast<size_t>(std::min<int64_t>(records, 4) * 4);
     if (!read_fully(fd.get(), first, header_bytes)) fail(path + " ends inside its header");
     const Header h = parse_header(first, records);
-    int32_t digits = 4, radix = 10000;
-    limb_width(h.calc_kind, h.first, digits, radix);
+    const auto [digits, radix] = limb_width_for(h.calc_kind, h.first);
 
     store_operands(engine, h);
     hooks.yield();

@@ -1,11 +1,6 @@
 #include "output/render_result.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -16,6 +11,7 @@
 
 #include "engine/engine.h"
 #include "errors/input_error.h"
+#include "files/replacing_file.h"
 #include "output/cp1250.h"
 
 namespace cifrovar {
@@ -140,88 +136,33 @@ std::string header_text(const CalcState& state, const RenderInfo& info) {
     return to_cp1250(text);
 }
 
-std::string folder_of(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-[[noreturn]] void fail(const char* action, int err) {
-    throw SinkError(std::string(action) + ": " + std::strerror(err));
-}
-
-// The file a rendering goes into. A regular file is written under a temporary name in the
-// same folder and renamed over the target once complete, so that a failed save never leaves
-// a truncated file where a good one was. A target that is a device or a pipe is written
-// directly (renaming over it would replace the device node).
-class ReplacingFile {
+// Buffers the text and writes it into a file that replaces its target only once complete.
+class ReplacingFileSink final : public TextSink {
   public:
-    explicit ReplacingFile(const std::string& path) : target_(path) {
-        struct stat link_info {};
-        if (::lstat(path.c_str(), &link_info) == 0 && S_ISLNK(link_info.st_mode)) {
-            // Replace the file the link points to and keep the link.
-            if (char* resolved = ::realpath(path.c_str(), nullptr)) {
-                target_ = resolved;
-                std::free(resolved);
-            }
-        }
-        struct stat info {};
-        mode_t mode = 0666;  // reduced by the umask, as for any newly created file
-        bool keep_mode = false;
-        if (::stat(target_.c_str(), &info) == 0) {
-            if (S_ISDIR(info.st_mode)) fail("cannot create file", EISDIR);
-            if (!S_ISREG(info.st_mode)) {
-                stream_ = std::fopen(target_.c_str(), "wb");
-                if (stream_ == nullptr) fail("cannot open", errno);
-                return;
-            }
-            // A file the user may not write stays as it is, as a plain overwrite would.
-            if (::access(target_.c_str(), W_OK) != 0) fail("cannot write", errno);
-            mode = info.st_mode & 07777;
-            keep_mode = true;
-        }
-        static std::atomic<unsigned> serial{0};
-        const std::string folder = folder_of(target_);
-        int fd = -1;
-        for (int attempt = 0; fd < 0; ++attempt) {
-            temp_ = folder + "/.cifrovar-" + std::to_string(::getpid()) + "-" +
-                    std::to_string(serial++) + ".tmp";
-            fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-            if (fd < 0 && (errno != EEXIST || attempt >= 100)) {
-                temp_.clear();
-                fail("cannot create file", errno);
-            }
-        }
-        if (keep_mode) ::fchmod(fd, mode);
-        stream_ = ::fdopen(fd, "wb");
-        if (stream_ == nullptr) {
-            const int err = errno;
-            ::close(fd);
-            ::unlink(temp_.c_str());
-            fail("cannot open", err);
+    explicit ReplacingFileSink(const std::string& path) : file_(path) {
+        buffer_.reserve(FileSink::buffer_size);
+    }
+    using TextSink::write;
+    void write(const char* data, size_t size) override {
+        if (buffer_.size() + size > FileSink::buffer_size) flush();
+        if (size >= FileSink::buffer_size) {
+            file_.write(data, size);
+        } else {
+            buffer_.insert(buffer_.end(), data, data + size);
         }
     }
-
-    ~ReplacingFile() {
-        if (!temp_.empty()) ::unlink(temp_.c_str());
-    }
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
-
-    // The stream; its owner closes it before commit().
-    std::FILE* release_stream() { return std::exchange(stream_, nullptr); }
-
-    void commit() {
-        if (temp_.empty()) return;
-        if (::rename(temp_.c_str(), target_.c_str()) != 0) fail("cannot replace file", errno);
-        temp_.clear();
+    void finish() override {
+        flush();
+        file_.commit();
     }
 
   private:
-    std::string target_;
-    std::string temp_;
-    std::FILE* stream_ = nullptr;
+    void flush() {
+        file_.write(buffer_.data(), buffer_.size());
+        buffer_.clear();
+    }
+    ReplacingFile file_;
+    std::vector<char> buffer_;
 };
 
 }  // namespace
@@ -297,8 +238,7 @@ RenderInfo render_result(Engine& engine, const std::string& path, bool with_head
     const bool trim = engine.settings.nuly_na_konci;
     const RenderInfo info = result_info(engine.st, trim);
     try {
-        ReplacingFile file(path);
-        FileSink file_sink(file.release_stream(), true);
+        ReplacingFileSink file_sink(path);
         if (wrap_width != 0) {
             WrappingSink wrapped(file_sink, wrap_width);
             write_result_text(wrapped, engine.st, with_header, trim);
@@ -307,7 +247,6 @@ RenderInfo render_result(Engine& engine, const std::string& path, bool with_head
             write_result_text(file_sink, engine.st, with_header, trim);
             file_sink.finish();
         }
-        file.commit();
     } catch (const std::exception&) {
         engine.hooks().enter_finished();
         engine.report_error("Soubor " + path + " nelze uložit");
