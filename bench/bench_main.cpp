@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/hooks.h"
+#include "engine/quiet_hooks.h"
 #include "gmp_pipeline.h"
 #include "output/render_result.h"
 
@@ -30,27 +30,11 @@ using cifrovar::bench::Operation;
 
 namespace {
 
-// The user interface as the benchmark needs it: the seven fields, and nothing else.
-class BenchHooks : public cifrovar::EngineHooks {
+// The benchmark needs only the fields, and a fatal error's message.
+class BenchHooks : public cifrovar::QuietHooks {
   public:
-    std::map<cifrovar::Field, std::string> fields;
     std::string fatal_error;
-
-    void yield() override {}
-    void set_status(const std::string&) override {}
-    void enter_ready() override {}
-    void enter_busy() override {}
-    void enter_finished() override {}
-    std::string read_field(cifrovar::Field field) override { return fields[field]; }
-    void write_field(cifrovar::Field field, const std::string& text) override {
-        fields[field] = text;
-    }
-    void inform(const std::string&) override {}
-    bool write_backup(const std::string&, const cifrovar::CalcState&) override { return false; }
-    void show_result() override {}
-    void log_report(const std::string&) override {}
     void show_fatal_error(const std::string& message) override { fatal_error = message; }
-    void request_close() override {}
 };
 
 std::vector<BenchCase> all_cases(bool large) {

@@ -12,32 +12,13 @@
 #include <string>
 
 #include "engine/engine.h"
-#include "engine/hooks.h"
+#include "engine/quiet_hooks.h"
 #include "errors/input_error.h"
 #include "files/calculation_file.h"
 
 namespace {
 
-// Hooks that show nothing: fields are kept so that the reader can fill them.
-struct QuietHooks : cifrovar::EngineHooks {
-    std::map<cifrovar::Field, std::string> fields;
-
-    void yield() override {}
-    void set_status(const std::string&) override {}
-    void enter_ready() override {}
-    void enter_busy() override {}
-    void enter_finished() override {}
-    std::string read_field(cifrovar::Field field) override { return fields[field]; }
-    void write_field(cifrovar::Field field, const std::string& text) override {
-        fields[field] = text;
-    }
-    void inform(const std::string&) override {}
-    bool write_backup(const std::string&, const cifrovar::CalcState&) override { return false; }
-    void show_result() override {}
-    void log_report(const std::string&) override {}
-    void show_fatal_error(const std::string&) override {}
-    void request_close() override {}
-};
+using cifrovar::QuietHooks;
 
 [[noreturn]] void fail(const char* what) {
     std::fprintf(stderr, "calculation_file_fuzz: %s\n", what);
