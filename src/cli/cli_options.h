@@ -49,7 +49,4 @@ ParseOutcome parse_cli(int argc, const char* const* argv, std::ostream& out, std
 // The edit fields that receive the operands of a calculation kind, in command-line order.
 std::vector<Field> operand_fields(int32_t calc_kind);
 
-// The edit field that holds the target of a calculation kind: exponent, n or class.
-std::optional<Field> target_field(int32_t calc_kind);
-
 }  // namespace cifrovar::cli

@@ -11,6 +11,7 @@
 #include "cli/cli_hooks.h"
 #include "cli/cli_options.h"
 #include "engine/engine.h"
+#include "engine/fields.h"
 #include "errors/input_error.h"
 #include "files/calculation_commands.h"
 #include "output/render_result.h"
@@ -114,7 +115,7 @@ int run(const cli::CliOptions& opt) {
         if (opt.open) {
             if (opt.target) check_operand_length(*opt.target);
             open_calculation(engine, opt.open_path);
-            const auto field = cli::target_field(engine.st.calc_kind);
+            const auto field = target_field(engine.st.calc_kind);
             if (opt.target && field) {
                 hooks.write_field(*field, *opt.target);
                 code = run_and_save(engine, hooks, opt);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <thread>
 
+#include "engine/fields.h"
 #include "errors/input_error.h"
 #include "support/engine_fixture.h"
 
@@ -50,16 +51,7 @@ void start(EngineFixture& f, const ValueCase& c) {
 }
 
 const std::string& target_text(EngineFixture& f) {
-    switch (f.engine.st.calc_kind) {
-        case kind::powers:
-            return f.hooks.fields[Field::moc_exponent];
-        case kind::factorial:
-            return f.hooks.fields[Field::fkt_zadani];
-        case kind::variations:
-            return f.hooks.fields[Field::vrc_trida];
-        default:
-            return f.hooks.fields[Field::kmb_trida];
-    }
+    return f.hooks.fields[*target_field(f.engine.st.calc_kind)];
 }
 
 TEST_P(ValueTest, KernelComputesTheExactValue) {

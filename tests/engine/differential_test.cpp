@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/fields.h"
 #include "support/engine_fixture.h"
 
 namespace cifrovar::testing {
@@ -43,19 +44,6 @@ struct Sequence {
     int32_t zalohy = never_interval;
 };
 
-Field target_field(int32_t calc_kind) {
-    switch (calc_kind) {
-        case kind::powers:
-            return Field::moc_exponent;
-        case kind::factorial:
-            return Field::fkt_zadani;
-        case kind::variations:
-            return Field::vrc_trida;
-        default:
-            return Field::kmb_trida;
-    }
-}
-
 void start_fields(EngineFixture& f, const Sequence& s, int64_t target) {
     f.engine.st.calc_kind = s.calc_kind;
     const std::string t = std::to_string(target), op = std::to_string(s.operand);
@@ -72,7 +60,7 @@ void start_fields(EngineFixture& f, const Sequence& s, int64_t target) {
         default:
             break;
     }
-    f.hooks.fields[target_field(s.calc_kind)] = t;
+    f.hooks.fields[*target_field(s.calc_kind)] = t;
 }
 
 Snapshot snapshot(EngineFixture& f) {
@@ -82,7 +70,7 @@ Snapshot snapshot(EngineFixture& f) {
                st.top_index,
                st.pocitadlo,
                st.limb_digits,
-               f.hooks.fields[target_field(st.calc_kind)],
+               f.hooks.fields[*target_field(st.calc_kind)],
                f.hooks.last_progress(),
                {},
                {},

@@ -1,5 +1,7 @@
 #include "support/engine_fixture.h"
 
+#include "engine/fields.h"
+
 namespace cifrovar::testing {
 
 void EngineFixture::power(const std::string& base, const std::string& exponent) {
@@ -30,22 +32,7 @@ void EngineFixture::combinations(const std::string& k, const std::string& n) {
 }
 
 void EngineFixture::continue_to(const std::string& target) {
-    switch (engine.st.calc_kind) {
-        case kind::powers:
-            hooks.fields[Field::moc_exponent] = target;
-            break;
-        case kind::factorial:
-            hooks.fields[Field::fkt_zadani] = target;
-            break;
-        case kind::variations:
-            hooks.fields[Field::vrc_trida] = target;
-            break;
-        case kind::combinations:
-            hooks.fields[Field::kmb_trida] = target;
-            break;
-        default:
-            break;
-    }
+    if (const auto field = target_field(engine.st.calc_kind)) hooks.fields[*field] = target;
     engine.run();
 }
 
