@@ -1,26 +1,14 @@
-#include <gmp.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <thread>
 
 #include "engine/fields.h"
 #include "errors/input_error.h"
 #include "support/engine_fixture.h"
+#include "support/gmp_oracle.h"
 
 namespace cifrovar::testing {
 namespace {
-
-std::string gmp_binomial(unsigned long n, unsigned long k) {
-    mpz_t v;
-    mpz_init(v);
-    mpz_bin_uiui(v, n, k);
-    std::string text(mpz_sizeinbase(v, 10) + 2, '\0');
-    mpz_get_str(text.data(), 10, v);
-    text.resize(std::strlen(text.c_str()));
-    mpz_clear(v);
-    return text;
-}
 
 struct ValueCase {
     const char* name;
@@ -114,7 +102,7 @@ TEST(CombinationsTest, ClassesBeyondTheThirtyTwoBitDivisionAreExact) {
         EngineFixture f;
         f.combinations(k, "250000");
         EXPECT_TRUE(f.hooks.fatal_messages.empty());
-        EXPECT_EQ(f.digits(), gmp_binomial(250000, std::stoul(k))) << "class " << k;
+        EXPECT_EQ(f.digits(), binomial_text(250000, std::stoul(k))) << "class " << k;
     }
 }
 
@@ -147,7 +135,7 @@ TEST(CombinationsTest, LoadedCoefficientsContinueInBatches) {
     f.engine.materialize();     // as when the calculation was saved,
     f.engine.limbs_replaced();  // and read back: genuine, but not produced here
     f.continue_to("50000");
-    EXPECT_EQ(f.digits(), gmp_binomial(100000, 50000));
+    EXPECT_EQ(f.digits(), binomial_text(100000, 50000));
 }
 
 struct InputErrorCase {
@@ -360,7 +348,7 @@ TEST(RunFrameTest, BatchesMayRunOnAnotherThread) {
     engine.materialize();
     EXPECT_GT(hooks.batches, 5);
     EXPECT_EQ(limbs_to_decimal(engine.st.vysledek, engine.st.top_index, engine.st.limb_digits),
-              gmp_binomial(20000, 6000));
+              binomial_text(20000, 6000));
 }
 
 TEST(MemoryGuardTest, ARunThatCannotFitStopsIntactAndContinuesLater) {

@@ -1,13 +1,12 @@
-#include <gmp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "errors/input_error.h"
 #include "support/engine_fixture.h"
+#include "support/gmp_oracle.h"
 
 namespace cifrovar::testing {
 namespace {
@@ -27,17 +26,6 @@ void set_address_space(rlim_t bytes) {
     getrlimit(RLIMIT_AS, &limit);
     limit.rlim_cur = bytes;
     if (setrlimit(RLIMIT_AS, &limit) != 0) std::exit(3);
-}
-
-std::string factorial_text(unsigned long n) {
-    mpz_t v;
-    mpz_init(v);
-    mpz_fac_ui(v, n);
-    std::string text(mpz_sizeinbase(v, 10) + 2, '\0');
-    mpz_get_str(text.data(), 10, v);
-    text.resize(std::strlen(text.c_str()));
-    mpz_clear(v);
-    return text;
 }
 
 // In a child process whose address space is capped a little above what it uses, a factorial

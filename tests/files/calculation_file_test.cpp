@@ -1,29 +1,17 @@
 #include "files/calculation_file.h"
 
-#include <gmp.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <limits>
 
 #include "files/calculation_file_support.h"
 #include "support/engine_fixture.h"
+#include "support/gmp_oracle.h"
 
 namespace cifrovar::testing {
 namespace {
 
 constexpr int32_t tag = 1000000000;
-
-std::string power_text(unsigned long base, unsigned long exponent) {
-    mpz_t v;
-    mpz_init(v);
-    mpz_ui_pow_ui(v, base, exponent);
-    std::string text(mpz_sizeinbase(v, 10) + 2, '\0');
-    mpz_get_str(text.data(), 10, v);
-    text.resize(std::strlen(text.c_str()));
-    mpz_clear(v);
-    return text;
-}
 
 std::string golden(const std::string& name) {
     const std::string here = __FILE__;

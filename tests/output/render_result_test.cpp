@@ -13,6 +13,7 @@
 
 #include "engine/engine.h"
 #include "errors/input_error.h"
+#include "support/gmp_oracle.h"
 #include "support/recording_hooks.h"
 
 namespace cifrovar {
@@ -112,10 +113,7 @@ std::string gmp_decimal(const std::vector<int32_t>& limbs, int32_t limb_digits) 
         mpz_mul(value.v, value.v, radix.v);
         mpz_add_ui(value.v, value.v, static_cast<unsigned long>(limbs[i]));
     }
-    std::string text(mpz_sizeinbase(value.v, 10) + 2, '\0');
-    mpz_get_str(text.data(), 10, value.v);
-    text.resize(std::char_traits<char>::length(text.c_str()));
-    return text;
+    return testing::decimal_text(value.v);
 }
 
 class LongResultTest : public ::testing::TestWithParam<int32_t> {};
