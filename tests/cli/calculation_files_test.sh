@@ -1,15 +1,8 @@
 #!/bin/bash
 # Calculation files from the command line: open, continuation with --to, --save, backups and
 # the error log.
-cli="$1"
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+# shellcheck source=tests/cli/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 # same FILE1 FILE2 WHAT
 same() {

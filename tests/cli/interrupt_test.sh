@@ -3,15 +3,8 @@
 # ends the program at once. With --save the interrupted calculation is saved and continues.
 # The long runs claim more memory than a machine may have: they are interrupted long before
 # they need it.
-cli="$1"
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+# shellcheck source=tests/cli/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 now() { date +%s%N; }
 

@@ -1,14 +1,7 @@
 #!/bin/bash
 # The result text file: header bytes, wrapping, replacement and failures.
-cli="$1"
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-failures=0
-
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+# shellcheck source=tests/cli/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 # same_bytes FILE EXPECTED_PRINTF_FORMAT
 same_bytes() {
