@@ -7,6 +7,7 @@
 #include <exception>
 #include <iostream>
 #include <new>
+#include <optional>
 
 #include "cli/cli_hooks.h"
 #include "cli/cli_options.h"
@@ -49,14 +50,11 @@ void install_sigint(std::atomic<bool>& flag) {
 
 void write_to_stdout(const CalcState& state, const cli::CliOptions& opt) {
     FileSink out(stdout, false);
-    if (opt.wrap != 0) {
-        WrappingSink wrapped(out, opt.wrap);
-        write_result_text(wrapped, state, opt.header, opt.trim);
-        wrapped.finish();
-    } else {
-        write_result_text(out, state, opt.header, opt.trim);
-        out.finish();
-    }
+    std::optional<WrappingSink> wrapped;
+    if (opt.wrap != 0) wrapped.emplace(out, opt.wrap);
+    TextSink& sink = wrapped ? static_cast<TextSink&>(*wrapped) : out;
+    write_result_text(sink, state, opt.header, opt.trim);
+    sink.finish();
     if (::isatty(STDOUT_FILENO) && (std::fputc('\n', stdout) == EOF || std::fflush(stdout) != 0)) {
         throw SinkError("cannot write");
     }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -207,7 +208,7 @@ std::string calculation_line(const CalcState& s) {
     }
 }
 
-void write_result_text(TextSink& sink, const CalcState& state, bool with_header, bool trim) {
+RenderInfo write_result_text(TextSink& sink, const CalcState& state, bool with_header, bool trim) {
     const RenderInfo info = result_info(state, trim);
     const uint32_t radix = limb_radix(state.limb_digits);
     if (with_header) sink.write(header_text(state, info));
@@ -226,6 +227,7 @@ void write_result_text(TextSink& sink, const CalcState& state, bool with_header,
         sink.write(" x 10^" +
                    std::to_string(static_cast<int64_t>(info.trimmed_limbs) * state.limb_digits));
     }
+    return info;
 }
 
 RenderInfo render_result(Engine& engine, const std::string& path, bool with_header,
@@ -236,17 +238,14 @@ RenderInfo render_result(Engine& engine, const std::string& path, bool with_head
     }
     engine.materialize();
     const bool trim = engine.settings.nuly_na_konci;
-    const RenderInfo info = result_info(engine.st, trim);
+    RenderInfo info;
     try {
         ReplacingFileSink file_sink(path);
-        if (wrap_width != 0) {
-            WrappingSink wrapped(file_sink, wrap_width);
-            write_result_text(wrapped, engine.st, with_header, trim);
-            wrapped.finish();
-        } else {
-            write_result_text(file_sink, engine.st, with_header, trim);
-            file_sink.finish();
-        }
+        std::optional<WrappingSink> wrapped;
+        if (wrap_width != 0) wrapped.emplace(file_sink, wrap_width);
+        TextSink& sink = wrapped ? static_cast<TextSink&>(*wrapped) : file_sink;
+        info = write_result_text(sink, engine.st, with_header, trim);
+        sink.finish();
     } catch (const std::exception&) {
         engine.hooks().enter_finished();
         engine.report_error("Soubor " + path + " nelze uložit");

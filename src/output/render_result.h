@@ -25,8 +25,8 @@ std::string calculation_line(const CalcState& state);
 
 // Writes the result text: with_header adds the four header lines in Windows-1250, each ending
 // in CR LF; then the digits line without a terminator. Streams limb by limb. Throws SinkError
-// from the sink and std::out_of_range for limbs outside their radix.
-void write_result_text(TextSink& sink, const CalcState& state, bool with_header, bool trim);
+// from the sink and std::out_of_range for limbs outside their radix. Returns what it measured.
+RenderInfo write_result_text(TextSink& sink, const CalcState& state, bool with_header, bool trim);
 
 // Renders the engine's current result into the file at path (trimming as the engine's
 // settings say, wrapped when wrap_width is 1 .. 512, unwrapped when 0). The file is replaced
