@@ -114,7 +114,7 @@ void Engine::run_from_one(int32_t calc_kind, int32_t elements, int64_t end_count
 }
 
 void Engine::materialize() {
-    if (fast_run_->holds_value()) fast_run_->materialize(st);
+    if (fast_run_->holds_value()) hooks_.run_held([this] { fast_run_->materialize(st); });
 }
 
 void Engine::limbs_replaced() {

@@ -51,9 +51,18 @@ class EngineHooks {
     virtual void show_fatal_error(const std::string& message) = 0;
     virtual void request_close() = 0;
 
+    // Shows the page of the current calculation kind (after a calculation file set it).
+    virtual void select_page() {}
+
     // Runs one batch of arithmetic. The window runs it on a worker thread and keeps handling
     // messages until it ends; the default runs it inline.
     virtual void run_batch(const std::function<void()>& work) { work(); }
+
+    // Runs a long operation outside the steps of a run: a conversion to decimal, reading or
+    // writing a calculation file, rendering the result text. The window runs it on a worker
+    // thread, keeps repainting and holds user input back until it ends; the default runs it
+    // inline. Hooks called from inside the work may come from that worker thread.
+    virtual void run_held(const std::function<void()>& work) { work(); }
 };
 
 }  // namespace cifrovar

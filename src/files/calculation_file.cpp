@@ -199,6 +199,33 @@ void write_records(const std::vector<int32_t>& header, const CalcState& state,
     file.commit();
 }
 
+// Reads the limbs that follow the header into the engine's result array.
+void read_limb_records(Engine& engine, int fd, const Header& h, int32_t digits, int32_t radix,
+                       const std::string& path) {
+    CalcState& st = engine.st;
+    // The limbs start right after the header, whichever layout it had.
+    if (::lseek(fd, 4 * h.records, SEEK_SET) < 0) fail("cannot read " + path, errno);
+    // Only the result array is sized here, without zeros, since the read fills every limb; the
+    // kernel sizes its scratch array itself before it steps, and batches do not need it, so a
+    // loaded file that is only shown or saved costs its own size in memory and no more.
+    try {
+        st.vysledek.resize(static_cast<size_t>(h.top_index) + 1);
+    } catch (const std::bad_alloc&) {
+        fail("no memory for the limbs of " + path);
+    } catch (const std::length_error&) {
+        fail("no memory for the limbs of " + path);
+    }
+    st.top_index = h.top_index;
+    st.limb_digits = digits;
+    st.limb_base = radix;
+    try {
+        read_limbs(fd, st.vysledek.data(), int64_t{h.top_index} + 1, radix);
+    } catch (...) {
+        engine.limbs_replaced();
+        throw;
+    }
+}
+
 }  // namespace
 
 void write_calculation_file(const CalcState& state, const std::string& path) {
@@ -233,7 +260,7 @@ void write_calculation_file(const CalcState& state, const std::string& path) {
 
 void write_calculation_file(Engine& engine, const std::string& path) {
     engine.materialize();
-    write_calculation_file(engine.st, path);
+    engine.hooks().run_held([&] { write_calculation_file(engine.st, path); });
 }
 
 void read_calculation_file(Engine& engine, const std::string& path) {
@@ -259,29 +286,11 @@ void read_calculation_file(Engine& engine, const std::string& path) {
     const auto [digits, radix] = limb_width_for(h.calc_kind, h.first);
 
     store_operands(engine, h);
+    hooks.select_page();
     hooks.yield();
 
-    // The limbs start right after the header, whichever layout it had.
-    if (::lseek(fd.get(), 4 * h.records, SEEK_SET) < 0) fail("cannot read " + path, errno);
-    // Only the result array is sized here, without zeros, since the read fills every limb; the
-    // kernel sizes its scratch array itself before it steps, and batches do not need it, so a
-    // loaded file that is only shown or saved costs its own size in memory and no more.
-    try {
-        st.vysledek.resize(static_cast<size_t>(h.top_index) + 1);
-    } catch (const std::bad_alloc&) {
-        fail("no memory for the limbs of " + path);
-    } catch (const std::length_error&) {
-        fail("no memory for the limbs of " + path);
-    }
-    st.top_index = h.top_index;
-    st.limb_digits = digits;
-    st.limb_base = radix;
-    try {
-        read_limbs(fd.get(), st.vysledek.data(), int64_t{h.top_index} + 1, radix);
-    } catch (...) {
-        engine.limbs_replaced();
-        throw;
-    }
+    // Sizing and reading the limbs is the long part of a big file.
+    hooks.run_held([&] { read_limb_records(engine, fd.get(), h, digits, radix, path); });
     engine.limbs_replaced();
     st.interrupt_flag = true;
 }

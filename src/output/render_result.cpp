@@ -236,17 +236,23 @@ RenderInfo render_result(Engine& engine, const std::string& path, bool with_head
         (wrap_width < WrappingSink::min_width || wrap_width > WrappingSink::max_width)) {
         throw std::invalid_argument("wrap width outside 1 .. 512");
     }
-    engine.materialize();
     const bool trim = engine.settings.nuly_na_konci;
     RenderInfo info;
-    try {
-        ReplacingFileSink file_sink(path);
-        std::optional<WrappingSink> wrapped;
-        if (wrap_width != 0) wrapped.emplace(file_sink, wrap_width);
-        TextSink& sink = wrapped ? static_cast<TextSink&>(*wrapped) : file_sink;
-        info = write_result_text(sink, engine.st, with_header, trim);
-        sink.finish();
-    } catch (const std::exception&) {
+    bool failed = false;
+    engine.hooks().run_held([&] {
+        engine.materialize();
+        try {
+            ReplacingFileSink file_sink(path);
+            std::optional<WrappingSink> wrapped;
+            if (wrap_width != 0) wrapped.emplace(file_sink, wrap_width);
+            TextSink& sink = wrapped ? static_cast<TextSink&>(*wrapped) : file_sink;
+            info = write_result_text(sink, engine.st, with_header, trim);
+            sink.finish();
+        } catch (const std::exception&) {
+            failed = true;
+        }
+    });
+    if (failed) {
         engine.hooks().enter_finished();
         engine.report_error("Soubor " + path + " nelze uložit");
         raise_input_error("Soubor " + path + " nelze uložit !!!");

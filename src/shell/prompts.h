@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace cifrovar {
+
+// What one file chooser asks: its title, filters ("Textový soubor (*.txt)"), the extension
+// added to a name typed without one, the folder it opens in and the name it proposes.
+struct FileChoice {
+    QString title;
+    QStringList filters;
+    QString default_suffix;
+    QString folder;
+    QString proposed_name;
+    bool confirm_overwrite = false;
+};
+
+// Every message box and file chooser of the program. The window shows real dialogs; the tests
+// script the answers.
+class Prompts {
+  public:
+    virtual ~Prompts() = default;
+
+    // A message box titled "Cifrovar": an error icon or an information icon, with OK.
+    virtual void error(const QString& text) = 0;
+    virtual void information(const QString& text) = 0;
+    // A Yes/No question; true only for Yes.
+    virtual bool confirm(const QString& text) = 0;
+
+    // The chosen file's full path, or nothing when the user cancels.
+    virtual std::optional<QString> open_file(const FileChoice& choice) = 0;
+    virtual std::optional<QString> save_file(const FileChoice& choice) = 0;
+};
+
+}  // namespace cifrovar

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "shell/prompts.h"
+
+namespace cifrovar::testing {
+
+// Prompts that answer from a script and keep what was asked, for tests without a person.
+class ScriptedPrompts : public Prompts {
+  public:
+    std::vector<QString> errors;
+    std::vector<QString> informations;
+    std::vector<QString> questions;
+    std::vector<FileChoice> file_choices;  // every chooser, in the order it was opened
+
+    // Answers to the next questions (true = Yes); an unscripted question is answered No.
+    std::deque<bool> answers;
+    // Answers to the next file choosers; nothing = Cancel, also when the script is empty.
+    std::deque<std::optional<QString>> files;
+
+    void error(const QString& text) override { errors.push_back(text); }
+    void information(const QString& text) override { informations.push_back(text); }
+    bool confirm(const QString& text) override {
+        questions.push_back(text);
+        return take(answers).value_or(false);
+    }
+    std::optional<QString> open_file(const FileChoice& choice) override { return choose(choice); }
+    std::optional<QString> save_file(const FileChoice& choice) override { return choose(choice); }
+
+  private:
+    std::optional<QString> choose(const FileChoice& choice) {
+        file_choices.push_back(choice);
+        return take(files).value_or(std::nullopt);
+    }
+    template <typename T>
+    static std::optional<T> take(std::deque<T>& queue) {
+        if (queue.empty()) return std::nullopt;
+        T front = queue.front();
+        queue.pop_front();
+        return front;
+    }
+};
+
+}  // namespace cifrovar::testing
