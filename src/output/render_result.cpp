@@ -190,22 +190,27 @@ RenderInfo result_info(const CalcState& state, bool trim) {
     return info;
 }
 
-std::string calculation_line(const CalcState& s) {
+std::string calculation_description(const CalcState& s) {
     using std::to_string;
     switch (s.calc_kind) {
         case kind::powers:
-            return "Výpočet : " + to_string(s.moc_zaklad) + " ^ " + to_string(s.moc_exponent);
+            return to_string(s.moc_zaklad) + " ^ " + to_string(s.moc_exponent);
         case kind::factorial:
-            return "Výpočet : " + to_string(s.fkt_zadani) + " !";
+            return to_string(s.fkt_zadani) + " !";
         case kind::variations:
-            return "Výpočet : Variace " + to_string(s.vrc_trida) + ". třídy z(e) " +
-                   to_string(s.vrc_prvky) + " prvků";
+            return "Variace " + to_string(s.vrc_trida) + ". třídy z(e) " + to_string(s.vrc_prvky) +
+                   " prvků";
         case kind::combinations:
-            return "Výpočet : Kombinace " + to_string(s.kmb_trida) + ". třídy z(e) " +
+            return "Kombinace " + to_string(s.kmb_trida) + ". třídy z(e) " +
                    to_string(s.kmb_prvky) + " prvků";
         default:
             return {};
     }
+}
+
+std::string calculation_line(const CalcState& s) {
+    const std::string description = calculation_description(s);
+    return description.empty() ? description : "Výpočet : " + description;
 }
 
 RenderInfo write_result_text(TextSink& sink, const CalcState& state, bool with_header, bool trim) {

@@ -19,6 +19,10 @@ struct RenderInfo {
 
 RenderInfo result_info(const CalcState& state, bool trim);
 
+// The calculation as the viewer describes it ("2 ^ 1000", "100 !", "Variace 3. třídy z(e) 10
+// prvků"); empty for a kind outside the four calculations.
+std::string calculation_description(const CalcState& state);
+
 // The calculation line of the header (UTF-8) for the stored operands; empty for a kind
 // outside the four calculations.
 std::string calculation_line(const CalcState& state);

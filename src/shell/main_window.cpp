@@ -1,0 +1,211 @@
+#include "shell/main_window.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+
+#include "engine/engine.h"
+#include "output/private_temp_file.h"
+#include "shell/command_guard.h"
+#include "shell/glyphs.h"
+#include "shell/process_priority.h"
+#include "shell/prompts.h"
+#include "shell/window_hooks.h"
+#include "viewer/result_viewer.h"
+
+namespace cifrovar {
+
+namespace {
+
+// Backups and the error log need a folder before the working directory is configured.
+std::string initial_working_directory() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
+    return QDir::toNativeSeparators(folder).toStdString();
+}
+
+}  // namespace
+
+Thlavni::Thlavni(Prompts& prompts, QWidget* parent)
+    : QMainWindow(parent),
+      prompts_(prompts),
+      hooks_(std::make_unique<WindowHooks>(*this)),
+      engine_(std::make_unique<Engine>(*hooks_)) {
+    setObjectName("hlavni");
+    setWindowTitle("Cifrovar v1.5");
+    setWindowIcon(main_icon());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    QFont window_font = font();
+    window_font.setPixelSize(11);
+    setFont(window_font);
+    engine_->settings.adresar = initial_working_directory();
+    open_folder = save_folder = QString::fromStdString(engine_->settings.adresar);
+
+    // The client area is 203 x 160: the controls above a status bar of 17 pixels.
+    auto* client = new QWidget(this);
+    client->setFixedSize(203, 143);
+    setCentralWidget(client);
+    build_toolbar(client);
+    build_pages(client);
+    build_buttons(client);
+    build_menu();
+    connect(logerrors_, &QAction::toggled, this, [this](bool on) { hooks_->log_errors = on; });
+    status_panel_ = new QLabel("Připraven k výpočtu");
+    statusBar()->setObjectName("stavovyradek");
+    statusBar()->setFixedHeight(17);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(status_panel_, 1);
+    setFixedSize(sizeHint());
+
+    viewer_ = new Tvypis(*engine_, prompts_, this);
+    built_ = true;
+    engine_->new_calculation();
+    select_page();
+}
+
+Thlavni::~Thlavni() = default;
+
+QString Thlavni::status_text() const { return status_panel_->text(); }
+
+void Thlavni::set_status(const QString& text) { status_panel_->setText(text); }
+
+QLineEdit* Thlavni::field(Field which) const { return fields_[static_cast<int>(which)]; }
+
+void Thlavni::set_calculation_commands(bool novy, bool otevri, bool uloz, bool prerus) {
+    b_novy_->setEnabled(novy);
+    novy_->setEnabled(novy);
+    b_otevri_->setEnabled(otevri);
+    otevri_->setEnabled(otevri);
+    b_uloz_->setEnabled(uloz);
+    uloz_->setEnabled(uloz);
+    b_prerus_->setEnabled(prerus);
+    prerus_->setEnabled(prerus);
+}
+
+void Thlavni::set_field_state(Field which, bool editable, bool reset) {
+    QLineEdit* edit = field(which);
+    if (reset) edit->setText("0");
+    edit->setReadOnly(!editable);
+}
+
+void Thlavni::enter_ready() {
+    tlacitko_->setEnabled(true);
+    b_text_->setEnabled(false);
+    set_calculation_commands(false, true, false, false);
+    for (int f = 0; f < 7; ++f) set_field_state(static_cast<Field>(f), true, true);
+    set_status("Připraven k výpočtu");
+}
+
+void Thlavni::enter_busy() {
+    tlacitko_->setEnabled(false);
+    b_text_->setEnabled(false);
+    set_calculation_commands(false, false, false, true);
+    u_uvod_->setEnabled(false);
+    uvod_->setEnabled(false);
+    for (int f = 0; f < 7; ++f) set_field_state(static_cast<Field>(f), false, false);
+}
+
+void Thlavni::enter_finished() {
+    tlacitko_->setEnabled(true);
+    b_text_->setEnabled(true);
+    set_calculation_commands(true, true, true, false);
+    u_uvod_->setEnabled(true);
+    uvod_->setEnabled(true);
+    // Only the targets can be raised: the base and the numbers of elements belong to the
+    // calculation that a further run continues.
+    for (Field target :
+         {Field::moc_exponent, Field::fkt_zadani, Field::vrc_trida, Field::kmb_trida}) {
+        set_field_state(target, true, false);
+    }
+    if (isMinimized()) showNormal();
+    set_status("Výpočet ukončen");
+}
+
+void Thlavni::select_page() {
+    const int k = engine_->st.calc_kind;
+    const bool input_page = k > 0;
+    u_uvod_->setEnabled(input_page);
+    uvod_->setEnabled(input_page);
+    tlacitko_->setVisible(input_page);
+    b_text_->setVisible(input_page);
+    if (k >= 0 && k < stranky_->count()) stranky_->setCurrentIndex(k);
+}
+
+void Thlavni::choose_calculation(int calc_kind) {
+    engine_->st.calc_kind = calc_kind;
+    select_page();
+}
+
+void Thlavni::command(const std::function<void()>& body) {
+    ++command_depth_;
+    run_command(prompts_, body);
+    --command_depth_;
+    if (command_depth_ == 0 && close_pending_) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void Thlavni::tlacitkoClick() {
+    command([this] { engine_->run(); });
+}
+
+void Thlavni::b_textClick() {
+    command([this] { show_result(); });
+}
+
+void Thlavni::b_novyClick() {
+    command([this] { engine_->new_calculation(); });
+}
+
+void Thlavni::b_prerusClick() { engine_->interrupt(); }
+
+void Thlavni::u_uvodClick() {
+    command([this] {
+        engine_->st.calc_kind = kind::start_page;
+        engine_->new_calculation();
+        select_page();
+    });
+}
+
+void Thlavni::request_close() {
+    close_pending_ = true;
+    engine_->interrupt();
+    if (command_depth_ == 0) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void Thlavni::closeEvent(QCloseEvent* event) {
+    // A running command first ends at its next step boundary; the window closes after it.
+    if (command_depth_ > 0) {
+        close_pending_ = true;
+        engine_->interrupt();
+        event->ignore();
+        return;
+    }
+    viewer_->close();
+    event->accept();
+}
+
+void Thlavni::refresh_priority_marks() {
+    const std::optional<int> current = current_priority_class();
+    for (QAction* a : priority_items_->actions()) {
+        a->setChecked(current && a->data().toInt() == *current);
+    }
+}
+
+void Thlavni::choose_priority(int priority_class) {
+    if (!set_priority_class(priority_class)) {
+        prompts_.error("Prioritu procesu se nepodařilo nastavit");
+    }
+}
+
+}  // namespace cifrovar

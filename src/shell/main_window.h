@@ -1,0 +1,125 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "engine/hooks.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QStackedWidget;
+class QToolButton;
+
+namespace cifrovar {
+
+class Engine;
+class PrivateTempFile;
+class Prompts;
+class Tvypis;
+class WindowHooks;
+
+// The main window: the toolbar, the five pages, Počítej and Výsledek, the status bar and the
+// menu. It owns the calculation engine and every command. Controls carry their design names as
+// object names.
+class Thlavni : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    explicit Thlavni(Prompts& prompts, QWidget* parent = nullptr);
+    ~Thlavni() override;
+
+    Engine& engine() { return *engine_; }
+    Prompts& prompts() { return prompts_; }
+    Tvypis& viewer() { return *viewer_; }
+
+    // Panel 0 of the status bar.
+    QString status_text() const;
+    void set_status(const QString& text);
+
+    void enter_ready();
+    void enter_busy();
+    void enter_finished();
+    // Shows the page of the current calculation kind.
+    void select_page();
+    QLineEdit* field(Field which) const;
+
+    // Renders the result and shows it in the viewer (does nothing after a failure report).
+    void show_result();
+    // A fatal error asks for the window to close once the running command has unwound.
+    void request_close();
+    // False while the controls are still being built (the engine resets itself meanwhile).
+    bool built() const { return built_; }
+    // True while a command (a run, a load, a display) is in progress.
+    bool command_running() const { return command_depth_ > 0; }
+
+    // The commands, as the controls trigger them.
+    void tlacitkoClick();
+    void b_textClick();
+    void b_novyClick();
+    void b_otevriClick();
+    void b_ulozClick();
+    void b_prerusClick();
+    void u_uvodClick();
+    void choose_calculation(int calc_kind);
+
+    // The folders the calculation-file choosers open in.
+    QString open_folder;
+    QString save_folder;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void build_toolbar(QWidget* client);
+    void build_pages(QWidget* client);
+    void build_buttons(QWidget* client);
+    void build_menu();
+    void build_settings_menu(QMenu* nast);
+    void refresh_priority_marks();
+    void choose_priority(int priority_class);
+    // Runs a command through the top-level handler and closes the window afterwards when a
+    // close was asked for meanwhile.
+    void command(const std::function<void()>& body);
+    void set_calculation_commands(bool novy, bool otevri, bool uloz, bool prerus);
+    void set_field_state(Field which, bool editable, bool reset);
+
+    Prompts& prompts_;
+    // Declared before the engine, which resets itself through the hooks while it is built.
+    bool built_ = false;
+    std::unique_ptr<WindowHooks> hooks_;
+    std::unique_ptr<Engine> engine_;
+    Tvypis* viewer_ = nullptr;
+    std::unique_ptr<PrivateTempFile> result_file_;
+    QString proposed_calculation_name_;
+    int command_depth_ = 0;
+    bool close_pending_ = false;
+
+    QToolButton* b_novy_ = nullptr;
+    QToolButton* b_otevri_ = nullptr;
+    QToolButton* b_uloz_ = nullptr;
+    QToolButton* b_prerus_ = nullptr;
+    QToolButton* u_uvod_ = nullptr;
+    QPushButton* tlacitko_ = nullptr;
+    QPushButton* b_text_ = nullptr;
+    QStackedWidget* stranky_ = nullptr;
+    QLabel* status_panel_ = nullptr;
+    QLineEdit* fields_[7] = {};
+    QAction* novy_ = nullptr;
+    QAction* otevri_ = nullptr;
+    QAction* uloz_ = nullptr;
+    QAction* prerus_ = nullptr;
+    QAction* uvod_ = nullptr;
+    QAction* autotext_ = nullptr;
+    QAction* nuly_na_konci_ = nullptr;
+    QAction* saveconf_end_ = nullptr;
+    QAction* logerrors_ = nullptr;
+    QActionGroup* priority_items_ = nullptr;
+};
+
+}  // namespace cifrovar

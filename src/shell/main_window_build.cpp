@@ -1,0 +1,285 @@
+// Building the main window's controls and menus, with their design names, captions, hints,
+// shortcuts, glyphs and places.
+#include <QAction>
+#include <QActionGroup>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QToolButton>
+
+#include "engine/calc_state.h"
+#include "engine/engine.h"
+#include "shell/glyphs.h"
+#include "shell/interval_items.h"
+#include "shell/main_window.h"
+
+namespace cifrovar {
+
+namespace {
+
+QToolButton* speed_button(QWidget* parent, const char* name, int left, const QString& hint,
+                          const QString& glyph_name) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setGeometry(left, 0, 24, 24);
+    button->setAutoRaise(true);
+    button->setToolTip(hint);
+    button->setIcon(glyph(glyph_name));
+    button->setIconSize(QSize(20, 20));
+    return button;
+}
+
+QPushButton* page_button(QWidget* page, const char* name, const QString& caption, int left, int top,
+                         const QString& hint) {
+    auto* button = new QPushButton(caption, page);
+    button->setObjectName(name);
+    button->setGeometry(left, top, 81, 25);
+    button->setToolTip(hint);
+    return button;
+}
+
+QLabel* label(QWidget* page, const QString& text, int left, int top, const QFont& font) {
+    auto* l = new QLabel(text, page);
+    l->setFont(font);
+    l->move(left, top);
+    l->adjustSize();
+    return l;
+}
+
+QFont title_font() {
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPixelSize(19);
+    f.setBold(true);
+    return f;
+}
+
+QFont operator_font(int pixels) {
+    QFont f;
+    f.setPixelSize(pixels);
+    f.setBold(true);
+    return f;
+}
+
+QLineEdit* operand_edit(QWidget* page, const char* name, int left, int top) {
+    auto* edit = new QLineEdit(QStringLiteral("0"), page);
+    edit->setObjectName(name);
+    edit->setGeometry(left, top, 65, 21);
+    edit->setMaxLength(9);
+    return edit;
+}
+
+QAction* item(QMenu* menu, const char* name, const QString& caption,
+              const QKeySequence& shortcut = {}) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    if (!shortcut.isEmpty()) action->setShortcut(shortcut);
+    return action;
+}
+
+QAction* toggle(QMenu* menu, const char* name, const QString& caption, bool checked) {
+    QAction* action = item(menu, name, caption);
+    action->setCheckable(true);
+    action->setChecked(checked);
+    return action;
+}
+
+}  // namespace
+
+void Thlavni::build_toolbar(QWidget* client) {
+    b_novy_ = speed_button(client, "b_novy", 0, "Nový výpočet", "novy");
+    b_otevri_ = speed_button(client, "b_otevri", 24, "Otevřít soubor s výpočtem", "otevri");
+    b_uloz_ = speed_button(client, "b_uloz", 48, "Uložit výpočet do souboru", "uloz");
+    b_prerus_ = speed_button(client, "b_prerus", 80, "Přerušit výpočet", "prerus");
+    auto* help = speed_button(client, "b_jaknato", 112, "Nápověda", "napoveda");
+    u_uvod_ = speed_button(client, "u_uvod", 136, "Úvodní obrazovka", "cfr");
+    auto* tray = speed_button(client, "min_do_tray", 176, "Minimalizovat do trayikony", "do_tray");
+    b_novy_->setEnabled(false);
+    b_uloz_->setEnabled(false);
+    b_prerus_->setEnabled(false);
+    u_uvod_->setEnabled(false);
+    connect(b_novy_, &QToolButton::clicked, this, [this] { b_novyClick(); });
+    connect(b_otevri_, &QToolButton::clicked, this, [this] { b_otevriClick(); });
+    connect(b_uloz_, &QToolButton::clicked, this, [this] { b_ulozClick(); });
+    connect(b_prerus_, &QToolButton::clicked, this, [this] { b_prerusClick(); });
+    connect(u_uvod_, &QToolButton::clicked, this, [this] { u_uvodClick(); });
+    connect(tray, &QToolButton::clicked, this, [this] { showMinimized(); });
+    (void)help;
+}
+
+void Thlavni::build_pages(QWidget* client) {
+    stranky_ = new QStackedWidget(client);
+    stranky_->setObjectName("stranky");
+    stranky_->setGeometry(0, 32, 201, 73);
+    const QFont small = font();
+
+    auto* ulohy = new QWidget;
+    ulohy->setObjectName("ulohy");
+    const struct {
+        const char* name;
+        const char* caption;
+        int left, top;
+        const char* hint;
+        int calc_kind;
+    } choices[] = {
+        {"u_mocniny", "&Mocniny", 16, 8, "Přepne na výpočet mocnin", kind::powers},
+        {"u_faktorial", "&Faktoriál", 16, 32, "Přepne na výpočet faktoriálu", kind::factorial},
+        {"u_variace", "&Variace", 96, 8, "Přepne na výpočet variací", kind::variations},
+        {"u_kombinace", "&Kombinace", 96, 32, "Přepne na výpočet kombinací", kind::combinations},
+    };
+    for (const auto& c : choices) {
+        QPushButton* b = page_button(ulohy, c.name, QString::fromUtf8(c.caption), c.left, c.top,
+                                     QString::fromUtf8(c.hint));
+        const int k = c.calc_kind;
+        connect(b, &QPushButton::clicked, this, [this, k] { choose_calculation(k); });
+    }
+    stranky_->addWidget(ulohy);
+
+    auto* mocniny = new QWidget;
+    mocniny->setObjectName("s_mocniny");
+    label(mocniny, "Mocniny", 56, 0, title_font());
+    fields_[int(Field::moc_zaklad)] = operand_edit(mocniny, "moc_zaklad", 17, 24);
+    label(mocniny, "^", 91, 20, operator_font(23));
+    fields_[int(Field::moc_exponent)] = operand_edit(mocniny, "moc_exponent", 111, 24);
+    label(mocniny, "základ", 17, 47, small);
+    label(mocniny, "exponent", 111, 47, small);
+    stranky_->addWidget(mocniny);
+
+    auto* faktorial = new QWidget;
+    faktorial->setObjectName("s_faktorial");
+    label(faktorial, "Faktoriál", 56, 0, title_font());
+    fields_[int(Field::fkt_zadani)] = operand_edit(faktorial, "fkt_zadani", 56, 34);
+    label(faktorial, "!", 125, 30, operator_font(27));
+    stranky_->addWidget(faktorial);
+
+    const struct {
+        const char* page;
+        const char* title;
+        int title_left;
+        Field k, n;
+        const char* k_name;
+        const char* n_name;
+    } selections[] = {
+        {"s_variace", "Variace", 56, Field::vrc_trida, Field::vrc_prvky, "vrc_trida", "vrc_prvky"},
+        {"s_kombinace", "Kombinace", 48, Field::kmb_trida, Field::kmb_prvky, "kmb_trida",
+         "kmb_prvky"},
+    };
+    for (const auto& s : selections) {
+        auto* page = new QWidget;
+        page->setObjectName(s.page);
+        label(page, s.title, s.title_left, 0, title_font());
+        fields_[int(s.k)] = operand_edit(page, s.k_name, 17, 24);
+        label(page, ". ", 85, 22, operator_font(23));
+        label(page, "z", 96, 27, small);
+        fields_[int(s.n)] = operand_edit(page, s.n_name, 111, 24);
+        label(page, "třídy", 17, 47, small);
+        label(page, "prvků", 111, 47, small);
+        stranky_->addWidget(page);
+    }
+}
+
+void Thlavni::build_buttons(QWidget* client) {
+    tlacitko_ = new QPushButton("P&očítej ", client);
+    tlacitko_->setObjectName("tlacitko");
+    tlacitko_->setGeometry(18, 106, 78, 25);
+    tlacitko_->setToolTip("Provede se požadovaný výpočet");
+    tlacitko_->setIcon(glyph("vypocet"));
+    tlacitko_->hide();
+    b_text_ = new QPushButton("Vý&sledek", client);
+    b_text_->setObjectName("b_text");
+    b_text_->setGeometry(108, 106, 78, 25);
+    b_text_->setToolTip("Zobrazí se výsledek");
+    b_text_->setIcon(glyph("text"));
+    b_text_->setEnabled(false);
+    b_text_->hide();
+    connect(tlacitko_, &QPushButton::clicked, this, [this] { tlacitkoClick(); });
+    connect(b_text_, &QPushButton::clicked, this, [this] { b_textClick(); });
+}
+
+void Thlavni::build_menu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName("hlavni_menu");
+    QMenu* vyp = bar->addMenu("Vý&počet");
+    vyp->setObjectName("vyp");
+    novy_ = item(vyp, "novy", "Nový ", QKeySequence("Ctrl+N"));
+    otevri_ = item(vyp, "otevri", "Otevřít", QKeySequence("Ctrl+O"));
+    uloz_ = item(vyp, "uloz", "Uložit", QKeySequence("Ctrl+U"));
+    prerus_ = item(vyp, "prerus", "Přerušit", QKeySequence("Ctrl+P"));
+    vyp->addSeparator()->setObjectName("N2");
+    uvod_ = item(vyp, "uvod", "Úvo&d", QKeySequence("Ctrl+D"));
+    QAction* konec = item(vyp, "Konec1", "Konec ", QKeySequence("Ctrl+K"));
+    novy_->setEnabled(false);
+    uloz_->setEnabled(false);
+    prerus_->setEnabled(false);
+    uvod_->setEnabled(false);
+    connect(novy_, &QAction::triggered, this, [this] { b_novyClick(); });
+    connect(otevri_, &QAction::triggered, this, [this] { b_otevriClick(); });
+    connect(uloz_, &QAction::triggered, this, [this] { b_ulozClick(); });
+    connect(prerus_, &QAction::triggered, this, [this] { b_prerusClick(); });
+    connect(uvod_, &QAction::triggered, this, [this] { u_uvodClick(); });
+    connect(konec, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* nast = bar->addMenu("Nastavení");
+    nast->setObjectName("nast");
+    build_settings_menu(nast);
+
+    QMenu* napo = bar->addMenu("Nápověda");
+    napo->setObjectName("napo");
+    item(napo, "Jaknato1", "Témata nápovědy", QKeySequence(Qt::Key_F1));
+    item(napo, "Oprogramu1", "O programu Cifrovar");
+}
+
+void Thlavni::build_settings_menu(QMenu* nast) {
+    RunSettings& settings = engine_->settings;
+    autotext_ = toggle(nast, "autotext", "Výsledek &automaticky ", settings.autotext);
+    nuly_na_konci_ =
+        toggle(nast, "nuly_na_konci", "Krátit nuly na konci výsledku", settings.nuly_na_konci);
+    connect(autotext_, &QAction::toggled, this,
+            [this](bool on) { engine_->settings.autotext = on; });
+    connect(nuly_na_konci_, &QAction::toggled, this,
+            [this](bool on) { engine_->settings.nuly_na_konci = on; });
+    nast->addSeparator()->setObjectName("N3");
+    add_interval_items(nast, "po_exp", "Stav výpočtu", progress_intervals, settings.ukaz_stav);
+    add_interval_items(nast, "po_zal", "Zálohování", backup_intervals, settings.zalohy);
+    item(nast, "adres_pro_zal", "Pracovní adresář ...");
+    nast->addSeparator()->setObjectName("N7");
+
+    QMenu* dalsi = nast->addMenu("Další");
+    dalsi->setObjectName("Dalnastaven1");
+    saveconf_end_ = toggle(dalsi, "saveconf_end", "Ukládat konfiguraci při ukončení", false);
+    logerrors_ = toggle(dalsi, "logerrors", "Logovat chyby", false);
+    QMenu* priorita = dalsi->addMenu("Priorita procesu");
+    priorita->setObjectName("Priorita1");
+    priority_items_ = new QActionGroup(this);
+    const struct {
+        const char* name;
+        const char* caption;
+        int priority_class;
+    } priorities[] = {
+        {"pr25", "Realný čas", 256}, {"pr2", "Vysoká", 128},         {"pr15", "Nadprůměrná", 32768},
+        {"pr1", "Normální", 32},     {"pr05", "Podprůměrná", 16384}, {"pr0", "Nízká", 64},
+    };
+    for (const auto& p : priorities) {
+        QAction* a = item(priorita, p.name, QString::fromUtf8(p.caption));
+        a->setCheckable(true);
+        a->setData(p.priority_class);
+        priority_items_->addAction(a);
+        const int c = p.priority_class;
+        // The mark follows the class the process really has, read when the menu opens.
+        connect(a, &QAction::triggered, this, [this, c] { choose_priority(c); });
+    }
+    // Checking is left to the refresh; the group must not check on its own.
+    priority_items_->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+    dalsi->addSeparator()->setObjectName("N1");
+    item(dalsi, "deleteconf", "Odstranit konfiguraci ...");
+    item(dalsi, "asoc_cfr", "Asociovat soubory *.cfr s programem ...");
+    item(dalsi, "deasoc_cfr", "Deasociovat soubory *.cfr s programem ...");
+    item(nast, "uloz_nastaveni", "Uložit nastavení");
+    connect(nast, &QMenu::aboutToShow, this, [this] { refresh_priority_marks(); });
+}
+
+}  // namespace cifrovar

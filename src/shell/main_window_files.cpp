@@ -1,0 +1,72 @@
+// The main window's commands that move a calculation or its result through files: open, save
+// and the result display.
+#include <QCoreApplication>
+
+#include "engine/engine.h"
+#include "errors/input_error.h"
+#include "files/calculation_commands.h"
+#include "files/default_name.h"
+#include "output/private_temp_file.h"
+#include "output/render_result.h"
+#include "shell/calculation_dialogs.h"
+#include "shell/main_window.h"
+#include "shell/prompts.h"
+#include "viewer/result_viewer.h"
+
+namespace cifrovar {
+
+namespace {
+
+// The name proposed by a save dialog; kept from the previous proposal for a kind without one.
+QString proposed_name(const CalcState& state, QString& previous) {
+    if (const std::optional<std::string> name = default_file_name(state)) {
+        previous = QString::fromStdString(*name);
+    }
+    return previous;
+}
+
+}  // namespace
+
+void Thlavni::b_otevriClick() {
+    command([this] {
+        const std::optional<QString> chosen =
+            prompts_.open_file(open_calculation_choice(open_folder));
+        if (!chosen) return;
+        const QString path = with_default_suffix(*chosen, "cfr");
+        open_calculation(*engine_, path.toStdString());
+        open_folder = folder_of(path);
+    });
+}
+
+void Thlavni::b_ulozClick() {
+    command([this] {
+        const QString name = proposed_name(engine_->st, proposed_calculation_name_);
+        const std::optional<QString> chosen =
+            prompts_.save_file(save_calculation_choice(save_folder, name));
+        if (!chosen) return;
+        const QString path = with_default_suffix(*chosen, "cfr");
+        save_calculation(*engine_, path.toStdString());
+        save_folder = folder_of(path);
+    });
+}
+
+void Thlavni::show_result() {
+    // A window that is closing shows nothing more; neither does a run that reported a failure.
+    if (close_pending_ || engine_->st.error_reported) return;
+    set_status("Vypisuji výsledek ...");
+    QCoreApplication::processEvents();
+    if (!result_file_) result_file_ = std::make_unique<PrivateTempFile>();
+    const std::string& path = result_file_->path();
+    // The viewer is closed, so the text has no header.
+    const RenderInfo info = render_result(*engine_, path, false);
+    const QString description = QString::fromStdString(calculation_description(engine_->st));
+    if (!viewer_->load(QString::fromStdString(path), description, info.digit_count)) {
+        engine_->report_error("Výsledek nelze rozbrazit" + description.toStdString());
+        raise_input_error("Výsledek nelze rozbrazit, zkuste znovu stisknout tlačítko Počítej");
+    }
+    viewer_->exec();
+    set_status("Připraven k výpočtu");
+    QCoreApplication::processEvents();
+}
+
+}  // namespace cifrovar

@@ -1,0 +1,98 @@
+#include "shell/window_hooks.h"
+
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QString>
+
+#include "engine/engine.h"
+#include "errors/error_log.h"
+#include "files/calculation_file.h"
+#include "shell/background_work.h"
+#include "shell/main_window.h"
+#include "shell/prompts.h"
+
+namespace cifrovar {
+
+void WindowHooks::yield() {
+    // A worker has no messages of its own to handle; the GUI thread handles them meanwhile.
+    if (on_gui_thread()) QCoreApplication::processEvents();
+}
+
+void WindowHooks::on_window(const std::function<void()>& fn) {
+    // The engine resets itself while the window is still building its controls.
+    run_on_gui([&] {
+        if (window_.built()) fn();
+    });
+}
+
+void WindowHooks::set_status(const std::string& text) {
+    on_window([&] { window_.set_status(QString::fromStdString(text)); });
+}
+
+void WindowHooks::enter_ready() {
+    on_window([&] { window_.enter_ready(); });
+}
+
+void WindowHooks::enter_busy() {
+    on_window([&] { window_.enter_busy(); });
+}
+
+void WindowHooks::enter_finished() {
+    on_window([&] { window_.enter_finished(); });
+}
+
+std::string WindowHooks::read_field(Field field) {
+    std::string text;
+    on_window([&] { text = window_.field(field)->text().toStdString(); });
+    return text;
+}
+
+void WindowHooks::write_field(Field field, const std::string& text) {
+    on_window([&] { window_.field(field)->setText(QString::fromStdString(text)); });
+}
+
+void WindowHooks::inform(const std::string& text) {
+    run_on_gui([&] { window_.prompts().information(QString::fromStdString(text)); });
+}
+
+bool WindowHooks::write_backup(const std::string& path, const CalcState& state) {
+    // A backup that cannot be written costs the run nothing; the next one tries again.
+    bool written = false;
+    run_held([&] {
+        try {
+            write_calculation_file(state, path);
+            written = true;
+        } catch (...) {
+        }
+    });
+    return written;
+}
+
+void WindowHooks::show_result() {
+    run_on_gui([&] { window_.show_result(); });
+}
+
+void WindowHooks::log_report(const std::string& text) {
+    if (!log_errors) return;
+    std::string directory;
+    run_on_gui([&] { directory = window_.engine().settings.adresar; });
+    append_error_log(directory, text);
+}
+
+void WindowHooks::show_fatal_error(const std::string& message) {
+    run_on_gui([&] { window_.prompts().error(QString::fromStdString(message)); });
+}
+
+void WindowHooks::request_close() {
+    run_on_gui([&] { window_.request_close(); });
+}
+
+void WindowHooks::select_page() {
+    on_window([&] { window_.select_page(); });
+}
+
+void WindowHooks::run_batch(const std::function<void()>& work) { run_in_background(work, false); }
+
+void WindowHooks::run_held(const std::function<void()>& work) { run_in_background(work, true); }
+
+}  // namespace cifrovar
