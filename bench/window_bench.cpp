@@ -1,0 +1,164 @@
+// How the window behaves under big work: the longest stall of the GUI thread's event loop
+// during a run of 1000000! and the rendering of its result for the viewer, how soon "Přerušit"
+// ends a run, and how fast the viewer shows, scrolls and copies a 10-million-digit result.
+// A 10 ms timer on the GUI thread measures the stalls: every gap between two of its ticks
+// beyond its interval is time in which the window could not handle a message.
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/engine.h"
+#include "gui_support/scripted_prompts.h"
+#include "output/render_result.h"
+#include "shell/main_window.h"
+#include "viewer/digit_view.h"
+#include "viewer/result_viewer.h"
+
+using cifrovar::Thlavni;
+
+namespace {
+
+// Records the longest gap between ticks of a 10 ms timer while it runs.
+class StallMeter {
+  public:
+    StallMeter() {
+        QObject::connect(&timer_, &QTimer::timeout,
+                         [this] { longest_ = std::max(longest_, since_.restart()); });
+    }
+    void start() {
+        longest_ = 0;
+        since_.start();
+        timer_.start(10);
+    }
+    qint64 stop() {
+        timer_.stop();
+        return std::max(longest_, since_.elapsed());
+    }
+
+  private:
+    QTimer timer_;
+    QElapsedTimer since_;
+    qint64 longest_ = 0;
+};
+
+void click(Thlavni& w, const char* name) { w.findChild<QAbstractButton*>(name)->click(); }
+
+void factorial(Thlavni& w, const char* n) {
+    click(w, "u_uvod");
+    click(w, "u_faktorial");
+    w.findChild<QLineEdit*>("fkt_zadani")->setText(n);
+    click(w, "tlacitko");
+}
+
+void stall_during_run_and_display(Thlavni& w, StallMeter& meter, const char* n) {
+    // Closes the viewer as soon as it shows, after the render it waited for.
+    QElapsedTimer clock;
+    qint64 shown_at = -1;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!w.viewer().isVisible()) return;
+        shown_at = clock.elapsed();
+        w.viewer().accept();
+    });
+    poll.start(5);
+    meter.start();
+    clock.start();
+    factorial(w, n);
+    const qint64 longest = meter.stop();
+    std::printf("%s! run + render + viewer: %lld ms in all, viewer shown at %lld ms\n", n,
+                static_cast<long long>(clock.elapsed()), static_cast<long long>(shown_at));
+    std::printf("  longest event-loop stall: %lld ms (10 ms timer)\n",
+                static_cast<long long>(longest));
+}
+
+void interrupt_latency(Thlavni& w) {
+    // An interrupted run would show its result too; that is measured above.
+    w.findChild<QAction*>("autotext")->setChecked(false);
+    QElapsedTimer clock;
+    qint64 pressed_at = 0;
+    QTimer::singleShot(2000, &w, [&] {
+        pressed_at = clock.elapsed();
+        click(w, "b_prerus");
+    });
+    clock.start();
+    factorial(w, "30000000");
+    std::printf(
+        "Přerušit after 2 s of 30000000!: run ended %lld ms after the press (n reached %s)\n",
+        static_cast<long long>(clock.elapsed() - pressed_at),
+        qPrintable(w.findChild<QLineEdit*>("fkt_zadani")->text()));
+}
+
+void viewer_big_result(Thlavni& w, int digits_wanted) {
+    // 2^e has floor(e log10 2) + 1 digits.
+    const long exponent = static_cast<long>(digits_wanted / 0.30102999566398120);
+    click(w, "u_uvod");
+    click(w, "u_mocniny");
+    w.findChild<QLineEdit*>("moc_zaklad")->setText("2");
+    w.findChild<QLineEdit*>("moc_exponent")->setText(QString::number(exponent));
+    click(w, "tlacitko");
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("big.txt").toStdString();
+    QElapsedTimer clock;
+    clock.start();
+    const cifrovar::RenderInfo info = render_result(w.engine(), path, false);
+    const qint64 rendered = clock.restart();
+    cifrovar::Tvypis& viewer = w.viewer();
+    viewer.load(QString::fromStdString(path), "2 ^ " + QString::number(exponent), info.digit_count);
+    viewer.show();
+    auto* view = viewer.findChild<cifrovar::DigitView*>("vysledovka");
+    view->repaint();
+    QApplication::processEvents();
+    const qint64 shown = clock.restart();
+    qint64 worst_page = 0;
+    QElapsedTimer page;
+    for (int i = 0; i < 300; ++i) {
+        page.start();
+        view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        view->repaint();
+        worst_page = std::max(worst_page, page.nsecsElapsed() / 1000);
+    }
+    clock.restart();
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+    view->repaint();
+    const qint64 to_end = clock.restart();
+    view->select_all();
+    view->copy();
+    const qint64 copied = clock.elapsed();
+    const qsizetype clipboard = QApplication::clipboard()->text().size();
+    viewer.accept();
+    std::printf("viewer, %lld digits: render %lld ms, load + show + paint %lld ms\n",
+                static_cast<long long>(info.digit_count), static_cast<long long>(rendered),
+                static_cast<long long>(shown));
+    std::printf("  page down + repaint: worst %lld us of 300; jump to the end %lld ms\n",
+                static_cast<long long>(worst_page), static_cast<long long>(to_end));
+    std::printf("  select all + copy: %lld ms, clipboard holds %lld characters\n",
+                static_cast<long long>(copied), static_cast<long long>(clipboard));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const int digits = argc > 1 ? std::atoi(argv[1]) : 10000000;
+    cifrovar::testing::ScriptedPrompts prompts;
+    Thlavni window(prompts);
+    window.show();
+    StallMeter meter;
+    stall_during_run_and_display(window, meter, "1000000");
+    stall_during_run_and_display(window, meter, "10000000");
+    interrupt_latency(window);
+    viewer_big_result(window, digits);
+    for (const QString& e : prompts.errors) std::printf("error box: %s\n", qPrintable(e));
+    return prompts.errors.empty() ? 0 : 1;
+}

@@ -1,0 +1,101 @@
+// Drives the program's windows through a short tour on a real display and saves a screenshot
+// of each stop: the start page, the four input pages, a finished run of 2^1000, the result
+// viewer and an input-error box. Used by scripts/screenshots under Xvfb.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QWindow>
+#include <cstdio>
+#include <functional>
+
+#include "shell/dialog_prompts.h"
+#include "shell/main_window.h"
+#include "viewer/result_viewer.h"
+
+namespace {
+
+using cifrovar::Thlavni;
+
+QString out_dir;
+int failures = 0;
+
+void settle() {
+    for (int i = 0; i < 20; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(10);
+    }
+}
+
+// The whole screen, so that dialogs over the window show as the user sees them.
+void shoot(const QString& name) {
+    settle();
+    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+    const QString path = QDir(out_dir).filePath(name + ".png");
+    if (!shot.save(path)) {
+        std::fprintf(stderr, "cannot save %s\n", qPrintable(path));
+        ++failures;
+    } else {
+        std::printf("%s\n", qPrintable(path));
+    }
+}
+
+void click(Thlavni& w, const char* name) {
+    if (auto* b = w.findChild<QAbstractButton*>(name)) b->click();
+}
+
+void type(Thlavni& w, const char* name, const QString& text) {
+    if (auto* e = w.findChild<QLineEdit*>(name)) e->setText(text);
+}
+
+// Runs step while a modal window opens, shooting it and closing it once it is there.
+void while_modal(const QString& name, const std::function<void()>& step) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, name] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) return;
+        poll->stop();
+        poll->deleteLater();
+        shoot(name);
+        modal->close();
+    });
+    poll->start(50);
+    step();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Cifrovar");
+    out_dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    QDir().mkpath(out_dir);
+    cifrovar::DialogPrompts prompts;
+    Thlavni window(prompts);
+    window.move(40, 40);
+    window.show();
+    shoot("01-start-page");
+    const char* pages[][2] = {{"u_mocniny", "02-powers"},
+                              {"u_faktorial", "03-factorial"},
+                              {"u_variace", "04-variations"},
+                              {"u_kombinace", "05-combinations"}};
+    for (const auto& page : pages) {
+        click(window, "u_uvod");
+        click(window, page[0]);
+        shoot(page[1]);
+    }
+    click(window, "u_uvod");
+    click(window, "u_mocniny");
+    type(window, "moc_zaklad", "2");
+    type(window, "moc_exponent", "1000");
+    while_modal("07-viewer", [&] { click(window, "tlacitko"); });
+    shoot("06-finished-2na1000");
+    click(window, "b_novy");
+    type(window, "moc_zaklad", "dva");
+    while_modal("08-input-error", [&] { click(window, "tlacitko"); });
+    return failures == 0 ? 0 : 1;
+}
