@@ -283,14 +283,15 @@ void read_calculation_file(Engine& engine, const std::string& path) {
     const size_t header_bytes = static_cast<size_t>(std::min<int64_t>(records, 4) * 4);
     if (!read_fully(fd.get(), first, header_bytes)) fail(path + " ends inside its header");
     const Header h = parse_header(first, records);
-    const auto [digits, radix] = limb_width_for(h.calc_kind, h.first);
+    const LimbWidth width = limb_width_for(h.calc_kind, h.first);
 
     store_operands(engine, h);
     hooks.select_page();
     hooks.yield();
 
     // Sizing and reading the limbs is the long part of a big file.
-    hooks.run_held([&] { read_limb_records(engine, fd.get(), h, digits, radix, path); });
+    hooks.run_held(
+        [&] { read_limb_records(engine, fd.get(), h, width.digits, width.radix, path); });
     engine.limbs_replaced();
     st.interrupt_flag = true;
 }
