@@ -5,9 +5,11 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -50,6 +52,11 @@ Thlavni::Thlavni(Prompts& prompts, QWidget* parent)
     QFont window_font = font();
     window_font.setPixelSize(11);
     setFont(window_font);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        work_area_ = {area.left(), area.top(), area.left() + area.width(),
+                      area.top() + area.height()};
+    }
     engine_->settings.adresar = initial_working_directory();
     open_folder = save_folder = QString::fromStdString(engine_->settings.adresar);
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "engine/hooks.h"
+#include "shell/window_snap.h"
 
 class QAction;
 class QActionGroup;
@@ -72,8 +73,15 @@ class Thlavni : public QMainWindow {
     QString open_folder;
     QString save_folder;
 
+    // The desktop rectangle not covered by panels, read once when the window is created.
+    const ScreenRect& work_area() const { return work_area_; }
+
   protected:
     void closeEvent(QCloseEvent* event) override;
+#ifdef Q_OS_WIN
+    // Snaps a dragged window to the work area; only Windows lets a program adjust a drag.
+    bool nativeEvent(const QByteArray& type, void* message, qintptr* result) override;
+#endif
 
   private:
     void build_toolbar(QWidget* client);
@@ -95,6 +103,7 @@ class Thlavni : public QMainWindow {
     std::unique_ptr<WindowHooks> hooks_;
     std::unique_ptr<Engine> engine_;
     Tvypis* viewer_ = nullptr;
+    ScreenRect work_area_;
     std::unique_ptr<PrivateTempFile> result_file_;
     QString proposed_calculation_name_;
     int command_depth_ = 0;

@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QStackedWidget>
@@ -209,6 +210,54 @@ class MainWindowTest : public QObject {
         QVERIFY(f.find<QLineEdit>("fkt_zadani")->text().toInt() < 20000);
         QTRY_VERIFY(!f.window->isVisible());
         QVERIFY(!f.window->viewer().isVisible());
+    }
+
+    // A modal dialog opened during a run holds the run until it closes.
+    void modal_dialog_holds_the_run() {
+        WindowFixture f;
+        f.window->engine().fast.basecase_top_index = -1;
+        int32_t at_open = -1, at_close = -2;
+        QTimer::singleShot(0, f.window.get(), [&] {
+            QDialog dialog(f.window.get());
+            QTimer::singleShot(100, &dialog, [&] {
+                at_close = f.window->engine().st.pocitadlo;
+                dialog.accept();
+            });
+            at_open = f.window->engine().st.pocitadlo;
+            dialog.exec();
+            f.click("b_prerus");
+        });
+        f.run_factorial("100000");
+        QCOMPARE(at_close, at_open);
+        QVERIFY(f.find<QLineEdit>("fkt_zadani")->text().toInt() < 100000);
+    }
+
+    // A fatal error of the run shows its message and closes the window.
+    void fatal_error_closes_the_window() {
+        WindowFixture f;
+        f.click("u_kombinace");
+        f.type("kmb_trida", "3");
+        f.type("kmb_prvky", "10");
+        f.click("tlacitko");
+        Engine& engine = f.window->engine();
+        engine.materialize();
+        engine.st.vysledek[0] = 121;  // no binomial coefficient: the next division fails
+        engine.limbs_replaced();
+        f.type("kmb_trida", "4");
+        f.click("tlacitko");
+        QCOMPARE(f.prompts.errors,
+                 std::vector<QString>{"V programu došlo k specifické chybě při výpočtu kombinací "
+                                      "a proto bude nyní ukončen"});
+        QTRY_VERIFY(!f.window->isVisible());
+    }
+
+    void powers_information_boxes() {
+        WindowFixture f;
+        f.run_power("1", "5000");
+        QCOMPARE(f.prompts.informations,
+                 std::vector<QString>{"Je-li základ roven 1, pak výsledek je vždy roven 1"});
+        QCOMPARE(f.result_digits(), std::string("1"));
+        QCOMPARE(f.window->status_text(), QString("Výpočet ukončen"));
     }
 
     void input_errors_data() {

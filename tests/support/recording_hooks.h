@@ -30,6 +30,8 @@ class RecordingHooks : public EngineHooks {
     std::vector<std::string> fatal_messages;
     std::vector<BackupRecord> backups;
     int results_shown = 0;
+    int pages_selected = 0;
+    int held = 0;  // long operations handed to run_held
     int yields = 0;
     bool close_requested = false;
     bool backups_fail = false;
@@ -51,6 +53,11 @@ class RecordingHooks : public EngineHooks {
         fatal_messages.push_back(message);
     }
     void request_close() override { close_requested = true; }
+    void select_page() override { ++pages_selected; }
+    void run_held(const std::function<void()>& work) override {
+        ++held;
+        work();
+    }
 
     // The last "Výpočet:" progress text, or "" when none was shown.
     std::string last_progress() const;
