@@ -14,26 +14,31 @@ FileChoice open_calculation_choice(const QString& folder) {
     return c;
 }
 
-FileChoice save_calculation_choice(const QString& folder, const QString& proposed_name) {
+namespace {
+
+// A save chooser asks before it overwrites a file.
+FileChoice save_choice(const QString& title, const QString& filter, const QString& suffix,
+                       const QString& folder, const QString& proposed_name) {
     FileChoice c;
-    c.title = "Cifrovar - uložit soubor s výpočtem";
-    c.filters = {"Výpočet programu Cifrovar (*.cfr)"};
-    c.default_suffix = "cfr";
+    c.title = title;
+    c.filters = {filter};
+    c.default_suffix = suffix;
     c.folder = folder;
     c.proposed_name = proposed_name;
     c.confirm_overwrite = true;
     return c;
 }
 
+}  // namespace
+
+FileChoice save_calculation_choice(const QString& folder, const QString& proposed_name) {
+    return save_choice("Cifrovar - uložit soubor s výpočtem", "Výpočet programu Cifrovar (*.cfr)",
+                       "cfr", folder, proposed_name);
+}
+
 FileChoice save_text_choice(const QString& folder, const QString& proposed_name) {
-    FileChoice c;
-    c.title = "Cifrovar - uložit textový soubor";
-    c.filters = {"Textový soubor (*.txt)"};
-    c.default_suffix = "txt";
-    c.folder = folder;
-    c.proposed_name = proposed_name;
-    c.confirm_overwrite = true;
-    return c;
+    return save_choice("Cifrovar - uložit textový soubor", "Textový soubor (*.txt)", "txt", folder,
+                       proposed_name);
 }
 
 QString with_default_suffix(const QString& path, const QString& suffix) {

@@ -29,6 +29,20 @@ bool enabled(const WindowFixture& f, const char* name) {
     return f.action(name)->isEnabled();
 }
 
+// Chooses the calculation with its start-page button and types the operands into its page's
+// fields, the left one first; returns the fields in that order.
+QList<QLineEdit*> fill_page(const WindowFixture& f, const QString& button, const QString& left,
+                            const QString& right) {
+    f.click(button.toLatin1().constData());
+    QList<QLineEdit*> fields =
+        f.find<QWidget>(page_of(f).toLatin1().constData())->findChildren<QLineEdit*>();
+    std::sort(fields.begin(), fields.end(),
+              [](QLineEdit* a, QLineEdit* b) { return a->x() < b->x(); });
+    fields[0]->setText(left);
+    if (fields.size() > 1) fields[1]->setText(right);
+    return fields;
+}
+
 // Interrupts the running calculation after the given number of yields.
 void interrupt_after(WindowFixture& f, int yields) {
     auto* timer = new QTimer(f.window.get());
@@ -296,14 +310,7 @@ class MainWindowTest : public QObject {
         QFETCH(QString, right);
         QFETCH(QString, shown);
         WindowFixture f;
-        f.click(page.toLatin1().constData());
-        const QString kind = page_of(f);
-        QList<QLineEdit*> fields =
-            f.find<QWidget>(kind.toLatin1().constData())->findChildren<QLineEdit*>();
-        std::sort(fields.begin(), fields.end(),
-                  [](QLineEdit* a, QLineEdit* b) { return a->x() < b->x(); });
-        fields[0]->setText(left);
-        if (fields.size() > 1) fields[1]->setText(right);
+        const QList<QLineEdit*> fields = fill_page(f, page, left, right);
         f.click("tlacitko");
         QCOMPARE(f.prompts.errors.size(), size_t{1});
         QCOMPARE(f.prompts.errors[0], shown);
@@ -393,14 +400,7 @@ class MainWindowTest : public QObject {
         QFETCH(QString, right);
         QFETCH(QString, name);
         WindowFixture f;
-        f.click(page.toLatin1().constData());
-        const QString kind = page_of(f);
-        QList<QLineEdit*> fields =
-            f.find<QWidget>(kind.toLatin1().constData())->findChildren<QLineEdit*>();
-        std::sort(fields.begin(), fields.end(),
-                  [](QLineEdit* a, QLineEdit* b) { return a->x() < b->x(); });
-        fields[0]->setText(left);
-        if (fields.size() > 1) fields[1]->setText(right);
+        const QList<QLineEdit*> fields = fill_page(f, page, left, right);
         f.click("tlacitko");
         f.click("b_uloz");  // cancelled
         f.when_viewer_shown([&] { f.window->viewer().b_uloztextClick(); });
