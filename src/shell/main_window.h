@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "engine/hooks.h"
 #include "shell/window_snap.h"
@@ -89,6 +90,8 @@ class Thlavni : public QMainWindow {
     void build_buttons(QWidget* client);
     void build_menu();
     void build_settings_menu(QMenu* nast);
+    // The private file the result is rendered into for the viewer, created on first use.
+    const std::string& result_file();
     void refresh_priority_marks();
     void choose_priority(int priority_class);
     // Runs a command through the top-level handler and closes the window afterwards when a

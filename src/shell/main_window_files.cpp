@@ -50,13 +50,26 @@ void Thlavni::b_ulozClick() {
     });
 }
 
+const std::string& Thlavni::result_file() {
+    if (!result_file_) {
+        try {
+            result_file_ = std::make_unique<PrivateTempFile>();
+        } catch (const std::exception&) {
+            // Told as a failed render would tell it, with the folder the user can mend.
+            const std::string where = temp_folder() + "cifrovar.tmp";
+            engine_->report_error("Soubor " + where + " nelze uložit");
+            raise_input_error("Soubor " + where + " nelze uložit !!!");
+        }
+    }
+    return result_file_->path();
+}
+
 void Thlavni::show_result() {
     // A window that is closing shows nothing more; neither does a run that reported a failure.
     if (close_pending_ || engine_->st.error_reported) return;
     set_status("Vypisuji výsledek ...");
     QCoreApplication::processEvents();
-    if (!result_file_) result_file_ = std::make_unique<PrivateTempFile>();
-    const std::string& path = result_file_->path();
+    const std::string& path = result_file();
     // The viewer is closed, so the text has no header.
     const RenderInfo info = render_result(*engine_, path, false);
     const QString description = QString::fromStdString(calculation_description(engine_->st));

@@ -158,6 +158,23 @@ class ResultViewerTest : public QObject {
         QCOMPARE(v.settings().zalomit_po, 1);
     }
 
+    // Without a usable temporary folder the result cannot be shown; the user is told where.
+    void no_temporary_folder() {
+        const QByteArray saved = qgetenv("TMPDIR");
+        WindowFixture f;
+        qputenv("TMPDIR", f.path("missing").toLocal8Bit());
+        f.run_power("2", "10");
+        f.click("b_text");
+        if (saved.isNull()) {
+            qunsetenv("TMPDIR");
+        } else {
+            qputenv("TMPDIR", saved);
+        }
+        QCOMPARE(f.prompts.errors, std::vector<QString>{"Soubor " + f.path("missing") +
+                                                        "/cifrovar.tmp nelze uložit !!!"});
+        QVERIFY(!f.window->viewer().isVisible());
+    }
+
     // After a failure report the result display does nothing until the next run.
     void nothing_shown_after_a_failure_report() {
         WindowFixture f;
