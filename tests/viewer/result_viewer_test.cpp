@@ -158,6 +158,18 @@ class ResultViewerTest : public QObject {
         QCOMPARE(v.settings().zalomit_po, 1);
     }
 
+    void minimising_the_viewer_minimises_the_program() {
+        WindowFixture f;
+        f.run_power("2", "100");
+        bool minimised = false;
+        f.when_viewer_shown([&] {
+            f.window->viewer().setWindowState(Qt::WindowMinimized);
+            minimised = f.window->isMinimized();
+        });
+        f.click("b_text");
+        QVERIFY(minimised);
+    }
+
     // Without a usable temporary folder the result cannot be shown; the user is told where.
     void no_temporary_folder() {
         const QByteArray saved = qgetenv("TMPDIR");
