@@ -248,9 +248,10 @@ void Thlavni::build_settings_menu(QMenu* nast) {
     item(nast, "adres_pro_zal", "Pracovní adresář ...");
     nast->addSeparator()->setObjectName("N7");
 
+    // The marks start at the configuration's defaults.
     QMenu* dalsi = nast->addMenu("Další");
     dalsi->setObjectName("Dalnastaven1");
-    saveconf_end_ = toggle(dalsi, "saveconf_end", "Ukládat konfiguraci při ukončení", false);
+    saveconf_end_ = toggle(dalsi, "saveconf_end", "Ukládat konfiguraci při ukončení", true);
     logerrors_ = toggle(dalsi, "logerrors", "Logovat chyby", false);
     QMenu* priorita = dalsi->addMenu("Priorita procesu");
     priorita->setObjectName("Priorita1");

@@ -249,6 +249,7 @@ class MainWindowTest : public QObject {
     // A fatal error of the run shows its message and closes the window.
     void fatal_error_closes_the_window() {
         WindowFixture f;
+        f.trigger("logerrors");
         f.click("u_kombinace");
         f.type("kmb_trida", "3");
         f.type("kmb_prvky", "10");
@@ -263,6 +264,8 @@ class MainWindowTest : public QObject {
                  std::vector<QString>{"V programu došlo k specifické chybě při výpočtu kombinací "
                                       "a proto bude nyní ukončen"});
         QTRY_VERIFY(!f.window->isVisible());
+        // "Logovat chyby" is checked: the state of the loops went into the working directory.
+        QVERIFY(read_file(f.path("cfr_error.log")).find("Kombinace 4.") != std::string::npos);
     }
 
     void powers_information_boxes() {
