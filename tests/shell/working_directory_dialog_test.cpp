@@ -269,22 +269,25 @@ void WorkingDirectoryDialogTest::drive_selector() {
 
 void WorkingDirectoryDialogTest::every_close_returns_to_working_directory_data() {
     QTest::addColumn<QString>("close");
-    QTest::addColumn<bool>("break_work");
+    QTest::addColumn<QString>("deleted");
     for (const char* close : {"Zrušit", "Esc", "close box"}) {
-        QTest::addRow("%s, working directory intact", close) << close << false;
-        QTest::addRow("%s, working directory deleted meanwhile", close) << close << true;
+        QTest::addRow("%s, working directory intact", close) << close << "nothing";
+        QTest::addRow("%s, working directory deleted meanwhile", close) << close << "work";
+        // Without documents the list falls back to the current directory.
+        QTest::addRow("%s, working directory and documents deleted", close) << close << "both";
     }
 }
 
 void WorkingDirectoryDialogTest::every_close_returns_to_working_directory() {
     QFETCH(QString, close);
-    QFETCH(bool, break_work);
+    QFETCH(QString, deleted);
     Setup s;
     const QString other = s.make("other");
     auto dialog = s.dialog();
     dialog->show();
     QVERIFY(dialog->select_folder(other));
-    if (break_work) QVERIFY(break_folder(s.work, "deleted"));
+    if (deleted != "nothing") QVERIFY(break_folder(s.work, "deleted"));
+    if (deleted == "both") QVERIFY(break_folder(s.docs, "deleted"));
 
     if (close == "Zrušit") {
         click(*dialog, "zrus_button");
@@ -296,11 +299,13 @@ void WorkingDirectoryDialogTest::every_close_returns_to_working_directory() {
 
     QVERIFY(!dialog->isVisible());
     QCOMPARE(dialog->result(), int(QDialog::Rejected));
-    const QString expected = break_work ? s.docs : s.work;
+    const QString expected = deleted == "nothing" ? s.work
+                             : deleted == "work"  ? s.docs
+                                                  : QDir::currentPath();
     QCOMPARE(dialog->shown_folder(), expected);
     // A working directory that went missing is replaced, and said so once.
     QCOMPARE(QString::fromStdString(s.adresar), expected);
-    QCOMPARE(s.messages(), break_work ? QStringList{cannot_write} : QStringList{});
+    QCOMPARE(s.messages(), deleted == "nothing" ? QStringList{} : QStringList{cannot_write});
     QCOMPARE(s.dialog_folders, QStringList{s.work});
 }
 
