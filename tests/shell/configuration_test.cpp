@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "gui_support/file_bytes.h"
 #include "shell/ini_file.h"
 
 Q_DECLARE_METATYPE(cifrovar::Configuration)
@@ -12,17 +13,8 @@ Q_DECLARE_METATYPE(cifrovar::Configuration)
 namespace cifrovar {
 namespace {
 
-QByteArray bytes_of(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return f.readAll();
-}
-
-void write_bytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
+using testing::bytes_of;
+using testing::write_bytes;
 
 std::string stored(const QString& path, const char* section, const char* key) {
     return IniFile::load(path.toStdString()).get(section, key).value_or("<none>");

@@ -6,22 +6,15 @@
 #include <QTest>
 #include <climits>
 
+#include "gui_support/file_bytes.h"
+
 namespace cifrovar {
 namespace {
 
 std::string str(const QByteArray& bytes) { return bytes.toStdString(); }
 
-QByteArray bytes_of(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return f.readAll();
-}
-
-void write_bytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
+using testing::bytes_of;
+using testing::write_bytes;
 
 QStringList listing(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
