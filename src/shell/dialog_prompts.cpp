@@ -41,6 +41,11 @@ bool DialogPrompts::confirm(const QString& text) {
            QMessageBox::Yes;
 }
 
+bool DialogPrompts::confirm_warning(const QString& text) {
+    return QMessageBox::warning(owner(), title, text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
 std::optional<QString> DialogPrompts::open_file(const FileChoice& choice) {
     return choose(choice, QFileDialog::AcceptOpen);
 }

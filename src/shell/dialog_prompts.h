@@ -12,11 +12,9 @@ class DialogPrompts : public Prompts {
     void error(const QString& text) override;
     void information(const QString& text) override;
     bool confirm(const QString& text) override;
+    bool confirm_warning(const QString& text) override;
     std::optional<QString> open_file(const FileChoice& choice) override;
     std::optional<QString> save_file(const FileChoice& choice) override;
-
-    // The title of the message boxes.
-    QString title = "Cifrovar";
 };
 
 }  // namespace cifrovar

@@ -23,11 +23,15 @@ class Prompts {
   public:
     virtual ~Prompts() = default;
 
+    // The title of the message boxes: "Cifrovar", "Cifrovar - 1.spuštění" during a first start.
+    QString title = "Cifrovar";
+
     // A message box titled "Cifrovar": an error icon or an information icon, with OK.
     virtual void error(const QString& text) = 0;
     virtual void information(const QString& text) = 0;
-    // A Yes/No question; true only for Yes.
+    // A Yes/No question with a question icon, or a warning icon; true only for Yes.
     virtual bool confirm(const QString& text) = 0;
+    virtual bool confirm_warning(const QString& text) { return confirm(text); }
 
     // The chosen file's full path, or nothing when the user cancels.
     virtual std::optional<QString> open_file(const FileChoice& choice) = 0;

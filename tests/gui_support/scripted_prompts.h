@@ -17,15 +17,23 @@ class ScriptedPrompts : public Prompts {
     std::vector<QString> informations;
     std::vector<QString> questions;
     std::vector<FileChoice> file_choices;  // every chooser, in the order it was opened
+    std::vector<QString> titles;           // the title of every message box and question
 
     // Answers to the next questions (true = Yes); an unscripted question is answered No.
     std::deque<bool> answers;
     // Answers to the next file choosers; nothing = Cancel, also when the script is empty.
     std::deque<std::optional<QString>> files;
 
-    void error(const QString& text) override { errors.push_back(text); }
-    void information(const QString& text) override { informations.push_back(text); }
+    void error(const QString& text) override {
+        titles.push_back(title);
+        errors.push_back(text);
+    }
+    void information(const QString& text) override {
+        titles.push_back(title);
+        informations.push_back(text);
+    }
     bool confirm(const QString& text) override {
+        titles.push_back(title);
         questions.push_back(text);
         return take(answers).value_or(false);
     }
