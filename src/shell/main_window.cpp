@@ -13,16 +13,21 @@
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
 
 #include "engine/engine.h"
 #include "output/private_temp_file.h"
+#include "shell/about_dialog.h"
 #include "shell/command_guard.h"
 #include "shell/glyphs.h"
+#include "shell/platform_folders.h"
 #include "shell/process_priority.h"
 #include "shell/prompts.h"
+#include "shell/tray_tool_tip.h"
 #include "shell/window_hooks.h"
+#include "shell/working_directory_dialog.h"
 #include "viewer/result_viewer.h"
 
 namespace cifrovar {
@@ -77,6 +82,10 @@ Thlavni::Thlavni(Prompts& prompts, QWidget* parent)
     setFixedSize(sizeHint());
 
     viewer_ = new Tvypis(*engine_, prompts_, this);
+    about_ = new TOprog(this);
+    build_tray();
+    connect_shell_commands();
+    places_ = {program_folder(), app_data_folder(), documents_folder()};
     built_ = true;
     engine_->new_calculation();
     select_page();
@@ -86,7 +95,13 @@ Thlavni::~Thlavni() = default;
 
 QString Thlavni::status_text() const { return status_panel_->text(); }
 
-void Thlavni::set_status(const QString& text) { status_panel_->setText(text); }
+void Thlavni::set_status(const QString& text) {
+    status_panel_->setText(text);
+    // The tray's tool tip follows the run while the window waits there.
+    if (trayikona_->isVisible()) {
+        trayikona_->setToolTip(QString::fromStdString(tray_tool_tip(engine_->st)).left(62));
+    }
+}
 
 QLineEdit* Thlavni::field(Field which) const { return fields_[static_cast<int>(which)]; }
 
@@ -136,7 +151,12 @@ void Thlavni::enter_finished() {
          {Field::moc_exponent, Field::fkt_zadani, Field::vrc_trida, Field::kmb_trida}) {
         set_field_state(target, true, false);
     }
-    if (isMinimized()) showNormal();
+    // A run that ends while the program waits in the tray or minimised brings the window back.
+    if (trayikona_->isVisible()) {
+        restore_from_tray();
+    } else if (isMinimized()) {
+        showNormal();
+    }
     set_status("Výpočet ukončen");
 }
 
@@ -199,6 +219,8 @@ void Thlavni::closeEvent(QCloseEvent* event) {
         return;
     }
     viewer_->close();
+    if (saveconf_end_->isChecked()) write_configuration_file();
+    trayikona_->hide();
     event->accept();
 }
 

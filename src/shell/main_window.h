@@ -16,6 +16,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QStackedWidget;
+class QSystemTrayIcon;
 class QToolButton;
 
 namespace cifrovar {
@@ -23,8 +24,18 @@ namespace cifrovar {
 class Engine;
 class PrivateTempFile;
 class Prompts;
+class TOprog;
 class Tvypis;
+class Tzal_adres;
 class WindowHooks;
+struct Configuration;
+
+// The folders the program keeps its files in, each ending with '/'.
+struct ProgramPlaces {
+    std::string program_folder;    // the executable's folder: "users.cfp", single-user INI
+    std::string app_data_folder;   // per-user configuration root (multi-user INI)
+    std::string documents_folder;  // the working directory's fallback
+};
 
 // The main window: the toolbar, the five pages, Počítej and Výsledek, the status bar and the
 // menu. It owns the calculation engine and every command. Controls carry their design names as
@@ -73,6 +84,35 @@ class Thlavni : public QMainWindow {
     // The folders the calculation-file choosers open in.
     QString open_folder;
     QString save_folder;
+    // Moves the initial folders of the three file choosers to a folder.
+    void set_dialog_folders(const QString& folder);
+
+    // Settings: where they live, reading them into the window and writing them from it.
+    const ProgramPlaces& places() const { return places_; }
+    void set_places(const ProgramPlaces& places) { places_ = places; }
+    bool multi_user = false;
+    std::string configuration_path() const;
+    // The marks, intervals and positions of a configuration; the working directory too when
+    // with_directory.
+    void apply_configuration(const Configuration& config, bool with_directory);
+    Configuration current_configuration() const;
+    // Writes the configuration; a failure is only logged.
+    void write_configuration_file();
+
+    void uloz_nastaveniClick();
+    void deleteconfClick();
+    void asoc_cfrClick();
+    void deasoc_cfrClick();
+    void adres_pro_zalClick();
+    void b_jaknatoClick();
+    void Oprogramu1Click();
+    void min_do_trayClick();
+    void restore_from_tray();
+    void second_instance();
+    QSystemTrayIcon* tray() const { return trayikona_; }
+    TOprog& about() { return *about_; }
+    // Created on first use, with the working directory and the documents folder of that time.
+    Tzal_adres& working_directory_dialog();
 
     // The desktop rectangle not covered by panels, read once when the window is created.
     const ScreenRect& work_area() const { return work_area_; }
@@ -90,6 +130,8 @@ class Thlavni : public QMainWindow {
     void build_buttons(QWidget* client);
     void build_menu();
     void build_settings_menu(QMenu* nast);
+    void build_tray();
+    void connect_shell_commands();
     // The private file the result is rendered into for the viewer, created on first use.
     const std::string& result_file();
     void refresh_priority_marks();
@@ -106,6 +148,10 @@ class Thlavni : public QMainWindow {
     std::unique_ptr<WindowHooks> hooks_;
     std::unique_ptr<Engine> engine_;
     Tvypis* viewer_ = nullptr;
+    TOprog* about_ = nullptr;
+    std::unique_ptr<Tzal_adres> zal_adres_;
+    QSystemTrayIcon* trayikona_ = nullptr;
+    ProgramPlaces places_;
     ScreenRect work_area_;
     std::unique_ptr<PrivateTempFile> result_file_;
     QString proposed_calculation_name_;

@@ -95,9 +95,9 @@ void Thlavni::build_toolbar(QWidget* client) {
     b_otevri_ = speed_button(client, "b_otevri", 24, "Otevřít soubor s výpočtem", "otevri");
     b_uloz_ = speed_button(client, "b_uloz", 48, "Uložit výpočet do souboru", "uloz");
     b_prerus_ = speed_button(client, "b_prerus", 80, "Přerušit výpočet", "prerus");
-    auto* help = speed_button(client, "b_jaknato", 112, "Nápověda", "napoveda");
+    speed_button(client, "b_jaknato", 112, "Nápověda", "napoveda");
     u_uvod_ = speed_button(client, "u_uvod", 136, "Úvodní obrazovka", "cfr");
-    auto* tray = speed_button(client, "min_do_tray", 176, "Minimalizovat do trayikony", "do_tray");
+    speed_button(client, "min_do_tray", 176, "Minimalizovat do trayikony", "do_tray");
     b_novy_->setEnabled(false);
     b_uloz_->setEnabled(false);
     b_prerus_->setEnabled(false);
@@ -107,8 +107,6 @@ void Thlavni::build_toolbar(QWidget* client) {
     connect(b_uloz_, &QToolButton::clicked, this, [this] { b_ulozClick(); });
     connect(b_prerus_, &QToolButton::clicked, this, [this] { b_prerusClick(); });
     connect(u_uvod_, &QToolButton::clicked, this, [this] { u_uvodClick(); });
-    connect(tray, &QToolButton::clicked, this, [this] { showMinimized(); });
-    (void)help;
 }
 
 void Thlavni::build_pages(QWidget* client) {
