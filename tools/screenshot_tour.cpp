@@ -1,12 +1,14 @@
 // Drives the program's windows through a short tour on a real display and saves a screenshot
 // of each stop: the start page, the four input pages, a finished run of 2^1000, the result
-// viewer and an input-error box. Used by scripts/screenshots under Xvfb.
+// viewer, an input-error box, the about box and the working-directory dialog; then it minimises
+// to the tray (or the taskbar), restores and opens the help. Used by scripts/screenshots.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -14,6 +16,7 @@
 #include <functional>
 
 #include "shell/dialog_prompts.h"
+#include "shell/help_pages.h"
 #include "shell/main_window.h"
 #include "viewer/result_viewer.h"
 
@@ -97,5 +100,15 @@ int main(int argc, char** argv) {
     click(window, "b_novy");
     type(window, "moc_zaklad", "dva");
     while_modal("08-input-error", [&] { click(window, "tlacitko"); });
+    while_modal("09-about", [&] { window.Oprogramu1Click(); });
+    while_modal("10-working-directory", [&] { window.adres_pro_zalClick(); });
+    // The tray where the desktop has one (Xvfb has none: the window minimises), then back.
+    window.min_do_trayClick();
+    settle();
+    std::printf("minimised: %s, in the tray: %s\n", window.isMinimized() ? "yes" : "no",
+                window.tray()->isVisible() ? "yes" : "no");
+    window.restore_from_tray();
+    shoot("11-restored");
+    std::printf("help page handed to the desktop: %s\n", cifrovar::open_help() ? "yes" : "no");
     return failures == 0 ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "gui_support/window_fixture.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QFile>
 #include <QTimer>
 #include <QtTest>
@@ -15,6 +16,9 @@ WindowFixture::WindowFixture(bool automatic_display) : window(std::make_unique<T
     if (action("autotext")->isChecked() != automatic_display) trigger("autotext");
     if (action("nuly_na_konci")->isChecked()) trigger("nuly_na_konci");
     window->engine().settings.adresar = folder.path().toStdString();
+    // Nothing of the tests reaches the real configuration or documents.
+    for (const char* sub : {"program", "config", "documents"}) QDir(folder.path()).mkpath(sub);
+    window->set_places({program_folder(), app_data_folder(), documents_folder()});
     window->show();
 }
 

@@ -38,6 +38,10 @@ struct WindowFixture {
     // The result as the window renders it, without header.
     std::string result_digits() const;
     QString path(const QString& name) const { return folder.filePath(name); }
+    // The window's program, configuration and documents folders, inside the fixture's folder.
+    std::string program_folder() const { return path("program/").toStdString(); }
+    std::string app_data_folder() const { return path("config/").toStdString(); }
+    std::string documents_folder() const { return path("documents/").toStdString(); }
 
     // Calls inspect with the viewer once it is shown, then closes it.
     void when_viewer_shown(std::function<void()> inspect);

@@ -1,0 +1,199 @@
+#include "shell/startup.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <filesystem>
+#include <system_error>
+
+#include "engine/engine.h"
+#include "errors/input_error.h"
+#include "files/calculation_file.h"
+#include "shell/command_guard.h"
+#include "shell/configuration.h"
+#include "shell/main_window.h"
+#include "shell/process_priority.h"
+#include "shell/prompts.h"
+#include "shell/working_directory_dialog.h"
+#include "viewer/result_viewer.h"
+
+namespace cifrovar {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool exists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(path, ec);
+}
+
+bool create_folder(const std::string& path) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    return !ec && fs::is_directory(path, ec);
+}
+
+// "+users": the marker beside the executable switches every later start to per-user settings.
+void switch_to_multi_user(Thlavni& w) {
+    QFile marker(QString::fromStdString(w.places().program_folder + "users.cfp"));
+    const QByteArray text = marker_text().toUtf8();
+    if (marker.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+        marker.write(text) == text.size() && marker.flush()) {
+        w.multi_user = true;
+        w.prompts().information("Víceuživatelský režim byl úspěšné nastaven");
+    } else {
+        w.prompts().error("Víceuživatelský režim se nepodařilo nastavit");
+    }
+}
+
+bool run_switch(Thlavni& w, const QString& argument) {
+    if (argument == "+cfr") {
+        run_command(w.prompts(), [&] { w.asoc_cfrClick(); });
+    } else if (argument == "-cfr") {
+        run_command(w.prompts(), [&] { w.deasoc_cfrClick(); });
+    } else if (argument == "+users") {
+        switch_to_multi_user(w);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The per-user folder of the configuration, created on the first start in multi-user mode.
+void prepare_configuration_folder(Thlavni& w, bool first_start) {
+    const std::string app_data = w.places().app_data_folder;
+    const QString file =
+        "Konfigurační soubor : " + QString::fromStdString(app_data + "Cifrovar/cifrovar.ini");
+    if (!exists(app_data + "Cifrovar")) {
+        if (create_folder(app_data + "Cifrovar")) {
+            w.prompts().information(file);
+        } else {
+            const std::string text = "Adresář pro uložení konfigurace se nepodařilo vytvořit\r(" +
+                                     app_data + "Cifrovar)";
+            w.engine().report_error(text);
+            w.prompts().error(QString::fromStdString(text));
+        }
+    } else if (first_start) {
+        w.prompts().information(file);
+    }
+}
+
+// The first start offers a folder "Cifrovary" in the documents folder as the working directory.
+void choose_working_folder(Thlavni& w) {
+    const std::string documents = w.places().documents_folder;
+    const std::string folder = documents + "Cifrovary";
+    std::string& adresar = w.engine().settings.adresar;
+    if (!exists(folder)) {
+        if (!w.prompts().confirm("Mám vytvořit ve Vaší složce Dokumenty složku pro Cifrovary a "
+                                 "nastavit ji jako pracovní adresář ?")) {
+            adresar = documents;
+            return;
+        }
+        if (!create_folder(folder)) {
+            w.engine().report_error("Vytvoření složky pro ukládání výpočtů nebylo úspěšné");
+            w.prompts().error("Vytvoření složky pro ukládání výpočtů nebylo úspěšné");
+            adresar.clear();
+            return;
+        }
+        adresar = folder;
+        w.set_dialog_folders(QString::fromStdString(adresar));
+        w.prompts().information("Pracovní adresář : " + QString::fromStdString(folder));
+        return;
+    }
+    adresar = w.prompts().confirm(
+                  "Složka Cifrovary ve Vaší složce Dokumenty již existuje. Mám ji "
+                  "nastavit jako pracovní adresář ?")
+                  ? folder
+                  : documents;
+    w.set_dialog_folders(QString::fromStdString(adresar));
+}
+
+void apply_priority(Thlavni& w, int32_t priority_class) {
+    if (!set_priority_class(priority_class)) {
+        w.prompts().error("Prioritu procesu se nepodařilo nastavit");
+    }
+}
+
+// A calculation file given as the only argument is opened as "Otevřít" opens one, but its
+// result waits for the viewer's own start.
+void open_startup_file(Thlavni& w, const QString& path) {
+    Engine& engine = w.engine();
+    run_command(w.prompts(), [&] {
+        try {
+            engine.new_calculation();
+            read_calculation_file(engine, path.toStdString());
+            engine.settings.opened_at_startup = true;
+            engine.run();
+        } catch (...) {
+            engine.settings.opened_at_startup = false;
+            engine.new_calculation();
+            raise_input_error("Data nelze načíst !");
+        }
+    });
+}
+
+ViewerSettings viewer_settings_of(const Configuration& c) {
+    ViewerSettings v;
+    v.left = c.vypis_left;
+    v.top = c.vypis_top;
+    v.width = c.vypis_width;
+    v.height = c.vypis_height;
+    v.maximized = c.vypis_max;
+    v.zalamovat = c.zalamovat;
+    v.zalomit_po = c.zalomit_po;
+    v.hlavicka_vysledku = c.hlavicka_vysledku;
+    return v;
+}
+
+// The viewer reads the per-user file whenever there is one, then shows a result opened at
+// start-up when automatic display is on.
+void start_viewer(Thlavni& w) {
+    const ProgramPlaces& p = w.places();
+    w.viewer().apply_settings(viewer_settings_of(
+        read_configuration(viewer_configuration_path(p.program_folder, p.app_data_folder))));
+    RunSettings& settings = w.engine().settings;
+    if (settings.opened_at_startup && settings.autotext) {
+        settings.opened_at_startup = false;
+        run_command(w.prompts(), [&] { w.show_result(); });
+    }
+    settings.opened_at_startup = false;
+}
+
+}  // namespace
+
+QString marker_text() {
+    const QLocale locale = QLocale::system();
+    const QDateTime now = QDateTime::currentDateTime();
+    return locale.toString(now.date(), QLocale::ShortFormat) + " - " +
+           locale.toString(now.time(), QLocale::LongFormat);
+}
+
+StartupOutcome run_startup(Thlavni& w, const QStringList& arguments) {
+    w.engine().settings.opened_at_startup = false;
+    w.multi_user = false;
+    const bool one_argument = arguments.size() == 1;
+    if (one_argument && run_switch(w, arguments.front())) return StartupOutcome::quit;
+
+    const ProgramPlaces& p = w.places();
+    w.multi_user = exists(p.program_folder + "users.cfp");
+    const bool first_start = !exists(w.configuration_path());
+    w.prompts().title = "Cifrovar - 1.spuštění";
+    if (w.multi_user) prepare_configuration_folder(w, first_start);
+    if (first_start) choose_working_folder(w);
+    w.prompts().title = "Cifrovar";
+
+    const Configuration config = read_configuration(w.configuration_path());
+    w.apply_configuration(config, !first_start);
+    apply_priority(w, config.priorita);
+    if (one_argument && !first_start) open_startup_file(w, arguments.front());
+    start_viewer(w);
+    // A working directory that has gone or become read-only is replaced now.
+    if (!w.working_directory_dialog().check_working_directory()) {
+        w.working_directory_dialog().exec();
+    }
+    return StartupOutcome::run;
+}
+
+}  // namespace cifrovar
