@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStorageInfo>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <utility>
@@ -80,6 +81,14 @@ void Tzal_adres::build() {
     column->addWidget(zal_adr_, 1);
     connect(zal_adr_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { follow_current(current); });
+    // The model reads folders in the background: once the chain down to the shown folder has
+    // arrived, open it and bring the folder into view.
+    // The rows of a loaded folder are inserted and sorted a moment after the signal.
+    auto* reveal = new QTimer(this);
+    reveal->setSingleShot(true);
+    reveal->setInterval(50);
+    connect(reveal, &QTimer::timeout, this, [this] { reveal_current(); });
+    connect(model_, &QFileSystemModel::directoryLoaded, reveal, qOverload<>(&QTimer::start));
 
     zal_drive_ = new QComboBox;
     zal_drive_->setObjectName("zal_drive");
@@ -240,6 +249,12 @@ void Tzal_adres::check_after_close() {
 void Tzal_adres::showEvent(QShowEvent* event) {
     centre_over_parent();
     QDialog::showEvent(event);
+    reveal_current();
+}
+
+void Tzal_adres::reveal_current() {
+    const QModelIndex current = zal_adr_->currentIndex();
+    if (current.isValid()) zal_adr_->scrollTo(current, QAbstractItemView::PositionAtCenter);
 }
 
 void Tzal_adres::centre_over_parent() {

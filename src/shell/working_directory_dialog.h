@@ -66,6 +66,8 @@ class Tzal_adres : public QDialog {
     void fall_back_to_documents();
     void check_after_close();
     void centre_over_parent();
+    // Opens the folders down to the current one and scrolls it into view.
+    void reveal_current();
 
     std::string& adresar_;
     QString documents_;
