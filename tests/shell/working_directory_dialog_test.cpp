@@ -96,6 +96,8 @@ class WorkingDirectoryDialogTest : public QObject {
     void ok_accepts_writable_folder();
     void ok_refuses_unusable_folder_data();
     void ok_refuses_unusable_folder();
+    void ok_refuses_read_only_folder_data();
+    void ok_refuses_read_only_folder();
     void showing_checks_working_directory_data();
     void showing_checks_working_directory();
     void empty_working_directory_is_current_directory_data();
@@ -175,6 +177,37 @@ void WorkingDirectoryDialogTest::ok_refuses_unusable_folder() {
     QCOMPARE(s.messages(), QStringList{refused()});
     QCOMPARE(QString::fromStdString(s.adresar), s.work);
     QCOMPARE(s.dialog_folders, QStringList{s.work});
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->shown_folder(), folder);
+}
+
+void WorkingDirectoryDialogTest::ok_refuses_read_only_folder_data() {
+    QTest::addColumn<QString>("folder");
+    // Permission bits hold only for an ordinary user; /proc takes no new files even from root.
+    QTest::newRow("folder without write permission") << "";
+    QTest::newRow("file system that takes no files") << "/proc";
+}
+
+void WorkingDirectoryDialogTest::ok_refuses_read_only_folder() {
+    QFETCH(QString, folder);
+    Setup s;
+    if (folder.isEmpty()) {
+        folder = s.make("read-only");
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        QFile probe(QDir(folder).filePath("probe"));
+        if (probe.open(QIODevice::WriteOnly)) {
+            probe.remove();
+            QSKIP("this user writes into folders without write permission");
+        }
+    }
+    auto dialog = s.dialog();
+    dialog->show();
+    QVERIFY(dialog->select_folder(folder));
+
+    click(*dialog, "ok_button");
+
+    QCOMPARE(s.messages(), QStringList{refused()});
+    QCOMPARE(QString::fromStdString(s.adresar), s.work);
     QVERIFY(dialog->isVisible());
     QCOMPARE(dialog->shown_folder(), folder);
 }
