@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <cstdlib>
 #include <filesystem>
@@ -49,8 +48,10 @@ std::string app_data_folder() {
 }
 
 std::string documents_folder() {
+    // A folder that does not exist yet is still the user's documents folder: a new account may
+    // not have one, and the first start then makes it together with the working folder in it.
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()) return {};
+    if (folder.isEmpty() || QDir::isRelativePath(folder)) return {};
     return with_slash(folder.toStdString());
 }
 

@@ -15,8 +15,8 @@ std::string program_folder();
 // $HOME/.config (relative values are ignored, as the XDG rules ask).
 std::string app_data_folder();
 
-// The user's documents folder (the XDG documents directory); "" when the system names none or
-// the named folder does not exist.
+// The user's documents folder (the XDG documents directory), also when it does not exist yet;
+// "" when the system names none.
 std::string documents_folder();
 
 }  // namespace cifrovar

@@ -93,8 +93,10 @@ void PlatformFoldersTest::documents_folder_follows_user_dirs_data() {
     QTest::newRow("named, present")
         << QByteArray("XDG_DOCUMENTS_DIR=\"$HOME/Dokumenty\"\n") << true << "Dokumenty/";
     QTest::newRow("named, missing")
-        << QByteArray("XDG_DOCUMENTS_DIR=\"$HOME/Dokumenty\"\n") << false << "-";
+        << QByteArray("XDG_DOCUMENTS_DIR=\"$HOME/Dokumenty\"\n") << false << "Dokumenty/";
     QTest::newRow("no file, Documents present") << QByteArray() << true << "Documents/";
+    // A new account: the first start makes the folder, so it must be named already.
+    QTest::newRow("no file, Documents missing") << QByteArray() << false << "Documents/";
 }
 
 void PlatformFoldersTest::documents_folder_follows_user_dirs() {

@@ -98,6 +98,20 @@ class StartupTest : public QObject {
         QCOMPARE(again.window->engine().settings.adresar, expected);
     }
 
+    // A new account may have no documents folder yet: the working folder is made inside it,
+    // never beside wherever the program was started from.
+    void first_start_without_a_documents_folder() {
+        WindowFixture f;
+        QVERIFY(QDir(f.path("documents")).removeRecursively());
+        const std::string cifrovary = f.documents_folder() + "Cifrovary";
+        f.prompts.answers.push_back(true);
+        QCOMPARE(run_startup(*f.window, {}), StartupOutcome::run);
+        QVERIFY(exists(cifrovary));
+        QCOMPARE(f.window->engine().settings.adresar, cifrovary);
+        QVERIFY(f.prompts.errors.empty());
+        QVERIFY(!exists(QDir::currentPath().toStdString() + "/Cifrovary"));
+    }
+
     void first_start_multi_user() {
         WindowFixture f;
         write_text(f.program_folder() + "users.cfp", "x");
