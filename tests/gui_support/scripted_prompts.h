@@ -16,6 +16,7 @@ class ScriptedPrompts : public Prompts {
     std::vector<QString> errors;
     std::vector<QString> informations;
     std::vector<QString> questions;
+    std::vector<QString> warnings;         // those of the questions asked with the warning icon
     std::vector<FileChoice> file_choices;  // every chooser, in the order it was opened
     std::vector<QString> titles;           // the title of every message box and question
 
@@ -36,6 +37,10 @@ class ScriptedPrompts : public Prompts {
         titles.push_back(title);
         questions.push_back(text);
         return take(answers).value_or(false);
+    }
+    bool confirm_warning(const QString& text) override {
+        warnings.push_back(text);
+        return confirm(text);
     }
     std::optional<QString> open_file(const FileChoice& choice) override { return choose(choice); }
     std::optional<QString> save_file(const FileChoice& choice) override { return choose(choice); }

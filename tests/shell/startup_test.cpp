@@ -8,6 +8,7 @@
 
 #include "engine/engine.h"
 #include "gui_support/window_fixture.h"
+#include "gui_support/xdg_folders.h"
 #include "shell/configuration.h"
 #include "shell/tray_tool_tip.h"
 #include "support/gmp_oracle.h"
@@ -25,22 +26,6 @@ void write_text(const std::string& path, const std::string& text) {
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(text.data(), static_cast<qint64>(text.size()));
 }
-
-// The association files live under XDG folders of the test's own.
-struct XdgFolders {
-    QTemporaryDir dir;
-    XdgFolders() {
-        qputenv("XDG_DATA_HOME", dir.filePath("data").toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", dir.filePath("xdgconfig").toLocal8Bit());
-    }
-    ~XdgFolders() {
-        qunsetenv("XDG_DATA_HOME");
-        qunsetenv("XDG_CONFIG_HOME");
-    }
-    std::string data(const char* rest) const {
-        return dir.filePath(QString("data/") + rest).toStdString();
-    }
-};
 
 }  // namespace
 
