@@ -93,21 +93,24 @@ class HelpBesideProgram {
   public:
     HelpBesideProgram() : folder_(QCoreApplication::applicationDirPath() + "/help") {
         existed_ = QFileInfo::exists(folder_);
-        if (existed_) return;
-        QDir().mkpath(folder_);
+        if (existed_ || !QDir().mkpath(folder_)) return;
+        made_ = true;
         for (const char* page : {"index.htm", "beta.htm"}) {
             QFile file(folder_ + '/' + page);
-            if (file.open(QIODevice::WriteOnly)) file.write("<html></html>\n");
+            if (!file.open(QIODevice::WriteOnly) || file.write("<html></html>\n") <= 0) {
+                made_ = false;
+            }
         }
     }
     ~HelpBesideProgram() {
-        if (!existed_) QDir(folder_).removeRecursively();
+        if (!existed_ && QFileInfo::exists(folder_)) QDir(folder_).removeRecursively();
     }
     HelpBesideProgram(const HelpBesideProgram&) = delete;
     HelpBesideProgram& operator=(const HelpBesideProgram&) = delete;
 
-    // False when a folder was there already: it is not ours to fill or remove.
-    bool ours() const { return !existed_; }
+    // False when a folder was there already (it is not ours to fill or remove) or the
+    // program's folder cannot be written.
+    bool ready() const { return made_; }
     QUrl page(const QString& name) const {
         return QUrl::fromLocalFile(QDir(folder_).canonicalPath() + '/' + name);
     }
@@ -115,6 +118,7 @@ class HelpBesideProgram {
   private:
     QString folder_;
     bool existed_ = false;
+    bool made_ = false;
 };
 
 // Asks for a help page the way a user does: the menu item, the toolbar button, F1, or one of
@@ -443,7 +447,7 @@ class ShellCommandsTest : public QObject {
         QFETCH(QString, how);
         QFETCH(QString, page);
         HelpBesideProgram help;
-        if (!help.ours()) QSKIP("a help folder is already beside the test program");
+        if (!help.ready()) QSKIP("no help folder of the test's own beside the test program");
         WindowFixture f;
         ask_for_help(f, how);
         QCOMPARE(recorder_.urls, QList<QUrl>{help.page(page)});
