@@ -4,12 +4,14 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QtTest>
 
 #include "engine/engine.h"
 #include "gui_support/window_fixture.h"
 #include "gui_support/xdg_folders.h"
 #include "shell/configuration.h"
+#include "shell/process_priority.h"
 #include "shell/tray_tool_tip.h"
 #include "support/gmp_oracle.h"
 #include "viewer/result_viewer.h"
@@ -279,6 +281,34 @@ class StartupTest : public QObject {
         s.kmb_prvky = 123456789;
         QCOMPARE(QString::fromStdString(tray_tool_tip(s)), tip);
         QVERIFY(tip.size() <= 62);
+    }
+
+    // A stored class that is none of the six is refused, whoever runs the program.
+    void unknown_priority_in_the_configuration() {
+        WindowFixture f;
+        write_text(f.program_folder() + "cifrovar.ini", "[nastaveni]\r\npriorita=7\r\n");
+        const std::optional<int> before = current_priority_class();
+        QCOMPARE(run_startup(*f.window, {}), StartupOutcome::run);
+        QCOMPARE(f.prompts.errors, std::vector<QString>{"Prioritu procesu se nepodařilo nastavit"});
+        QCOMPARE(current_priority_class(), before);
+    }
+
+    // Kept last: without the right to raise it again, the lowered priority stays for the rest
+    // of the process.
+    void lower_priority_from_the_configuration() {
+        const std::optional<int> before = current_priority_class();
+        QVERIFY(before);
+        if (*nice_of_class(*before) > *nice_of_class(16384))
+            QSKIP("the process runs lower already");
+        WindowFixture f;
+        write_text(f.program_folder() + "cifrovar.ini", "[nastaveni]\r\npriorita=16384\r\n");
+        run_startup(*f.window, {});
+        QVERIFY(f.prompts.errors.empty());
+        QCOMPARE(current_priority_class(), std::optional<int>(16384));
+        emit f.find<QMenu>("nast")->aboutToShow();
+        QVERIFY(f.action("pr05")->isChecked());
+        QVERIFY(!f.action("pr1")->isChecked());
+        set_priority_class(*before);
     }
 };
 
