@@ -10,6 +10,7 @@
 #include "shell/main_window.h"
 #include "shell/process_priority.h"
 #include "shell/prompts.h"
+#include "shell/viewer_configuration.h"
 #include "viewer/result_viewer.h"
 #include "viewer/viewer_settings.h"
 
@@ -76,15 +77,7 @@ Configuration Thlavni::current_configuration() const {
     c.left = x();
     c.top = y();
     c.priorita = current_priority_class().value_or(32);
-    const ViewerSettings v = viewer_->settings();
-    c.vypis_max = v.maximized;
-    c.zalamovat = v.zalamovat;
-    c.zalomit_po = v.zalomit_po;
-    c.hlavicka_vysledku = v.hlavicka_vysledku;
-    c.vypis_left = v.left;
-    c.vypis_top = v.top;
-    c.vypis_width = v.width;
-    c.vypis_height = v.height;
+    store_viewer_settings(viewer_->settings(), c);
     c.adresar = engine_->settings.adresar;
     return c;
 }

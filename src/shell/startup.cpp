@@ -15,6 +15,7 @@
 #include "shell/main_window.h"
 #include "shell/process_priority.h"
 #include "shell/prompts.h"
+#include "shell/viewer_configuration.h"
 #include "shell/working_directory_dialog.h"
 #include "viewer/result_viewer.h"
 
@@ -132,19 +133,6 @@ void open_startup_file(Thlavni& w, const QString& path) {
             raise_input_error("Data nelze načíst !");
         }
     });
-}
-
-ViewerSettings viewer_settings_of(const Configuration& c) {
-    ViewerSettings v;
-    v.left = c.vypis_left;
-    v.top = c.vypis_top;
-    v.width = c.vypis_width;
-    v.height = c.vypis_height;
-    v.maximized = c.vypis_max;
-    v.zalamovat = c.zalamovat;
-    v.zalomit_po = c.zalomit_po;
-    v.hlavicka_vysledku = c.hlavicka_vysledku;
-    return v;
 }
 
 // The viewer reads the per-user file whenever there is one, then shows a result opened at

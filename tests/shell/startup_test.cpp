@@ -247,6 +247,30 @@ class StartupTest : public QObject {
         if (multi_user) QVERIFY(!exists(f.app_data_folder() + "Cifrovar"));
     }
 
+    // The viewer takes its keys at start-up and gives the same ones back to "Uložit nastavení".
+    void viewer_keys_go_round() {
+        WindowFixture f;
+        write_text(f.program_folder() + "cifrovar.ini",
+                   "[nastaveni]\r\nzalamovat=1\r\nzalomit_po=100\r\nhlavicka_vysledku=1\r\n"
+                   "[poloha]\r\nvypis_left=30\r\nvypis_top=40\r\nvypis_width=500\r\n"
+                   "vypis_height=300\r\n");
+        run_startup(*f.window, {});
+        const ViewerSettings v = f.window->viewer().settings();
+        QVERIFY(v.zalamovat && v.hlavicka_vysledku && !v.maximized);
+        QCOMPARE(v.zalomit_po, 100);
+        QCOMPARE(v.width, 500);
+        QCOMPARE(v.height, 300);
+
+        f.trigger("uloz_nastaveni");
+        const Configuration c = read_configuration(f.program_folder() + "cifrovar.ini");
+        QVERIFY(c.zalamovat && c.hlavicka_vysledku && !c.vypis_max);
+        QCOMPARE(c.zalomit_po, 100);
+        QCOMPARE(c.vypis_left, v.left);
+        QCOMPARE(c.vypis_top, v.top);
+        QCOMPARE(c.vypis_width, 500);
+        QCOMPARE(c.vypis_height, 300);
+    }
+
     // Closing with "Ukládat konfiguraci při ukončení" checked stores the settings of the moment.
     void closing_writes_the_configuration() {
         WindowFixture f;
