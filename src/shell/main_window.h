@@ -113,6 +113,7 @@ class Thlavni : public QMainWindow {
     TOprog& about() { return *about_; }
     // Created on first use, with the working directory and the documents folder of that time.
     Tzal_adres& working_directory_dialog();
+    bool has_working_directory_dialog() const { return zal_adres_ != nullptr; }
 
     // The desktop rectangle not covered by panels, read once when the window is created.
     const ScreenRect& work_area() const { return work_area_; }

@@ -149,6 +149,15 @@ void start_viewer(Thlavni& w) {
     settings.opened_at_startup = false;
 }
 
+// The dialog checks the working directory when it is made; checking again would only see the
+// fallback it moved to. A dialog made earlier checks it now.
+bool working_directory_usable(Thlavni& w) {
+    if (w.has_working_directory_dialog()) {
+        return w.working_directory_dialog().check_working_directory();
+    }
+    return w.working_directory_dialog().passed_creation_check();
+}
+
 }  // namespace
 
 QString marker_text() {
@@ -177,10 +186,8 @@ StartupOutcome run_startup(Thlavni& w, const QStringList& arguments) {
     apply_priority(w, config.priorita);
     if (one_argument && !first_start) open_startup_file(w, arguments.front());
     start_viewer(w);
-    // A working directory that has gone or become read-only is replaced now.
-    if (!w.working_directory_dialog().check_working_directory()) {
-        w.working_directory_dialog().exec();
-    }
+    // A working directory that has gone or become read-only is replaced now, by the user.
+    if (!working_directory_usable(w)) w.working_directory_dialog().exec();
     return StartupOutcome::run;
 }
 

@@ -59,7 +59,7 @@ Tzal_adres::Tzal_adres(std::string& adresar, std::string documents, Prompts& pro
     setModal(true);
     build();
     setFixedSize(209, 204);
-    check_working_directory();
+    passed_creation_check_ = check_working_directory();
 }
 
 void Tzal_adres::build() {

@@ -32,6 +32,8 @@ class Tzal_adres : public QDialog {
     // usable, the list moves to documents, adresar becomes the folder shown and the user is told
     // to choose another; the file choosers' folders stay. True when adresar was usable.
     bool check_working_directory();
+    // Whether the check made when the dialog was created passed.
+    bool passed_creation_check() const { return passed_creation_check_; }
     // The menu command: the check, then the dialog, modally.
     int show_dialog();
 
@@ -75,6 +77,7 @@ class Tzal_adres : public QDialog {
     std::function<void(const QString&)> set_dialog_folders_;
     QString shown_;
     bool closing_ = false;
+    bool passed_creation_check_ = false;
 
     QFileSystemModel* model_ = nullptr;
     QTreeView* zal_adr_ = nullptr;

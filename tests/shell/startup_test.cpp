@@ -247,6 +247,28 @@ class StartupTest : public QObject {
         if (multi_user) QVERIFY(!exists(f.app_data_folder() + "Cifrovar"));
     }
 
+    // A stored working directory that has gone is reported once, and the dialog opens for the
+    // user to choose another; meanwhile the documents folder stands in.
+    void vanished_working_directory_opens_the_dialog() {
+        WindowFixture f;
+        write_text(f.program_folder() + "cifrovar.ini",
+                   "[nastaveni]\r\nadresar=" + f.path("gone").toStdString() + "\r\n");
+        QString opened;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                opened = modal->objectName();
+                static_cast<QDialog*>(modal)->reject();
+            }
+        });
+        poll.start(20);
+        QCOMPARE(run_startup(*f.window, {}), StartupOutcome::run);
+        QCOMPARE(opened, QString("zal_adres"));
+        QCOMPARE(f.prompts.errors,
+                 std::vector<QString>{"Pracovní adresář není k dispozici, zvolte jiný"});
+        QCOMPARE(f.window->engine().settings.adresar, f.path("documents").toStdString());
+    }
+
     // The viewer takes its keys at start-up and gives the same ones back to "Uložit nastavení".
     void viewer_keys_go_round() {
         WindowFixture f;
