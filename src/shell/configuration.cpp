@@ -1,11 +1,10 @@
 #include "shell/configuration.h"
 
-#include <algorithm>
-#include <array>
 #include <filesystem>
 #include <system_error>
 
 #include "shell/ini_file.h"
+#include "shell/interval_items.h"
 
 namespace cifrovar {
 
@@ -15,15 +14,9 @@ namespace fs = std::filesystem;
 
 constexpr char settings[] = "nastaveni";
 constexpr char position[] = "poloha";
-constexpr int32_t never = 1000000000;
 constexpr char folder_name[] = "Cifrovar";
 constexpr char file_name[] = "cifrovar.ini";
 constexpr char cannot_delete[] = "Konfiguraci se nepodařilo odstranit";
-
-template <size_t N>
-int32_t one_of(const std::array<int32_t, N>& allowed, int32_t value) {
-    return std::find(allowed.begin(), allowed.end(), value) != allowed.end() ? value : never;
-}
 
 std::optional<int32_t> read_optional(const IniFile& ini, const char* section, const char* key) {
     const auto text = ini.get(section, key);
@@ -35,8 +28,10 @@ void read_settings(const IniFile& ini, Configuration& c) {
     c.vysledek_auto = read_bool(ini, settings, "vysledek_auto", c.vysledek_auto);
     c.nuly_na_konci = read_bool(ini, settings, "nuly_na_konci", c.nuly_na_konci);
     c.zalamovat = read_bool(ini, settings, "zalamovat", c.zalamovat);
-    c.ukaz_stav = normalized_progress_interval(read_int(ini, settings, "ukaz_stav", c.ukaz_stav));
-    c.zalohy = normalized_backup_interval(read_int(ini, settings, "zalohy", c.zalohy));
+    // The intervals are those of the menu's items; any other value is never.
+    c.ukaz_stav =
+        normalized_interval(progress_intervals, read_int(ini, settings, "ukaz_stav", c.ukaz_stav));
+    c.zalohy = normalized_interval(backup_intervals, read_int(ini, settings, "zalohy", c.zalohy));
     c.log_chyby = read_bool(ini, settings, "log_chyby", c.log_chyby);
     c.priorita = read_int(ini, settings, "priorita", c.priorita);
     c.zalomit_po = read_int(ini, settings, "zalomit_po", c.zalomit_po);
@@ -105,14 +100,6 @@ void remove_quietly(const std::string& path) {
 }
 
 }  // namespace
-
-int32_t normalized_progress_interval(int32_t value) {
-    return one_of(std::array<int32_t, 4>{1, 10, 100, 1000}, value);
-}
-
-int32_t normalized_backup_interval(int32_t value) {
-    return one_of(std::array<int32_t, 4>{1000, 10000, 100000, 1000000}, value);
-}
 
 Configuration read_configuration(const std::string& path) {
     const IniFile ini = IniFile::load(path);

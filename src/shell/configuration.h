@@ -31,13 +31,9 @@ struct Configuration {
 };
 
 // Reads the file at path; missing keys, values that are not numbers and a missing file give the
-// defaults. The two intervals come back normalised.
+// defaults. The two intervals come back as one of their menu items' values (any other value
+// means never, 1000000000).
 Configuration read_configuration(const std::string& path);
-
-// ukaz_stav 1, 10, 100, 1000 and zalohy 1000, 10000, 100000, 1000000 stay; any other value
-// (0 included) becomes 1000000000, which means never.
-int32_t normalized_progress_interval(int32_t value);
-int32_t normalized_backup_interval(int32_t value);
 
 // Writes every key into the file at path, updating an existing file in place (its other content
 // kept). Positions that are absent are not written. While the viewer is maximised its geometry is

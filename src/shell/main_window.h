@@ -92,8 +92,8 @@ class Thlavni : public QMainWindow {
     void set_places(const ProgramPlaces& places) { places_ = places; }
     bool multi_user = false;
     std::string configuration_path() const;
-    // The marks, intervals and positions of a configuration; the working directory too when
-    // with_directory.
+    // The marks, intervals and positions of a configuration as read_configuration gives it
+    // (intervals already among the menu's items); the working directory too when with_directory.
     void apply_configuration(const Configuration& config, bool with_directory);
     Configuration current_configuration() const;
     // Writes the configuration; a failure is only logged.

@@ -57,8 +57,8 @@ void Thlavni::apply_configuration(const Configuration& c, bool with_directory) {
     set_mark(*this, "autotext", c.vysledek_auto);
     set_mark(*this, "nuly_na_konci", c.nuly_na_konci);
     RunSettings& settings = engine_->settings;
-    settings.ukaz_stav = normalized_interval(progress_intervals, c.ukaz_stav);
-    settings.zalohy = normalized_interval(backup_intervals, c.zalohy);
+    settings.ukaz_stav = c.ukaz_stav;
+    settings.zalohy = c.zalohy;
     check_interval_item(*this, progress_intervals, settings.ukaz_stav);
     check_interval_item(*this, backup_intervals, settings.zalohy);
     set_mark(*this, "logerrors", c.log_chyby);
