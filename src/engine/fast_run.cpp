@@ -8,6 +8,7 @@
 
 #include "engine/growth.h"
 #include "engine/limb_conversion.h"
+#include "engine/parallel_arithmetic.h"
 
 namespace cifrovar {
 
@@ -99,7 +100,7 @@ int64_t FastRun::advance_products(CalcState& st, int64_t end_counter, int64_t ma
         const int64_t n = std::min({end_counter, st.pocitadlo + std::min(max_steps, end_counter),
                                     factorial_within(left.count())});
         if (n > st.pocitadlo + chunk_steps) {
-            mpz_fac_ui(value_.get(), static_cast<unsigned long>(n));
+            factorial(value_, static_cast<unsigned long>(n));
             steps = n - st.pocitadlo;
             steps_since_growth_ += steps;
             last_factor_ = static_cast<uint32_t>(n);
@@ -181,7 +182,7 @@ void FastRun::settle() {
         BigValue power;
         mpz_ui_pow_ui(power.get(), static_cast<unsigned long>(rule_.base),
                       static_cast<unsigned long>(power_steps_));
-        mpz_mul(value_.get(), value_.get(), power.get());
+        multiply(value_, value_, power);
         power_steps_ = 0;
     }
     products_.multiply_into(value_);
@@ -222,11 +223,11 @@ void FastRun::grow_for_combinations(CalcState& st, uint64_t mult, uint64_t div) 
                                    });
 }
 
-void FastRun::materialize(CalcState& st) {
+void FastRun::materialize(CalcState& st, const std::atomic<bool>* cancel) {
     if (!holding_ || limbs_current_) return;
     settle();
     if (rule_.calc_kind != kind::combinations) grow_for_products(st);
-    value_to_limbs(value_, st.limb_digits, int64_t{st.top_index} + 1, st.vysledek);
+    value_to_limbs(value_, st.limb_digits, int64_t{st.top_index} + 1, st.vysledek, cancel);
     limbs_current_ = true;
 }
 

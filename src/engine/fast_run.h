@@ -2,6 +2,7 @@
 
 // Private to the engine: advancing a calculation in batches of steps with GMP while keeping
 // every observable (limbs, top_index, counter) equal to what the step-by-step kernel gives.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 
@@ -37,7 +38,9 @@ class FastRun {
     int64_t advance(CalcState& st, int64_t end_counter, int64_t max_steps,
                     std::chrono::steady_clock::time_point deadline);
     // Writes the value held into st.vysledek and sets st.top_index as the kernel would have.
-    void materialize(CalcState& st);
+    // When cancel turns true during a long conversion, ConversionCancelled is thrown; the
+    // value is still held and the limbs stay out of date.
+    void materialize(CalcState& st, const std::atomic<bool>* cancel = nullptr);
     // Forgets the value (the limbs changed by other means).
     void drop();
     // Forgets the value for a fresh calculation, whose value is its own again.

@@ -3,9 +3,14 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/decimal_split.h"
+
 namespace cifrovar {
 
 namespace {
+
+// Values longer than this are converted by splitting.
+constexpr size_t split_bits = 200000;
 
 int32_t parse_digits(const char* p, int32_t n) {
     int32_t v = 0;
@@ -52,8 +57,15 @@ void wide_limbs(const BigValue& value, int32_t limb_digits, int64_t count, pole1
 
 }  // namespace
 
-void value_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, pole1& limbs) {
-    if (limb_digits == 4 && mpz_sgn(value.get()) > 0)
+void value_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, pole1& limbs,
+                    const std::atomic<bool>* cancel) {
+    // GMP converts short values in one piece just as fast; long ones are split and their
+    // halves converted on two threads.
+    if (mpz_sizeinbase(value.get(), 2) > split_bits) {
+        SplitOptions options;
+        options.cancel = cancel;
+        split_to_limbs(value, limb_digits, count, limbs, options);
+    } else if (limb_digits == 4 && mpz_sgn(value.get()) > 0)
         four_digit_limbs_in_place(value, count, limbs);
     else
         wide_limbs(value, limb_digits, count, limbs);

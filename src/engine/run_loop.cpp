@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/decimal_split.h"
 #include "engine/kernel.h"
 #include "engine/memory_guard.h"
 #include "errors/input_error.h"
@@ -119,6 +120,23 @@ bool RunLoop::kernel_step() {
     return true;
 }
 
+// The conversion of a long value runs like a batch, so an interrupt that comes meanwhile ends
+// the run at once, and the backup of that step is left out. An interrupt that came before is
+// seen at the next step, after the backup, as between kernel steps.
+bool RunLoop::convert_for_backup() {
+    if (!fast_.holds_value()) return true;
+    const std::atomic<bool>* cancel = st_.interrupt_flag ? nullptr : &st_.interrupt_flag;
+    bool converted = true;
+    e_.hooks().run_batch([&] {
+        try {
+            fast_.materialize(st_, cancel);
+        } catch (const ConversionCancelled&) {
+            converted = false;
+        }
+    });
+    return converted;
+}
+
 std::chrono::steady_clock::time_point RunLoop::batch_deadline() const {
     const auto now = std::chrono::steady_clock::now();
     const std::chrono::duration<double> floor(e_.fast.min_batch_seconds);
@@ -148,7 +166,7 @@ void RunLoop::after_steps(int64_t counter_before) {
 }
 
 void RunLoop::write_backup() {
-    e_.materialize();
+    if (!convert_for_backup()) return;
     const std::string path = e_.settings.adresar + "/zal" + std::to_string(st_.backup_counter) +
                              plan_.backup_letter + ".cfr";
     if (e_.hooks().write_backup(path, st_)) ++st_.backup_counter;

@@ -29,6 +29,8 @@ class RunLoop {
     bool use_fast();
     void after_steps(int64_t counter_before);
     void write_backup();
+    // Brings the limbs up to date for a backup; false when an interrupt stopped it.
+    bool convert_for_backup();
     std::chrono::steady_clock::time_point batch_deadline() const;
     [[noreturn]] void growth_failed(int32_t completed_counter);
 

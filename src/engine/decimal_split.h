@@ -1,0 +1,34 @@
+#pragma once
+
+// Private to the engine: the conversion of a large GMP value into decimal limbs by repeated
+// division, the two halves of the value converted on two threads.
+#include <atomic>
+#include <cstdint>
+#include <stdexcept>
+
+#include "engine/big_value.h"
+#include "engine/calc_state.h"
+
+namespace cifrovar {
+
+// The conversion stopped because its cancel flag was raised; the limbs are not usable.
+class ConversionCancelled : public std::runtime_error {
+  public:
+    ConversionCancelled() : std::runtime_error("conversion to decimal cancelled") {}
+};
+
+struct SplitOptions {
+    // Limbs of one leaf piece, below which GMP converts the piece by itself.
+    int64_t leaf_limbs = 256;
+    // Levels of the division tree whose halves are converted on a second thread.
+    int parallel_levels = 1;
+    // Checked between pieces; when it turns true the conversion throws ConversionCancelled.
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+// Writes value (>= 0) into limbs[0 .. count - 1] in radix 10^limb_digits, zeros above the
+// value. The value must fit into count limbs. The array is resized to count.
+void split_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, pole1& limbs,
+                    const SplitOptions& options = {});
+
+}  // namespace cifrovar

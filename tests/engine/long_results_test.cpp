@@ -1,0 +1,120 @@
+// Results long enough for the split conversion to decimal and the two-thread arithmetic, run
+// through the whole engine and compared with GMP's own digits.
+#include <gtest/gtest.h>
+
+#include "support/engine_fixture.h"
+#include "support/gmp_oracle.h"
+
+namespace cifrovar::testing {
+namespace {
+
+struct LongCase {
+    const char* name;
+    int32_t calc_kind;
+    const char* first;   // base, n, or the class
+    const char* second;  // exponent, or the elements; unused for factorials
+};
+
+class SplitResultTest : public ::testing::TestWithParam<LongCase> {};
+
+std::string expected_digits(const LongCase& c) {
+    const unsigned long first = std::stoul(c.first);
+    const unsigned long second = c.second[0] != '\0' ? std::stoul(c.second) : 0;
+    switch (c.calc_kind) {
+        case kind::powers:
+            return power_text(first, second);
+        case kind::factorial:
+            return factorial_text(first);
+        case kind::variations:
+            return variations_text(first, second);
+        default:
+            return binomial_text(second, first);
+    }
+}
+
+void start(EngineFixture& f, const LongCase& c) {
+    switch (c.calc_kind) {
+        case kind::powers:
+            return f.power(c.first, c.second);
+        case kind::factorial:
+            return f.factorial(c.first);
+        case kind::variations:
+            return f.variations(c.first, c.second);
+        default:
+            return f.combinations(c.first, c.second);
+    }
+}
+
+TEST_P(SplitResultTest, GivesGmpsDigits) {
+    EngineFixture f;
+    start(f, GetParam());
+    EXPECT_EQ(f.digits(), expected_digits(GetParam()));
+}
+
+// Every limb width of powers (the base decides it), and each kind with four-digit limbs.
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, SplitResultTest,
+    ::testing::Values(LongCase{"base_2", kind::powers, "2", "400000"},
+                      LongCase{"base_99", kind::powers, "99", "70000"},
+                      LongCase{"base_999", kind::powers, "999", "40000"},
+                      LongCase{"nine_digit_base", kind::powers, "123456789", "20000"},
+                      LongCase{"factorial", kind::factorial, "40000", ""},
+                      LongCase{"variations", kind::variations, "30000", "100000"},
+                      LongCase{"combinations", kind::combinations, "150000", "300000"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Raises the interrupt inside the arithmetic call that converts the value for the backup.
+class InterruptingHooks : public RecordingHooks {
+  public:
+    CalcState* state = nullptr;
+    int raise_at_call = 0;
+    int calls = 0;
+    void run_batch(const std::function<void()>& work) override {
+        if (++calls == raise_at_call) state->interrupt_flag = true;
+        work();
+    }
+};
+
+struct InterruptedBackup {
+    InterruptingHooks hooks;
+    Engine engine{hooks};
+    InterruptedBackup() {
+        hooks.state = &engine.st;
+        engine.settings.autotext = false;
+        engine.settings.zalohy = 30000;  // 30000! is long enough to be split
+        engine.settings.adresar = "/backups";
+        engine.fast.basecase_top_index = 0;
+        engine.st.calc_kind = kind::factorial;
+        hooks.fields[Field::fkt_zadani] = "40000";
+    }
+};
+
+TEST(InterruptedBackupTest, AnInterruptDuringTheConversionEndsTheRunWithoutTheBackup) {
+    InterruptedBackup b;
+    b.hooks.raise_at_call = 2;  // the first batch reaches the backup step; then its conversion
+    b.engine.run();
+    EXPECT_TRUE(b.hooks.backups.empty());
+    EXPECT_EQ(b.engine.st.pocitadlo, 30000);
+    EXPECT_EQ(b.hooks.fields[Field::fkt_zadani], "30000");
+
+    // The value was kept: the run continues from there to the right digits.
+    b.hooks.fields[Field::fkt_zadani] = "40000";
+    b.engine.run();
+    b.engine.materialize();
+    EXPECT_EQ(
+        limbs_to_decimal(b.engine.st.vysledek, b.engine.st.top_index, b.engine.st.limb_digits),
+        factorial_text(40000));
+}
+
+TEST(InterruptedBackupTest, WithoutAnInterruptTheBackupHoldsTheDigitsOfItsStep) {
+    InterruptedBackup b;
+    b.engine.run();
+    ASSERT_EQ(b.hooks.backups.size(), 1u);
+    const BackupRecord& backup = b.hooks.backups.front();
+    EXPECT_EQ(backup.path, "/backups/zal1f.cfr");
+    EXPECT_EQ(backup.pocitadlo, 30000);
+    EXPECT_EQ(limbs_to_decimal(backup.limbs, backup.top_index, 4), factorial_text(30000));
+}
+
+}  // namespace
+}  // namespace cifrovar::testing
