@@ -30,14 +30,6 @@ bool at_least(const BigValue& value, uint64_t mult, uint64_t div, int64_t exp10)
 // How far a sum of logarithms of the given total size may be off.
 double log_error(double magnitude) { return 1e-12 * magnitude + 1e-9; }
 
-// The largest n whose factorial GMP computes within the given time, from its measured growth
-// (about 0.1 s for 10^6! and 2.4 s for 10^7! on this project's 2-core machine), with a margin
-// of half as much again for a busier or slower one.
-int64_t factorial_within(double seconds) {
-    if (seconds <= 0) return 0;
-    return static_cast<int64_t>(1e6 * std::pow(seconds / 0.15, 1 / 1.4));
-}
-
 }  // namespace
 
 void FastRun::begin(const CalcState& st, const StepRule& rule) {
@@ -47,6 +39,7 @@ void FastRun::begin(const CalcState& st, const StepRule& rule) {
     products_.clear();
     divisors_.clear();
     power_steps_ = 0;
+    factorial_target_ = 0;
     pending_shift_ = 0;
     steps_since_growth_ = 0;
     growth_base_top_ = st.top_index;
@@ -61,6 +54,7 @@ void FastRun::drop() {
     products_.clear();
     divisors_.clear();
     power_steps_ = 0;
+    factorial_target_ = 0;
     pending_shift_ = 0;
     steps_since_growth_ = 0;
 }
@@ -91,23 +85,19 @@ int64_t FastRun::advance_powers(CalcState& st, int64_t end_counter, int64_t max_
 
 int64_t FastRun::advance_products(CalcState& st, int64_t end_counter, int64_t max_steps,
                                   std::chrono::steady_clock::time_point deadline) {
-    int64_t steps = 0;
     if (rule_.calc_kind == kind::factorial && value_trusted && products_.empty() &&
         pending_shift_ == 0) {
-        // The value is pocitadlo! itself, so GMP's factorial, much faster than a product of the
-        // factors, may replace it outright while that fits into the batch.
-        const std::chrono::duration<double> left = deadline - std::chrono::steady_clock::now();
-        const int64_t n = std::min({end_counter, st.pocitadlo + std::min(max_steps, end_counter),
-                                    factorial_within(left.count())});
-        if (n > st.pocitadlo + chunk_steps) {
-            factorial(value_, static_cast<unsigned long>(n));
-            steps = n - st.pocitadlo;
-            steps_since_growth_ += steps;
-            last_factor_ = static_cast<uint32_t>(n);
-            st.pocitadlo = static_cast<int32_t>(n);
-            if (std::chrono::steady_clock::now() >= deadline) return steps;
-        }
+        // The value is pocitadlo! itself, so the steps need no work now: the factorial of the
+        // step reached is computed in one go when the limbs are read, several times faster
+        // than the product of the factors.
+        const int64_t steps = std::min(end_counter - st.pocitadlo, max_steps);
+        st.pocitadlo = static_cast<int32_t>(st.pocitadlo + steps);
+        factorial_target_ = st.pocitadlo;
+        steps_since_growth_ += steps;
+        last_factor_ = static_cast<uint32_t>(st.pocitadlo);
+        return steps;
     }
+    int64_t steps = 0;
     std::vector<uint32_t> factors;
     while (st.pocitadlo < end_counter && steps < max_steps) {
         const int64_t m = std::min({chunk_steps, end_counter - st.pocitadlo, max_steps - steps});
@@ -178,6 +168,10 @@ int64_t FastRun::advance_combinations(CalcState& st, int64_t end_counter, int64_
 }
 
 void FastRun::settle() {
+    if (factorial_target_ > 0) {
+        factorial(value_, static_cast<unsigned long>(factorial_target_));
+        factorial_target_ = 0;
+    }
     if (power_steps_ > 0) {
         BigValue power;
         mpz_ui_pow_ui(power.get(), static_cast<unsigned long>(rule_.base),

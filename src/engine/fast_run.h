@@ -69,6 +69,7 @@ class FastRun {
     ProductCounter products_;         // pending factors
     ProductCounter divisors_;         // pending divisors (combinations)
     int64_t power_steps_ = 0;         // powers: steps not yet multiplied in
+    int64_t factorial_target_ = 0;    // factorial: the value is to become this factorial
     int64_t pending_shift_ = 0;       // products: powers of two not yet multiplied in
     int64_t steps_since_growth_ = 0;  // steps since top_index was last brought up to date
     uint32_t last_factor_ = 1;        // factor of the last step (products)
