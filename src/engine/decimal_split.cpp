@@ -51,10 +51,7 @@ class Splitter {
     }
 
   private:
-    void check_cancel() const {
-        if (options_.cancel != nullptr && options_.cancel->load(std::memory_order_relaxed))
-            throw ConversionCancelled();
-    }
+    void check_cancel() const { stop_if_cancelled(options_.cancel); }
 
     static void split(const BigValue& x, const Level& level, BigValue& high, BigValue& low) {
         BigValue shifted_out;

@@ -4,25 +4,19 @@
 // division, the two halves of the value converted on two threads.
 #include <atomic>
 #include <cstdint>
-#include <stdexcept>
 
 #include "engine/big_value.h"
 #include "engine/calc_state.h"
+#include "engine/cancel.h"
 
 namespace cifrovar {
-
-// The conversion stopped because its cancel flag was raised; the limbs are not usable.
-class ConversionCancelled : public std::runtime_error {
-  public:
-    ConversionCancelled() : std::runtime_error("conversion to decimal cancelled") {}
-};
 
 struct SplitOptions {
     // Limbs of one leaf piece, below which GMP converts the piece by itself.
     int64_t leaf_limbs = 256;
     // Levels of the division tree whose halves are converted on a second thread.
     int parallel_levels = 1;
-    // Checked between pieces; when it turns true the conversion throws ConversionCancelled.
+    // Checked between pieces; when it turns true the conversion throws Cancelled.
     const std::atomic<bool>* cancel = nullptr;
 };
 

@@ -6,9 +6,9 @@
 #include <limits>
 #include <vector>
 
+#include "engine/fast_factorial.h"
 #include "engine/growth.h"
 #include "engine/limb_conversion.h"
-#include "engine/parallel_arithmetic.h"
 
 namespace cifrovar {
 
@@ -91,6 +91,10 @@ int64_t FastRun::advance_products(CalcState& st, int64_t end_counter, int64_t ma
         // step reached is computed in one go when the limbs are read, several times faster
         // than the product of the factors.
         const int64_t steps = std::min(end_counter - st.pocitadlo, max_steps);
+        if (factorial_target_ == 0) {
+            settled_counter_ = st.pocitadlo;
+            settled_growth_steps_ = steps_since_growth_;
+        }
         st.pocitadlo = static_cast<int32_t>(st.pocitadlo + steps);
         factorial_target_ = st.pocitadlo;
         steps_since_growth_ += steps;
@@ -167,16 +171,34 @@ int64_t FastRun::advance_combinations(CalcState& st, int64_t end_counter, int64_
     return b - a;
 }
 
+bool FastRun::complete_factorial(CalcState& st, const std::atomic<bool>* cancel) {
+    if (factorial_target_ == 0) return true;
+    BigValue value;
+    try {
+        fast_factorial(value, static_cast<unsigned long>(factorial_target_), cancel);
+    } catch (const Cancelled&) {
+        // Back to the last step whose value is held, so that nothing long is left pending.
+        st.pocitadlo = settled_counter_;
+        steps_since_growth_ = settled_growth_steps_;
+        last_factor_ = static_cast<uint32_t>(settled_counter_);
+        factorial_target_ = 0;
+        return false;
+    }
+    value_.swap(value);
+    factorial_target_ = 0;
+    return true;
+}
+
 void FastRun::settle() {
     if (factorial_target_ > 0) {
-        factorial(value_, static_cast<unsigned long>(factorial_target_));
+        fast_factorial(value_, static_cast<unsigned long>(factorial_target_));
         factorial_target_ = 0;
     }
     if (power_steps_ > 0) {
         BigValue power;
         mpz_ui_pow_ui(power.get(), static_cast<unsigned long>(rule_.base),
                       static_cast<unsigned long>(power_steps_));
-        multiply(value_, value_, power);
+        mpz_mul(value_.get(), value_.get(), power.get());
         power_steps_ = 0;
     }
     products_.multiply_into(value_);
@@ -219,6 +241,7 @@ void FastRun::grow_for_combinations(CalcState& st, uint64_t mult, uint64_t div) 
 
 void FastRun::materialize(CalcState& st, const std::atomic<bool>* cancel) {
     if (!holding_ || limbs_current_) return;
+    if (!complete_factorial(st, cancel)) throw Cancelled();
     settle();
     if (rule_.calc_kind != kind::combinations) grow_for_products(st);
     value_to_limbs(value_, st.limb_digits, int64_t{st.top_index} + 1, st.vysledek, cancel);

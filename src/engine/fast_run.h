@@ -38,9 +38,14 @@ class FastRun {
     int64_t advance(CalcState& st, int64_t end_counter, int64_t max_steps,
                     std::chrono::steady_clock::time_point deadline);
     // Writes the value held into st.vysledek and sets st.top_index as the kernel would have.
-    // When cancel turns true during a long conversion, ConversionCancelled is thrown; the
-    // value is still held and the limbs stay out of date.
+    // When cancel turns true meanwhile, Cancelled is thrown; the value is still held and the
+    // limbs stay out of date (a factorial is taken back as complete_factorial says).
     void materialize(CalcState& st, const std::atomic<bool>* cancel = nullptr);
+    // Computes a factorial whose steps were counted but not yet multiplied. When cancel turns
+    // true meanwhile, it returns false with st.pocitadlo taken back to the step whose value is
+    // held, so the run ends there as if interrupted at that step.
+    bool complete_factorial(CalcState& st, const std::atomic<bool>* cancel);
+    bool factorial_pending() const { return factorial_target_ > 0; }
     // Forgets the value (the limbs changed by other means).
     void drop();
     // Forgets the value for a fresh calculation, whose value is its own again.
@@ -64,17 +69,19 @@ class FastRun {
 
     StepRule rule_;
     bool holding_ = false;
-    bool limbs_current_ = false;      // the limbs already show the value held
-    BigValue value_;                  // the value, times the pending products, over the divisors
-    ProductCounter products_;         // pending factors
-    ProductCounter divisors_;         // pending divisors (combinations)
-    int64_t power_steps_ = 0;         // powers: steps not yet multiplied in
-    int64_t factorial_target_ = 0;    // factorial: the value is to become this factorial
-    int64_t pending_shift_ = 0;       // products: powers of two not yet multiplied in
-    int64_t steps_since_growth_ = 0;  // steps since top_index was last brought up to date
-    uint32_t last_factor_ = 1;        // factor of the last step (products)
-    int32_t growth_base_top_ = 0;     // top_index the pending growth counts from
-    int64_t combination_budget_ = 0;  // steps per combinations batch, adapted to the time taken
+    bool limbs_current_ = false;        // the limbs already show the value held
+    BigValue value_;                    // the value, times the pending products, over the divisors
+    ProductCounter products_;           // pending factors
+    ProductCounter divisors_;           // pending divisors (combinations)
+    int64_t power_steps_ = 0;           // powers: steps not yet multiplied in
+    int64_t factorial_target_ = 0;      // factorial: the value is to become this factorial
+    int32_t settled_counter_ = 0;       // factorial: the step whose factorial value_ holds
+    int64_t settled_growth_steps_ = 0;  // steps_since_growth_ at that step
+    int64_t pending_shift_ = 0;         // products: powers of two not yet multiplied in
+    int64_t steps_since_growth_ = 0;    // steps since top_index was last brought up to date
+    uint32_t last_factor_ = 1;          // factor of the last step (products)
+    int32_t growth_base_top_ = 0;       // top_index the pending growth counts from
+    int64_t combination_budget_ = 0;    // steps per combinations batch, adapted to the time taken
     BinomialRatio ratio_;
 };
 

@@ -10,7 +10,7 @@ namespace cifrovar {
 
 // Writes value into limbs[0 .. count - 1] in radix 10^limb_digits, zeros above the value.
 // The value must fit into count limbs. The array is resized to count. When cancel is given
-// and turns true, a long conversion throws ConversionCancelled and leaves the limbs unusable.
+// and turns true, a long conversion throws Cancelled and leaves the limbs unusable.
 void value_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, pole1& limbs,
                     const std::atomic<bool>* cancel = nullptr);
 

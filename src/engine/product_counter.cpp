@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/parallel_arithmetic.h"
-
 namespace cifrovar {
 
 void ProductCounter::push(BigValue&& chunk, std::chrono::steady_clock::time_point deadline) {
@@ -28,7 +26,7 @@ void ProductCounter::merge_affordable(std::chrono::steady_clock::time_point dead
             ++i;
             continue;
         }
-        multiply(low, low, high);
+        mpz_mul(low.get(), low.get(), high.get());
         ++parts_[i].rank;
         parts_.erase(parts_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
@@ -41,9 +39,9 @@ void ProductCounter::multiply_into(BigValue& out) {
     while (parts_.size() >= 2) {
         Partial top = std::move(parts_.back());
         parts_.pop_back();
-        multiply(parts_.back().value, parts_.back().value, top.value);
+        mpz_mul(parts_.back().value.get(), parts_.back().value.get(), top.value.get());
     }
-    if (!parts_.empty()) multiply(out, out, parts_.back().value);
+    if (!parts_.empty()) mpz_mul(out.get(), out.get(), parts_.back().value.get());
     parts_.clear();
 }
 

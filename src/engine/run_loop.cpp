@@ -37,6 +37,11 @@ void RunLoop::run() {
         const bool carried_on = fast ? fast_batch() : kernel_step();
         if (!carried_on) return;
     }
+    // A factorial counted ahead is computed now, as part of the run, so an interrupt stops it.
+    if (!fast_.factorial_pending()) return;
+    bool completed = true;
+    e_.hooks().run_batch([&] { completed = fast_.complete_factorial(st_, &st_.interrupt_flag); });
+    if (!completed) e_.finish();
 }
 
 bool RunLoop::use_fast() {
@@ -130,7 +135,7 @@ bool RunLoop::convert_for_backup() {
     e_.hooks().run_batch([&] {
         try {
             fast_.materialize(st_, cancel);
-        } catch (const ConversionCancelled&) {
+        } catch (const Cancelled&) {
             converted = false;
         }
     });

@@ -110,8 +110,7 @@ TEST(DecimalSplitCancelTest, ARaisedFlagStopsTheConversion) {
     options.leaf_limbs = 4;
     options.cancel = &cancel;
     pole1 limbs;
-    EXPECT_THROW(split_to_limbs(value, 4, limbs_needed(value, 4), limbs, options),
-                 ConversionCancelled);
+    EXPECT_THROW(split_to_limbs(value, 4, limbs_needed(value, 4), limbs, options), Cancelled);
 }
 
 TEST(DecimalSplitCancelTest, AFlagRaisedMidwayStopsBothThreads) {
@@ -126,7 +125,7 @@ TEST(DecimalSplitCancelTest, AFlagRaisedMidwayStopsBothThreads) {
     bool cancelled = false;
     try {
         split_to_limbs(value, 4, limbs_needed(value, 4), limbs, options);
-    } catch (const ConversionCancelled&) {
+    } catch (const Cancelled&) {
         cancelled = true;
     }
     raiser.join();

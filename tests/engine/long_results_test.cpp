@@ -75,45 +75,76 @@ class InterruptingHooks : public RecordingHooks {
     }
 };
 
-struct InterruptedBackup {
+// A run of 40000! or of V(40000, 100000) in batches from the first step, with a backup at
+// step 30000, whose value is long enough to be split.
+struct InterruptedRun {
     InterruptingHooks hooks;
     Engine engine{hooks};
-    InterruptedBackup() {
+    explicit InterruptedRun(int32_t calc_kind, int64_t backup_interval = 30000) {
         hooks.state = &engine.st;
         engine.settings.autotext = false;
-        engine.settings.zalohy = 30000;  // 30000! is long enough to be split
+        engine.settings.zalohy = static_cast<int32_t>(backup_interval);
         engine.settings.adresar = "/backups";
         engine.fast.basecase_top_index = 0;
-        engine.st.calc_kind = kind::factorial;
+        engine.st.calc_kind = calc_kind;
         hooks.fields[Field::fkt_zadani] = "40000";
+        hooks.fields[Field::vrc_trida] = "40000";
+        hooks.fields[Field::vrc_prvky] = "100000";
+    }
+    std::string digits() {
+        engine.materialize();
+        return limbs_to_decimal(engine.st.vysledek, engine.st.top_index, engine.st.limb_digits);
     }
 };
 
-TEST(InterruptedBackupTest, AnInterruptDuringTheConversionEndsTheRunWithoutTheBackup) {
-    InterruptedBackup b;
-    b.hooks.raise_at_call = 2;  // the first batch reaches the backup step; then its conversion
-    b.engine.run();
-    EXPECT_TRUE(b.hooks.backups.empty());
-    EXPECT_EQ(b.engine.st.pocitadlo, 30000);
-    EXPECT_EQ(b.hooks.fields[Field::fkt_zadani], "30000");
+TEST(InterruptedRunTest, AnInterruptDuringABackupsConversionEndsTheRunThereWithoutTheBackup) {
+    InterruptedRun whole(kind::variations);
+    whole.engine.run();
+    ASSERT_EQ(whole.hooks.backups.size(), 1u);
+    const int32_t backup_step = whole.hooks.backups.front().pocitadlo;
+
+    InterruptedRun cut(kind::variations);
+    cut.hooks.raise_at_call = 2;  // the first batch reaches the backup step; then its conversion
+    cut.engine.run();
+    EXPECT_TRUE(cut.hooks.backups.empty());
+    EXPECT_EQ(cut.engine.st.pocitadlo, backup_step);
 
     // The value was kept: the run continues from there to the right digits.
-    b.hooks.fields[Field::fkt_zadani] = "40000";
-    b.engine.run();
-    b.engine.materialize();
-    EXPECT_EQ(
-        limbs_to_decimal(b.engine.st.vysledek, b.engine.st.top_index, b.engine.st.limb_digits),
-        factorial_text(40000));
+    cut.hooks.fields[Field::vrc_trida] = "40000";
+    cut.engine.run();
+    EXPECT_EQ(cut.digits(), variations_text(40000, 100000));
 }
 
-TEST(InterruptedBackupTest, WithoutAnInterruptTheBackupHoldsTheDigitsOfItsStep) {
-    InterruptedBackup b;
+TEST(InterruptedRunTest, AnInterruptWhileAFactorialCountedAheadIsComputedTakesTheRunBack) {
+    // For the backup at step 30000 (the first batch only counted the steps) ...
+    InterruptedRun at_backup(kind::factorial);
+    at_backup.hooks.raise_at_call = 2;
+    at_backup.engine.run();
+    EXPECT_TRUE(at_backup.hooks.backups.empty());
+    // ... and at the end of a run without backups: both end at the first step, the last one
+    // whose value is held, and nothing long is left to compute.
+    InterruptedRun at_end(kind::factorial, never_interval);
+    at_end.hooks.raise_at_call = 2;
+    at_end.engine.run();
+    for (InterruptedRun* run : {&at_backup, &at_end}) {
+        EXPECT_EQ(run->engine.st.pocitadlo, 1);
+        EXPECT_EQ(run->hooks.fields[Field::fkt_zadani], "1");
+        EXPECT_EQ(run->digits(), "1");
+        run->hooks.fields[Field::fkt_zadani] = "40000";
+        run->engine.run();
+        EXPECT_EQ(run->digits(), factorial_text(40000));
+    }
+}
+
+TEST(InterruptedRunTest, WithoutAnInterruptTheBackupHoldsTheDigitsOfItsStep) {
+    InterruptedRun b(kind::factorial);
     b.engine.run();
     ASSERT_EQ(b.hooks.backups.size(), 1u);
     const BackupRecord& backup = b.hooks.backups.front();
     EXPECT_EQ(backup.path, "/backups/zal1f.cfr");
     EXPECT_EQ(backup.pocitadlo, 30000);
     EXPECT_EQ(limbs_to_decimal(backup.limbs, backup.top_index, 4), factorial_text(30000));
+    EXPECT_EQ(b.digits(), factorial_text(40000));
 }
 
 }  // namespace

@@ -1,0 +1,15 @@
+#pragma once
+
+// Private to the engine: n! in pieces that an interrupt can stop between.
+#include <atomic>
+
+#include "engine/big_value.h"
+#include "engine/cancel.h"
+
+namespace cifrovar {
+
+// out = n!. The flag is checked between the large multiplications; when it is raised, the
+// computation throws Cancelled and out is not usable.
+void fast_factorial(BigValue& out, unsigned long n, const std::atomic<bool>* cancel = nullptr);
+
+}  // namespace cifrovar
