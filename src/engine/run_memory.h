@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+
+namespace cifrovar {
+
+class Engine;
+
+// The bytes the memory guard reckons the run prepared in the engine (its kind, its operand
+// fields and its current limbs) needs at its peak: the figure a run compares with what is
+// available before its first step. Reads the fields as a run does and raises the same input
+// errors for operands a run would refuse; changes nothing in the engine.
+int64_t estimated_run_memory(Engine& engine);
+
+}  // namespace cifrovar
