@@ -1,11 +1,9 @@
-// End-to-end benchmark: each case runs through the engine and the result renderer in this
-// process, then through a plain GMP pipeline; both decimal files must hold the same digits.
-// The ratio ours/GMP is the figure to watch; absolute seconds depend on the machine.
-
-#include <stdlib.h>
+// End-to-end benchmark: each side of each case runs in a child process of its own, ours through
+// the engine and the result renderer, the other through a plain GMP pipeline; both decimal
+// files must hold the same digits. The ratios ours/GMP of time and of peak memory are the
+// figures to watch; absolute seconds and mebibytes depend on the machine.
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -13,29 +11,22 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "engine/engine.h"
-#include "engine/quiet_hooks.h"
+#include "bench_case.h"
+#include "child_run.h"
+#include "engine_side.h"
 #include "gmp_pipeline.h"
-#include "output/render_result.h"
+#include "output_dir.h"
 
 namespace fs = std::filesystem;
-using cifrovar::bench::BenchCase;
-using cifrovar::bench::Operation;
+using namespace cifrovar::bench;
 
 namespace {
-
-// The benchmark needs only the fields, and a fatal error's message.
-class BenchHooks : public cifrovar::QuietHooks {
-  public:
-    std::string fatal_error;
-    void show_fatal_error(const std::string& message) override { fatal_error = message; }
-};
 
 std::vector<BenchCase> all_cases(bool large) {
     std::vector<BenchCase> cases = {
@@ -43,7 +34,10 @@ std::vector<BenchCase> all_cases(bool large) {
         {"1000000!", Operation::factorial, 1000000, 0},
         {"2^10000000", Operation::power, 2, 10000000},
         {"7^3000000", Operation::power, 7, 3000000},
+        {"999999999^1000000", Operation::power, 999999999, 1000000},
         {"C(1000000,500000)", Operation::combinations, 500000, 1000000},
+        {"C(10000000,5000000)", Operation::combinations, 5000000, 10000000},
+        {"C(1000000000,400000)", Operation::combinations, 400000, 1000000000},
         {"V(1000000,500000)", Operation::variations, 500000, 1000000},
     };
     if (large) {
@@ -52,60 +46,14 @@ std::vector<BenchCase> all_cases(bool large) {
     return cases;
 }
 
-using Clock = std::chrono::steady_clock;
-
-double seconds_since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Runs the case through the engine and renders the complete digit text (no header, no
-// trimming, no wrapping) to path. Returns the seconds of run and rendering together.
-double run_ours(const BenchCase& c, const std::string& path) {
-    using cifrovar::Field;
-    BenchHooks hooks;
-    cifrovar::Engine engine(hooks);
-    engine.settings.autotext = false;
-    engine.settings.zalohy = cifrovar::never_interval;
-    engine.settings.nuly_na_konci = false;
-
-    const std::string a = std::to_string(c.a);
-    const std::string b = std::to_string(c.b);
-    switch (c.op) {
-        case Operation::power:
-            engine.st.calc_kind = cifrovar::kind::powers;
-            hooks.fields[Field::moc_zaklad] = a;
-            hooks.fields[Field::moc_exponent] = b;
-            break;
-        case Operation::factorial:
-            engine.st.calc_kind = cifrovar::kind::factorial;
-            hooks.fields[Field::fkt_zadani] = a;
-            break;
-        case Operation::variations:
-            engine.st.calc_kind = cifrovar::kind::variations;
-            hooks.fields[Field::vrc_trida] = a;
-            hooks.fields[Field::vrc_prvky] = b;
-            break;
-        case Operation::combinations:
-            engine.st.calc_kind = cifrovar::kind::combinations;
-            hooks.fields[Field::kmb_trida] = a;
-            hooks.fields[Field::kmb_prvky] = b;
-            break;
-    }
-
-    const auto start = Clock::now();
-    engine.run();
-    cifrovar::render_result(engine, path, false);
-    const double elapsed = seconds_since(start);
-    if (!hooks.fatal_error.empty()) {
-        throw std::runtime_error("engine error: " + hooks.fatal_error);
-    }
-    return elapsed;
-}
-
 double run_gmp(const BenchCase& c, const std::string& path) {
-    const auto start = Clock::now();
-    cifrovar::bench::gmp_write_decimal(c, path);
-    return seconds_since(start);
+    const auto start = std::chrono::steady_clock::now();
+    gmp_write_decimal(c, path);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double run_side(const BenchCase& c, const std::string& side, const std::string& path) {
+    return side == "ours" ? run_engine_case(c, path) : run_gmp(c, path);
 }
 
 // Empty when both files hold the same bytes, otherwise where they first differ.
@@ -141,45 +89,6 @@ std::optional<std::string> compare_files(const std::string& ours, const std::str
     }
 }
 
-// A directory for the output files; a fresh one under /tmp is removed when the run ends.
-class OutputDir {
-  public:
-    explicit OutputDir(const std::string& given) {
-        if (!given.empty()) {
-            path_ = given;
-            fs::create_directories(path_);
-            return;
-        }
-        std::string pattern = (fs::temp_directory_path() / "cifrovar-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary directory");
-        }
-        path_ = pattern;
-        owned_ = true;
-    }
-    ~OutputDir() {
-        if (owned_) {
-            std::error_code ignored;
-            fs::remove_all(path_, ignored);
-        }
-    }
-    OutputDir(const OutputDir&) = delete;
-    OutputDir& operator=(const OutputDir&) = delete;
-
-    // A file name for one side of a case; the case name's punctuation is left out.
-    std::string file(const BenchCase& c, const std::string& side) const {
-        std::string stem;
-        for (char ch : c.name) {
-            stem += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-        }
-        return (path_ / (stem + "." + side + ".txt")).string();
-    }
-
-  private:
-    fs::path path_;
-    bool owned_ = false;
-};
-
 struct Options {
     bool large = false;
     std::string case_name;
@@ -190,8 +99,11 @@ struct Options {
 void print_usage(std::ostream& out) {
     out << "usage: cifrovar-bench [--large] [--case NAME] [--out DIR]\n"
            "       cifrovar-bench --only ours|gmp --case NAME [--out DIR]\n"
-           "cases: 100000!  1000000!  2^10000000  7^3000000  C(1000000,500000)\n"
-           "       V(1000000,500000)  10000000! (with --large, or named by --case)\n";
+           "cases: 100000!  1000000!  2^10000000  7^3000000  999999999^1000000\n"
+           "       C(1000000,500000)  C(10000000,5000000)  C(1000000000,400000)\n"
+           "       V(1000000,500000)  10000000! (with --large, or named by --case)\n"
+           "--case also takes any N!, A^B, C(N,K) or V(N,K) with operands below 2^31\n"
+           "--only runs one side in this process, without a child and without the check\n";
 }
 
 std::optional<Options> parse_options(int argc, char** argv) {
@@ -220,63 +132,77 @@ std::optional<Options> parse_options(int argc, char** argv) {
     return options;
 }
 
-std::string without_spaces(const std::string& text) {
-    std::string result;
-    for (char ch : text) {
-        if (ch != ' ') {
-            result += ch;
-        }
-    }
-    return result;
-}
-
 std::vector<BenchCase> select_cases(const Options& options) {
-    // A named case may be any of them, the large one included.
-    std::vector<BenchCase> cases = all_cases(options.large || !options.case_name.empty());
     if (options.case_name.empty()) {
-        return cases;
+        return all_cases(options.large);
     }
-    const std::string wanted = without_spaces(options.case_name);
-    for (const BenchCase& c : cases) {
-        if (c.name == wanted) {
-            return {c};
-        }
+    if (const std::optional<BenchCase> named = parse_case(options.case_name)) {
+        return {*named};
     }
     return {};
 }
 
 int run_single_side(const BenchCase& c, const std::string& side, const OutputDir& dir) {
     const std::string path = dir.file(c, side);
-    const double seconds = side == "ours" ? run_ours(c, path) : run_gmp(c, path);
+    const double seconds = run_side(c, side, path);
     std::printf("%s %s: %.3f s, %ju digits\n", c.name.c_str(), side.c_str(), seconds,
                 fs::file_size(path));
     return 0;
 }
 
+// One side of a case over its rounds: the best time, and the highest peak of them all.
+struct SideFigures {
+    double seconds = std::numeric_limits<double>::infinity();
+    int64_t peak_rss_bytes = 0;
+
+    void add(const ChildReport& report) {
+        seconds = std::min(seconds, report.result.seconds);
+        peak_rss_bytes = std::max(peak_rss_bytes, report.peak_rss_bytes);
+    }
+    double mebibytes() const { return static_cast<double>(peak_rss_bytes) / (1 << 20); }
+};
+
+// Runs one side in a child of its own, so that its peak memory is its alone.
+ChildReport measure(const BenchCase& c, const std::string& side, const std::string& path) {
+    const ChildReport report = run_in_child([&] {
+        ChildResult result;
+        result.seconds = run_side(c, side, path);
+        return result;
+    });
+    if (report.end != ChildReport::End::returned) {
+        throw std::runtime_error(c.name + ", " + side + ": " + describe_end(report));
+    }
+    return report;
+}
+
 constexpr int max_rounds = 5;
 constexpr double round_budget_s = 3.0;
 
+double ratio(double ours, double theirs) { return theirs > 0 ? ours / theirs : 0.0; }
+
 int run_table(const std::vector<BenchCase>& cases, const OutputDir& dir) {
-    std::printf("%-20s %10s %10s %10s %8s  %s\n", "case", "digits", "ours s", "GMP s", "ratio",
-                "check");
+    std::printf("%-22s %10s %9s %9s %7s %9s %9s %7s  %s\n", "case", "digits", "ours s", "GMP s",
+                "ratio", "ours MiB", "GMP MiB", "mem", "check");
     bool all_ok = true;
     for (const BenchCase& c : cases) {
         const std::string ours_path = dir.file(c, "ours");
         const std::string gmp_path = dir.file(c, "gmp");
+        SideFigures ours;
+        SideFigures gmp;
         // Short cases are run in alternating rounds and the best time of each side counts, so
-        // that the first run's cold heap and other passing noise do not decide the ratio.
-        double ours = run_ours(c, ours_path);
-        double gmp = run_gmp(c, gmp_path);
-        for (int round = 1; round < max_rounds && (ours + gmp) * (round + 1) < round_budget_s;
-             ++round) {
-            ours = std::min(ours, run_ours(c, ours_path));
-            gmp = std::min(gmp, run_gmp(c, gmp_path));
+        // that passing noise does not decide the ratio; memory is the highest of the rounds.
+        for (int round = 0; round < max_rounds; ++round) {
+            ours.add(measure(c, "ours", ours_path));
+            gmp.add(measure(c, "gmp", gmp_path));
+            if ((ours.seconds + gmp.seconds) * (round + 2) >= round_budget_s) break;
         }
         const std::optional<std::string> difference = compare_files(ours_path, gmp_path);
         all_ok = all_ok && !difference;
         const std::string check = difference ? "MISMATCH (" + *difference + ")" : "OK";
-        std::printf("%-20s %10ju %10.3f %10.3f %8.2f  %s\n", c.name.c_str(),
-                    fs::file_size(gmp_path), ours, gmp, gmp > 0 ? ours / gmp : 0.0, check.c_str());
+        std::printf("%-22s %10ju %9.3f %9.3f %7.2f %9.1f %9.1f %7.2f  %s\n", c.name.c_str(),
+                    fs::file_size(gmp_path), ours.seconds, gmp.seconds,
+                    ratio(ours.seconds, gmp.seconds), ours.mebibytes(), gmp.mebibytes(),
+                    ratio(ours.mebibytes(), gmp.mebibytes()), check.c_str());
         std::fflush(stdout);
     }
     return all_ok ? 0 : 1;
