@@ -22,9 +22,8 @@ struct Level {
 
 class Splitter {
   public:
-    Splitter(int32_t limb_digits, int64_t leaf, int levels, const SplitOptions& options,
-             int32_t* out)
-        : digits_(limb_digits), leaf_(leaf), options_(options), out_(out) {
+    Splitter(int32_t limb_digits, int64_t leaf, int levels, const SplitOptions& options)
+        : digits_(limb_digits), leaf_(leaf), options_(options) {
         const auto m = static_cast<unsigned long>(limb_digits * leaf);
         levels_.resize(static_cast<size_t>(levels));
         for (int k = 0; k < levels; ++k) {
@@ -41,23 +40,37 @@ class Splitter {
         }
     }
 
-    // The root is the caller's value, read but not consumed.
-    void convert_root(const BigValue& value) {
+    // The root is the caller's value, read but not consumed. The limbs are made only after
+    // the root's division, whose scratch is the largest, so that the two never add up.
+    void convert_root(const BigValue& value, pole1& limbs, size_t size) {
         const int top = static_cast<int>(levels_.size()) - 1;
-        if (top < 0) return convert_leaf(value, 0);
+        if (top < 0) {
+            limbs.assign(size, 0);
+            out_ = limbs.data();
+            return convert_leaf(value, 0);
+        }
+        const Level& level = levels_.back();
+        BigValue shifted_out, x;
+        mpz_tdiv_r_2exp(shifted_out.get(), value.get(), level.shift);
+        mpz_tdiv_q_2exp(x.get(), value.get(), level.shift);
         BigValue high, low;
-        split(value, levels_.back(), high, low);
+        divide(x, shifted_out, level, high, low);
+        // The largest power serves the root alone.
+        levels_.back().five_power.release();
+        limbs.assign(size, 0);
+        out_ = limbs.data();
         convert_halves(std::move(high), std::move(low), top, 0);
     }
 
   private:
     void check_cancel() const { stop_if_cancelled(options_.cancel); }
 
-    static void split(const BigValue& x, const Level& level, BigValue& high, BigValue& low) {
-        BigValue shifted_out;
-        mpz_tdiv_q_2exp(high.get(), x.get(), level.shift);
-        mpz_tdiv_r_2exp(shifted_out.get(), x.get(), level.shift);
-        mpz_tdiv_qr(high.get(), low.get(), high.get(), level.five_power.get());
+    // high, low = x div 5^m, x mod 5^m * 2^m + shifted_out, for x already shifted right by m
+    // bits; x is consumed. Distinct operands spare GMP a copy of the dividend.
+    static void divide(BigValue& x, const BigValue& shifted_out, const Level& level, BigValue& high,
+                       BigValue& low) {
+        mpz_tdiv_qr(high.get(), low.get(), x.get(), level.five_power.get());
+        x.release();
         mpz_mul_2exp(low.get(), low.get(), level.shift);
         mpz_add(low.get(), low.get(), shifted_out.get());
     }
@@ -66,9 +79,12 @@ class Splitter {
     void convert(BigValue x, int k, int64_t first) {
         check_cancel();
         if (k < 0) return convert_leaf(x, first);
+        const Level& level = levels_[static_cast<size_t>(k)];
+        BigValue shifted_out;
+        mpz_tdiv_r_2exp(shifted_out.get(), x.get(), level.shift);
+        mpz_tdiv_q_2exp(x.get(), x.get(), level.shift);
         BigValue high, low;
-        split(x, levels_[static_cast<size_t>(k)], high, low);
-        x.release();
+        divide(x, shifted_out, level, high, low);
         convert_halves(std::move(high), std::move(low), k, first);
     }
 
@@ -118,7 +134,7 @@ class Splitter {
     int32_t digits_;
     int64_t leaf_;
     const SplitOptions& options_;
-    int32_t* out_;
+    int32_t* out_ = nullptr;
     std::vector<Level> levels_;
 };
 
@@ -136,8 +152,10 @@ void split_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, p
     const int64_t leaf = (needed + (int64_t{1} << levels) - 1) >> levels;
     const int64_t covered = std::max(leaf << levels, int64_t{1});
 
-    limbs.assign(static_cast<size_t>(std::max(count, covered)), 0);
-    Splitter(limb_digits, leaf, levels, options, limbs.data()).convert_root(value);
+    limbs.clear();
+    limbs.shrink_to_fit();  // the old limbs are not needed while the new ones are made
+    Splitter(limb_digits, leaf, levels, options)
+        .convert_root(value, limbs, static_cast<size_t>(std::max(count, covered)));
     limbs.resize(static_cast<size_t>(count));
 }
 
