@@ -63,10 +63,11 @@ int64_t memory_for_run(const CalcState& st, const StepRule& rule, int64_t end_co
                                    static_cast<double>(st.top_index + 1) * st.limb_digits);
     const double limb_bytes = 4 * digits / st.limb_digits;
     const double value_bytes = digits * std::log2(10.0) / 8;
-    // Converting to decimal holds the value, the limbs and about four values' worth of
-    // scratch; pending products and merges take about one more. The step-by-step kernel
-    // holds two limb arrays instead.
-    const double bytes = std::max(limb_bytes + 6 * value_bytes, 2 * limb_bytes);
+    // Converting to decimal holds the value and the limbs, and while the halves are divided on
+    // two threads, the halves, the powers of five and GMP's division scratch: measured up to
+    // 7.5 values' worth (2^999999999: 1017 MiB; 100000000!: 2983 MiB), so nine are counted.
+    // The step-by-step kernel holds two limb arrays instead.
+    const double bytes = std::max(limb_bytes + 9 * value_bytes, 2 * limb_bytes);
     return bytes >= 9e18 ? INT64_MAX : static_cast<int64_t>(bytes);
 }
 
