@@ -95,6 +95,9 @@ struct FastPathOptions {
     double min_batch_seconds = 1.0;
     // Upper bound on the steps of one batch (0 = no bound); tests use it to place boundaries.
     int32_t max_batch_steps = 0;
+    // Inside a batch a progress text comes at most this often, so that a long batch keeps the
+    // status moving without flooding the window with texts.
+    double progress_seconds = 0.5;
 };
 
 }  // namespace cifrovar

@@ -60,17 +60,25 @@ void FastRun::drop() {
 }
 
 int64_t FastRun::advance(CalcState& st, int64_t end_counter, int64_t max_steps,
-                         std::chrono::steady_clock::time_point deadline) {
+                         std::chrono::steady_clock::time_point deadline,
+                         const StepsReached& reached) {
     if (max_steps <= 0) max_steps = std::numeric_limits<int64_t>::max();
     limbs_current_ = false;
+    reached_ = &reached;
+    int64_t steps = 0;
     switch (rule_.calc_kind) {
         case kind::powers:
-            return advance_powers(st, end_counter, max_steps);
+            steps = advance_powers(st, end_counter, max_steps);
+            break;
         case kind::combinations:
-            return advance_combinations(st, end_counter, max_steps, deadline);
+            steps = advance_combinations(st, end_counter, max_steps, deadline);
+            break;
         default:
-            return advance_products(st, end_counter, max_steps, deadline);
+            steps = advance_products(st, end_counter, max_steps, deadline);
+            break;
     }
+    reached_ = nullptr;
+    return steps;
 }
 
 // A power needs no work per step: base^steps is computed in one go when the limbs are read.
@@ -125,6 +133,7 @@ int64_t FastRun::advance_products(CalcState& st, int64_t end_counter, int64_t ma
         st.pocitadlo = static_cast<int32_t>(st.pocitadlo + m);
         steps += m;
         steps_since_growth_ += m;
+        tell_reached(st.pocitadlo);
         if (std::chrono::steady_clock::now() >= deadline) break;
     }
     return steps;
@@ -153,11 +162,7 @@ int64_t FastRun::advance_combinations(CalcState& st, int64_t end_counter, int64_
         divisors_.empty()) {
         mpz_bin_uiui(value_.get(), n, static_cast<unsigned long>(b));
     } else {
-        BigValue numerator, denominator;
-        ratio_.compute(n, static_cast<uint32_t>(a), static_cast<uint32_t>(b), numerator,
-                       denominator);
-        products_.push(std::move(numerator), deadline);
-        if (mpz_cmp_ui(denominator.get(), 1) != 0) divisors_.push(std::move(denominator), deadline);
+        push_ratio(n, a, b, deadline);
     }
     // The value before the last step is C(n, b-1) = C(n, b) * b / (n - b + 1).
     if (rising) grow_for_combinations(st, static_cast<uint64_t>(b), uint64_t{n} - b + 1);
@@ -187,6 +192,28 @@ bool FastRun::complete_factorial(CalcState& st, const std::atomic<bool>* cancel)
     value_.swap(value);
     factorial_target_ = 0;
     return true;
+}
+
+// C(n, b) / C(n, a) goes into the pending products and divisors in parts, each told when done,
+// so that a long batch shows how far it has come. A part costs a pass over the primes up to b
+// besides its own product, so parts are sized by time rather than kept small.
+void FastRun::push_ratio(uint32_t n, int64_t a, int64_t b,
+                         std::chrono::steady_clock::time_point deadline) {
+    const double part_seconds = reached_ != nullptr ? reached_->part_seconds : 1.0;
+    for (int64_t from = a; from < b;) {
+        const int64_t to = std::min(b, from + std::max(part_steps_, chunk_steps));
+        const auto started = std::chrono::steady_clock::now();
+        BigValue numerator, denominator;
+        ratio_.compute(n, static_cast<uint32_t>(from), static_cast<uint32_t>(to), numerator,
+                       denominator);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+        const double scale = std::clamp(part_seconds / std::max(took.count(), 1e-6), 0.25, 2.0);
+        part_steps_ = std::max<int64_t>(chunk_steps, static_cast<int64_t>((to - from) * scale));
+        products_.push(std::move(numerator), deadline);
+        if (mpz_cmp_ui(denominator.get(), 1) != 0) divisors_.push(std::move(denominator), deadline);
+        from = to;
+        tell_reached(to + 1);  // the counter stands one above the class reached
+    }
 }
 
 void FastRun::settle() {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 #include "engine/big_value.h"
 #include "engine/binomial_ratio.h"
@@ -18,6 +19,16 @@ struct StepRule {
     int32_t calc_kind = kind::start_page;
     int32_t base = 0;      // powers
     int32_t elements = 0;  // variations and combinations
+};
+
+// Whom a batch tells how far it has come while it runs, and how often it would like to hear.
+struct StepsReached {
+    // Called with the counter after each part of the batch whose steps are all in the value
+    // held, on the thread that runs the batch.
+    std::function<void(int64_t counter)> tell;
+    // Work that would otherwise run longer without telling (combinations) is cut into parts
+    // of about this many seconds.
+    double part_seconds = 1.0;
 };
 
 class FastRun {
@@ -36,7 +47,8 @@ class FastRun {
     // the deadline has passed; returns the number of steps made. st.pocitadlo is updated (and
     // top_index for combinations); the limbs are left to materialize().
     int64_t advance(CalcState& st, int64_t end_counter, int64_t max_steps,
-                    std::chrono::steady_clock::time_point deadline);
+                    std::chrono::steady_clock::time_point deadline,
+                    const StepsReached& reached = {});
     // Writes the value held into st.vysledek and sets st.top_index as the kernel would have.
     // When cancel turns true meanwhile, Cancelled is thrown; the value is still held and the
     // limbs stay out of date (a factorial is taken back as complete_factorial says).
@@ -62,6 +74,11 @@ class FastRun {
                              std::chrono::steady_clock::time_point deadline);
     int64_t advance_combinations(CalcState& st, int64_t end_counter, int64_t max_steps,
                                  std::chrono::steady_clock::time_point deadline);
+    void push_ratio(uint32_t n, int64_t a, int64_t b,
+                    std::chrono::steady_clock::time_point deadline);
+    void tell_reached(int64_t counter) const {
+        if (reached_ != nullptr && reached_->tell) reached_->tell(counter);
+    }
     void grow_for_products(CalcState& st);
     void grow_for_combinations(CalcState& st, uint64_t mult, uint64_t div);
     // Multiplies and divides in everything pending, so value_ is the exact current value.
@@ -82,6 +99,8 @@ class FastRun {
     uint32_t last_factor_ = 1;          // factor of the last step (products)
     int32_t growth_base_top_ = 0;       // top_index the pending growth counts from
     int64_t combination_budget_ = 0;    // steps per combinations batch, adapted to the time taken
+    int64_t part_steps_ = 0;            // steps per part of a combinations batch, likewise
+    const StepsReached* reached_ = nullptr;  // set for the time of advance()
     BinomialRatio ratio_;
 };
 

@@ -26,6 +26,7 @@ class EngineHooks {
 
     // Let pending user-interface messages be handled once (between steps).
     virtual void yield() = 0;
+    // Also called from inside the work of run_batch, on its thread, while a long batch runs.
     virtual void set_status(const std::string& text) = 0;
 
     // Window states: ready (after a new calculation), busy (a run), finished (after a run).

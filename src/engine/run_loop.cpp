@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/batch_progress.h"
 #include "engine/decimal_split.h"
 #include "engine/kernel.h"
 #include "engine/memory_guard.h"
@@ -158,16 +159,15 @@ bool RunLoop::fast_batch() {
     const int64_t next_backup = (done / interval + 1) * interval + plan_.backup_offset;
     const int64_t end = std::min(plan_.end_counter, next_backup);
     const auto deadline = batch_deadline();
-    e_.hooks().run_batch([&] { fast_.advance(st_, end, e_.fast.max_batch_steps, deadline); });
-    after_steps(before);
+    // The settings are read here, on the thread that may change them, not by the batch.
+    const int32_t max_steps = e_.fast.max_batch_steps;
+    BatchProgress progress(e_.hooks(), e_.settings.ukaz_stav, before, e_.fast.progress_seconds);
+    const StepsReached reached{[&](int64_t counter) { progress.reached(counter); },
+                               2 * e_.fast.progress_seconds};
+    e_.hooks().run_batch([&] { fast_.advance(st_, end, max_steps, deadline, reached); });
+    progress.ended(st_.pocitadlo);
     if ((st_.pocitadlo - plan_.backup_offset) % e_.settings.zalohy == 0) write_backup();
     return true;
-}
-
-void RunLoop::after_steps(int64_t counter_before) {
-    const int64_t interval = e_.settings.ukaz_stav;
-    const int64_t last_shown = st_.pocitadlo / interval * interval;
-    if (last_shown > counter_before) e_.hooks().set_status("Výpočet:" + std::to_string(last_shown));
 }
 
 void RunLoop::write_backup() {

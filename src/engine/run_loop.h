@@ -27,7 +27,6 @@ class RunLoop {
     bool kernel_step();
     bool fast_batch();
     bool use_fast();
-    void after_steps(int64_t counter_before);
     void write_backup();
     // Brings the limbs up to date for a backup; false when an interrupt stopped it.
     bool convert_for_backup();

@@ -26,6 +26,8 @@ void WindowHooks::on_window(const std::function<void()>& fn) {
 }
 
 void WindowHooks::set_status(const std::string& text) {
+    // From a batch's worker this waits for the GUI thread, which handles the call in the loop
+    // it waits for the batch in; the worker meanwhile leaves the state as the window reads it.
     on_window([&] { window_.set_status(QString::fromStdString(text)); });
 }
 

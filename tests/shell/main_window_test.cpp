@@ -214,6 +214,31 @@ class MainWindowTest : public QObject {
         QVERIFY(f.prompts.errors.empty());
     }
 
+    // A batch on its worker sets the status through the GUI thread while that thread waits
+    // for the batch in its loop; the window shows the texts as they come.
+    void status_moves_inside_a_batch() {
+        WindowFixture f;
+        Engine& engine = f.window->engine();
+        engine.settings.ukaz_stav = 1000;
+        engine.fast.basecase_top_index = 0;
+        engine.fast.min_batch_seconds = 600;  // the whole run is one batch
+        engine.fast.progress_seconds = 0;
+        QStringList seen;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            const QString text = f.window->status_text();
+            if (text.startsWith("Výpočet:") && (seen.isEmpty() || seen.back() != text))
+                seen << text;
+        });
+        watch.start(0);
+        fill_page(f, "u_variace", "200000", "999999999");
+        f.click("tlacitko");
+        watch.stop();
+        QVERIFY2(seen.size() >= 2, qPrintable(seen.join(", ")));
+        QCOMPARE(f.find<QLineEdit>("vrc_trida")->text(), QString("200000"));
+        QCOMPARE(f.window->status_text(), QString("Výpočet ukončen"));
+    }
+
     // Closing the window during a run ends the run at its next step and shows no result.
     void close_during_run() {
         WindowFixture f(true);

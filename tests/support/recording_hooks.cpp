@@ -7,6 +7,11 @@ void RecordingHooks::yield() {
     if (on_yield) on_yield();
 }
 
+void RecordingHooks::set_status(const std::string& text) {
+    statuses.push_back(text);
+    if (on_status) on_status(text);
+}
+
 bool RecordingHooks::write_backup(const std::string& path, const CalcState& state) {
     if (backups_fail) return false;
     backups.push_back(

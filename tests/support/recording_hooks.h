@@ -37,9 +37,11 @@ class RecordingHooks : public EngineHooks {
     bool backups_fail = false;
     // Called at every yield; tests use it to interrupt a run.
     std::function<void()> on_yield;
+    // Called with every status text as it is set; tests use it to look at the state meanwhile.
+    std::function<void(const std::string&)> on_status;
 
     void yield() override;
-    void set_status(const std::string& text) override { statuses.push_back(text); }
+    void set_status(const std::string& text) override;
     void enter_ready() override { states.push_back("ready"); }
     void enter_busy() override { states.push_back("busy"); }
     void enter_finished() override { states.push_back("finished"); }

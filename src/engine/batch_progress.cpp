@@ -1,0 +1,39 @@
+#include "engine/batch_progress.h"
+
+#include <string>
+
+namespace cifrovar {
+
+BatchProgress::BatchProgress(EngineHooks& hooks, int32_t interval, int64_t counter_before,
+                             double spacing)
+    : hooks_(hooks),
+      interval_(interval),
+      shown_(counter_before),
+      spacing_(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+          std::chrono::duration<double>(spacing))),
+      last_(std::chrono::steady_clock::now()) {}
+
+int64_t BatchProgress::unshown(int64_t counter) const {
+    const int64_t multiple = counter / interval_ * interval_;
+    return multiple > shown_ ? multiple : 0;
+}
+
+void BatchProgress::reached(int64_t counter) {
+    const int64_t multiple = unshown(counter);
+    if (multiple == 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < spacing_) return;
+    last_ = now;
+    show(multiple);
+}
+
+void BatchProgress::ended(int64_t counter) {
+    if (const int64_t multiple = unshown(counter)) show(multiple);
+}
+
+void BatchProgress::show(int64_t multiple) {
+    shown_ = multiple;
+    hooks_.set_status("Výpočet:" + std::to_string(multiple));
+}
+
+}  // namespace cifrovar
