@@ -197,10 +197,25 @@ bool FastRun::complete_factorial(CalcState& st, const std::atomic<bool>* cancel)
 // C(n, b) / C(n, a) goes into the pending products and divisors in parts, each told when done,
 // so that a long batch shows how far it has come. A part costs a pass over the primes up to b
 // besides its own product, so parts are sized by time rather than kept small.
+namespace {
+
+int64_t first_part_steps(int64_t steps, double part_seconds,
+                         std::chrono::steady_clock::time_point deadline) {
+    const std::chrono::duration<double> allowed = deadline - std::chrono::steady_clock::now();
+    const double share = std::min(1.0, part_seconds / std::max(allowed.count(), 1e-3));
+    return std::max<int64_t>(1, static_cast<int64_t>(static_cast<double>(steps) * share));
+}
+
+}  // namespace
+
 void FastRun::push_ratio(uint32_t n, int64_t a, int64_t b,
                          std::chrono::steady_clock::time_point deadline) {
     const double part_seconds = reached_ != nullptr ? reached_->part_seconds : 1.0;
     for (int64_t from = a; from < b;) {
+        // Until a part has been timed, the batch's share of its time allowed sets the part:
+        // each part costs a pass over the primes and cancels less between its numerator and
+        // denominator, so a batch that may take no longer than one part stays whole.
+        if (part_steps_ == 0) part_steps_ = first_part_steps(b - from, part_seconds, deadline);
         const int64_t to = std::min(b, from + std::max(part_steps_, chunk_steps));
         const auto started = std::chrono::steady_clock::now();
         BigValue numerator, denominator;
