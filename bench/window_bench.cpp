@@ -1,13 +1,17 @@
 // How the window behaves under big work: the longest stall of the GUI thread's event loop
-// during a run of 1000000! and the rendering of its result for the viewer, how soon "Přerušit"
-// ends a run, and how fast the viewer shows, scrolls and copies a 10-million-digit result.
-// A 10 ms timer on the GUI thread measures the stalls: every gap between two of its ticks
-// beyond its interval is time in which the window could not handle a message.
+// during a run of 1000000! and the rendering of its result for the viewer, during runs that
+// write backups of millions of digits and how long they keep the user's input back, how soon
+// "Přerušit" ends a run, and how fast the viewer shows, scrolls and copies a 10-million-digit
+// result. A 10 ms timer on the GUI thread measures the stalls: every gap between two of its ticks
+// beyond its interval is time in which the window could not handle a message. Key presses
+// posted every 10 ms measure how long the window drops its user's input.
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -50,6 +54,38 @@ class StallMeter {
     qint64 longest_ = 0;
 };
 
+// Records the longest gap between key presses that reach it, posted every 10 ms while it runs;
+// a gap beyond that is time in which user input was dropped.
+class InputMeter : public QObject {
+  public:
+    InputMeter() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            QCoreApplication::postEvent(this, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, {}));
+        });
+    }
+    void start() {
+        longest_ = 0;
+        since_.start();
+        timer_.start(10);
+    }
+    qint64 stop() {
+        timer_.stop();
+        return std::max(longest_, since_.elapsed());
+    }
+
+  protected:
+    bool event(QEvent* e) override {
+        if (e->type() != QEvent::KeyPress) return QObject::event(e);
+        longest_ = std::max(longest_, since_.restart());
+        return true;
+    }
+
+  private:
+    QTimer timer_;
+    QElapsedTimer since_;
+    qint64 longest_ = 0;
+};
+
 void click(Thlavni& w, const char* name) { w.findChild<QAbstractButton*>(name)->click(); }
 
 void factorial(Thlavni& w, const char* n) {
@@ -78,6 +114,33 @@ void stall_during_run_and_display(Thlavni& w, StallMeter& meter, const char* n) 
                 static_cast<long long>(clock.elapsed()), static_cast<long long>(shown_at));
     std::printf("  longest event-loop stall: %lld ms (10 ms timer)\n",
                 static_cast<long long>(longest));
+}
+
+// Backups of a state of millions of digits, each converted to limbs and written as a file.
+void stall_during_backups(Thlavni& w, StallMeter& meter, const char* n, int interval) {
+    QTemporaryDir dir;
+    cifrovar::Engine& engine = w.engine();
+    const std::string kept_directory = engine.settings.adresar;
+    const int kept_interval = engine.settings.zalohy;
+    engine.settings.adresar = dir.path().toStdString();
+    engine.settings.zalohy = interval;
+    w.findChild<QAction*>("autotext")->setChecked(false);
+    InputMeter input;
+    QElapsedTimer clock;
+    meter.start();
+    input.start();
+    clock.start();
+    factorial(w, n);
+    const qint64 longest = meter.stop();
+    const qint64 held = input.stop();
+    const qsizetype files = QDir(dir.path()).entryList({"zal*.cfr"}, QDir::Files).size();
+    std::printf("%s! with a backup every %d steps: %lld ms, %lld backup files\n", n, interval,
+                static_cast<long long>(clock.elapsed()), static_cast<long long>(files));
+    std::printf("  longest event-loop stall: %lld ms; longest input hold: %lld ms\n",
+                static_cast<long long>(longest), static_cast<long long>(held));
+    engine.settings.adresar = kept_directory;
+    engine.settings.zalohy = kept_interval;
+    w.findChild<QAction*>("autotext")->setChecked(true);
 }
 
 void interrupt_latency(Thlavni& w) {
@@ -157,6 +220,8 @@ int main(int argc, char** argv) {
     StallMeter meter;
     stall_during_run_and_display(window, meter, "1000000");
     stall_during_run_and_display(window, meter, "10000000");
+    stall_during_backups(window, meter, "2000000", 500000);
+    stall_during_backups(window, meter, "5000000", 1000000);
     interrupt_latency(window);
     viewer_big_result(window, digits);
     for (const QString& e : prompts.errors) std::printf("error box: %s\n", qPrintable(e));

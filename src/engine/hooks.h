@@ -41,6 +41,7 @@ class EngineHooks {
     virtual void inform(const std::string& text) = 0;
 
     // Writes a backup of the state (limbs up to date) under the given name; false on failure.
+    // The run calls it on a thread of its own and goes on with its next batch meanwhile.
     virtual bool write_backup(const std::string& path, const CalcState& state) = 0;
 
     // Shows the result when a run ends with automatic display on.

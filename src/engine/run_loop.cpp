@@ -23,6 +23,7 @@ void RunLoop::run() {
     while (st_.pocitadlo < plan_.end_counter) {
         e_.hooks().yield();
         if (st_.interrupt_flag) {
+            collect_backup();
             e_.finish();
             return;
         }
@@ -38,6 +39,7 @@ void RunLoop::run() {
         const bool carried_on = fast ? fast_batch() : kernel_step();
         if (!carried_on) return;
     }
+    collect_backup();
     // A factorial counted ahead is computed now, as part of the run, so an interrupt stops it.
     if (!fast_.factorial_pending()) return;
     bool completed = true;
@@ -62,6 +64,7 @@ bool RunLoop::use_fast() {
 }
 
 void RunLoop::growth_failed(int32_t completed_counter) {
+    collect_backup();
     st_.pocitadlo = completed_counter;
     e_.finish();
     e_.report_error("Výpočet je již mimo možnosti paměti Vašeho počítače");
@@ -87,6 +90,8 @@ bool divide_exactly(CalcState& st, int32_t d) {
 }  // namespace
 
 bool RunLoop::kernel_step() {
+    // A step changes the limbs in place.
+    collect_backup();
     if (fast_.holds_value()) {
         fast_.materialize(st_);
         fast_.drop();
@@ -122,7 +127,10 @@ bool RunLoop::kernel_step() {
         e_.report_error(kind_kombinace);
         return false;
     }
-    if ((st_.pocitadlo - plan_.backup_offset) % e_.settings.zalohy == 0) write_backup();
+    if ((st_.pocitadlo - plan_.backup_offset) % e_.settings.zalohy == 0) {
+        write_backup();
+        collect_backup();
+    }
     return true;
 }
 
@@ -152,6 +160,8 @@ std::chrono::steady_clock::time_point RunLoop::batch_deadline() const {
 }
 
 bool RunLoop::fast_batch() {
+    // A value taken over afresh is read from the limbs.
+    if (!fast_.holds_value()) collect_backup();
     fast_.begin(st_, plan_.rule);
     const int32_t before = st_.pocitadlo;
     const int64_t interval = e_.settings.zalohy;
@@ -165,16 +175,23 @@ bool RunLoop::fast_batch() {
     const StepsReached reached{[&](int64_t counter) { progress.reached(counter); },
                                2 * e_.fast.progress_seconds};
     e_.hooks().run_batch([&] { fast_.advance(st_, end, max_steps, deadline, reached); });
+    // The batch left the limbs alone; the backup written meanwhile is waited for only now.
+    collect_backup();
     progress.ended(st_.pocitadlo);
     if ((st_.pocitadlo - plan_.backup_offset) % e_.settings.zalohy == 0) write_backup();
     return true;
 }
 
 void RunLoop::write_backup() {
+    collect_backup();
     if (!convert_for_backup()) return;
     const std::string path = e_.settings.adresar + "/zal" + std::to_string(st_.backup_counter) +
                              plan_.backup_letter + ".cfr";
-    if (e_.hooks().write_backup(path, st_)) ++st_.backup_counter;
+    backup_.start(e_.hooks(), path, st_);
+}
+
+void RunLoop::collect_backup() {
+    if (backup_.collect()) ++st_.backup_counter;
 }
 
 }  // namespace cifrovar

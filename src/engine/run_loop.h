@@ -6,6 +6,7 @@
 
 #include "engine/engine.h"
 #include "engine/fast_run.h"
+#include "engine/pending_backup.h"
 
 namespace cifrovar {
 
@@ -19,6 +20,9 @@ struct RunPlan {
 class RunLoop {
   public:
     RunLoop(Engine& engine, FastRun& fast, const RunPlan& plan);
+    ~RunLoop() { collect_backup(); }
+    RunLoop(const RunLoop&) = delete;
+    RunLoop& operator=(const RunLoop&) = delete;
     // Runs the steps; returns when the target is reached, after an interrupt (finished) or after
     // a reported run-time error. A growth failure leaves as Evlastni.
     void run();
@@ -27,9 +31,12 @@ class RunLoop {
     bool kernel_step();
     bool fast_batch();
     bool use_fast();
+    // Converts the value for a backup and starts writing it; the write goes on meanwhile.
     void write_backup();
     // Brings the limbs up to date for a backup; false when an interrupt stopped it.
     bool convert_for_backup();
+    // Waits for a backup being written and counts it when it was written.
+    void collect_backup();
     std::chrono::steady_clock::time_point batch_deadline() const;
     [[noreturn]] void growth_failed(int32_t completed_counter);
 
@@ -39,6 +46,7 @@ class RunLoop {
     RunPlan plan_;
     std::chrono::steady_clock::time_point started_;
     bool kernel_only_ = false;
+    PendingBackup backup_;
 };
 
 }  // namespace cifrovar

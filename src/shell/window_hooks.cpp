@@ -58,9 +58,12 @@ void WindowHooks::inform(const std::string& text) {
 }
 
 bool WindowHooks::write_backup(const std::string& path, const CalcState& state) {
-    // A backup that cannot be written costs the run nothing; the next one tries again.
+    // A backup that cannot be written costs the run nothing; the next one tries again. The run
+    // writes it from a thread of its own; called on the GUI thread, it keeps the window going
+    // without holding input back, since during a run the window takes only Přerušit and the
+    // settings.
     bool written = false;
-    run_held([&] {
+    run_batch([&] {
         try {
             write_calculation_file(state, path);
             written = true;

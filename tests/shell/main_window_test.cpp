@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "engine/engine.h"
+#include "files/calculation_file.h"
 #include "gui_support/window_fixture.h"
 #include "support/gmp_oracle.h"
 #include "viewer/digit_view.h"
@@ -237,6 +238,21 @@ class MainWindowTest : public QObject {
         QVERIFY2(seen.size() >= 2, qPrintable(seen.join(", ")));
         QCOMPARE(f.find<QLineEdit>("vrc_trida")->text(), QString("200000"));
         QCOMPARE(f.window->status_text(), QString("Výpočet ukončen"));
+    }
+
+    // The window's backups, written beside the run's batches, hold the calculation of their
+    // step: the last one, at the end of the run, is the file a save writes then.
+    void backups_during_a_run() {
+        WindowFixture f;
+        Engine& engine = f.window->engine();
+        engine.fast.basecase_top_index = 0;
+        engine.settings.zalohy = 1000;
+        f.run_factorial("3000");
+        QCOMPARE(engine.st.backup_counter, 4);
+        for (const char* name : {"zal1f.cfr", "zal2f.cfr"}) QVERIFY(QFile::exists(f.path(name)));
+        write_calculation_file(engine, f.path("saved.cfr").toStdString());
+        QCOMPARE(read_file(f.path("zal3f.cfr")), read_file(f.path("saved.cfr")));
+        QCOMPARE(f.result_digits(), factorial_text(3000));
     }
 
     // Closing the window during a run ends the run at its next step and shows no result.
