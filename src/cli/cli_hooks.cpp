@@ -1,7 +1,10 @@
 #include "cli/cli_hooks.h"
 
+#include <exception>
 #include <ostream>
+#include <string_view>
 
+#include "engine/calc_state.h"
 #include "errors/error_log.h"
 #include "files/calculation_file.h"
 
@@ -19,13 +22,55 @@ void CliHooks::end_progress_line() {
     line_open_ = false;
 }
 
+namespace {
+
+constexpr std::string_view progress_lead = "Výpočet:";
+
+// The counter of a progress text "Výpočet:<n>", if it is one.
+std::optional<int64_t> shown_counter(const std::string& text) {
+    if (text.rfind(progress_lead, 0) != 0) return std::nullopt;
+    try {
+        return std::stoll(text.substr(progress_lead.size()));
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+// The extent of the run that the state starts: its operand, counter and target.
+RunExtent run_extent(const CalcState& st) {
+    switch (st.calc_kind) {
+        case kind::powers:
+            return {st.calc_kind, st.moc_zaklad, st.pocitadlo, st.moc_exponent};
+        case kind::factorial:
+            return {st.calc_kind, 0, st.pocitadlo, st.fkt_zadani};
+        case kind::variations:
+            return {st.calc_kind, st.vrc_prvky, st.pocitadlo, int64_t{st.vrc_trida} + 1};
+        case kind::combinations:
+            return {st.calc_kind, st.kmb_prvky, st.pocitadlo, int64_t{st.kmb_trida} + 1};
+        default:
+            return {st.calc_kind, 0, st.pocitadlo, st.pocitadlo};
+    }
+}
+
+}  // namespace
+
+// "Výpočet:123000  uplynulo 0:12  zbývá asi 0:40": the time since the run started and, for a
+// progress text once the run has done some work, the estimate of the time left.
+std::string CliHooks::progress_line(const std::string& text) const {
+    const double elapsed = std::chrono::duration<double>(clock() - started_).count();
+    std::string line = text + "  uplynulo " + clock_text(elapsed);
+    const std::optional<int64_t> counter = shown_counter(text);
+    if (counter && estimate_) {
+        if (const auto left = estimate_->remaining(*counter, elapsed))
+            line += "  zbývá asi " + clock_text(*left);
+    }
+    return line;
+}
+
 void CliHooks::set_status(const std::string& text) {
     // Statuses outside a run ("Připraven k výpočtu" of a new calculation) say nothing here.
     if (!progress_ || !busy_) return;
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                             std::chrono::steady_clock::now() - started_)
-                             .count();
-    const std::string line = text + " (" + std::to_string(seconds) + " s)";
+    const std::string line = progress_line(text);
     if (in_place_) {
         err_ << '\r' << line << "\x1b[K" << std::flush;
         line_open_ = true;
@@ -36,7 +81,10 @@ void CliHooks::set_status(const std::string& text) {
 
 void CliHooks::enter_busy() {
     busy_ = true;
-    started_ = std::chrono::steady_clock::now();
+    started_ = clock();
+    // The engine has stored the operands and the target when the window would turn busy.
+    estimate_.reset();
+    if (state_ != nullptr) estimate_.emplace(run_extent(*state_));
 }
 
 void CliHooks::enter_finished() {

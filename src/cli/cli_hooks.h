@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/progress_estimate.h"
 #include "engine/hooks.h"
 
 namespace cifrovar::cli {
@@ -26,6 +27,10 @@ class CliHooks : public EngineHooks {
     std::function<void()> on_yield;
     // Reports go to the error log in this directory from now on ("Logovat chyby").
     void log_to(const std::string& adresar) { log_directory_ = adresar; }
+    // The engine's state, from which a starting run takes its extent for the time estimate.
+    void follow(const CalcState& state) { state_ = &state; }
+    // The clock of the elapsed time; tests set their own.
+    std::function<std::chrono::steady_clock::time_point()> clock = std::chrono::steady_clock::now;
 
     void yield() override;
     void set_status(const std::string& text) override;
@@ -42,6 +47,8 @@ class CliHooks : public EngineHooks {
     void request_close() override { close_requested_ = true; }
 
   private:
+    std::string progress_line(const std::string& text) const;
+
     std::ostream& err_;
     bool in_place_;
     bool progress_ = false;
@@ -49,6 +56,8 @@ class CliHooks : public EngineHooks {
     bool line_open_ = false;
     bool close_requested_ = false;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    const CalcState* state_ = nullptr;
+    std::optional<ProgressEstimate> estimate_;
     std::map<Field, std::string> fields_;
     std::optional<std::string> log_directory_;
 };

@@ -21,6 +21,12 @@ The result text is the one the calculator saves: the header lines in Windows-125
 CR LF line ends, then the digits without a line end; trailing zero limbs are written as
 " x 10^" and their count unless --no-trim is given.
 
+The progress line on standard error shows the step reached (the exponent, n, or the class
+plus one), the time since the run started and an estimate of the time left, from the
+share of the result's digits reached so far and the pace of the run until then:
+  Výpočet:123000  uplynulo 0:12  zbývá asi 0:40
+The estimate covers the run itself, not the writing out of the result that follows it.
+
 A calculation file holds a finished or interrupted calculation: "open FILE" shows its
 result, "open FILE --to TARGET" continues it to the exponent, n or class TARGET (at most
 9 characters, like an operand). --save writes one after the run, also after Ctrl+C and

@@ -108,6 +108,7 @@ int run(const cli::CliOptions& opt) {
     engine.settings.nuly_na_konci = opt.trim;
     if (opt.log) hooks.log_to(opt.workdir);
     hooks.set_progress(progress);
+    hooks.follow(engine.st);
     try {
         int code = 0;
         if (opt.open) {

@@ -58,7 +58,7 @@ done
 help=$("$cli" --help)
 for word in power mocniny factorial faktorial variations variace combinations kombinace \
     open otevri --output --header --no-trim --digits --progress --quiet --save --backup-every \
-    --workdir --log --memory-limit; do
+    --workdir --log --memory-limit uplynulo "zbývá asi"; do
     [[ "$help" == *"$word"* ]] || {
         echo "FAIL: --help does not mention $word"
         failures=$((failures + 1))
