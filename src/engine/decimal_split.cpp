@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
-#include <thread>
 #include <vector>
+
+#include "engine/side_by_side.h"
 
 namespace cifrovar {
 
@@ -96,23 +96,8 @@ class Splitter {
             convert(std::move(low), k - 1, first);
             return;
         }
-        std::exception_ptr failure;
-        std::thread helper([&] {
-            try {
-                convert(std::move(high), k - 1, high_first);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        });
-        std::exception_ptr own;
-        try {
-            convert(std::move(low), k - 1, first);
-        } catch (...) {
-            own = std::current_exception();
-        }
-        helper.join();
-        if (own) std::rethrow_exception(own);
-        if (failure) std::rethrow_exception(failure);
+        side_by_side([&] { convert(std::move(high), k - 1, high_first); },
+                     [&] { convert(std::move(low), k - 1, first); });
     }
 
     // x < 10^(limb_digits * leaf), written as leaf limbs from out_[first] up.

@@ -1,7 +1,6 @@
 #include "engine/fast_factorial.h"
 
-#include <exception>
-#include <thread>
+#include "engine/side_by_side.h"
 
 namespace cifrovar {
 
@@ -25,18 +24,12 @@ void fast_factorial(BigValue& out, unsigned long n, const std::atomic<bool>* can
     fast_factorial(out, m, cancel);
     stop_if_cancelled(cancel);
     BigValue binomial;
-    std::exception_ptr failure;
-    std::thread helper([&] {
-        try {
+    side_by_side(
+        [&] {
             mpz_bin_uiui(binomial.get(), n, m);
             if (n % 2 != 0) mpz_mul_ui(binomial.get(), binomial.get(), m + 1);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
-    mpz_mul(out.get(), out.get(), out.get());
-    helper.join();
-    if (failure) std::rethrow_exception(failure);
+        },
+        [&] { mpz_mul(out.get(), out.get(), out.get()); });
     stop_if_cancelled(cancel);
     mpz_mul(out.get(), out.get(), binomial.get());
 }

@@ -1,0 +1,32 @@
+#pragma once
+
+// Private to the engine: two pieces of work on two threads.
+#include <exception>
+#include <thread>
+
+namespace cifrovar {
+
+// Runs beside on a second thread and here on this one, waits for both and rethrows what
+// either threw (this thread's failure first).
+template <typename Beside, typename Here>
+void side_by_side(Beside beside, Here here) {
+    std::exception_ptr beside_failure;
+    std::thread helper([&] {
+        try {
+            beside();
+        } catch (...) {
+            beside_failure = std::current_exception();
+        }
+    });
+    std::exception_ptr here_failure;
+    try {
+        here();
+    } catch (...) {
+        here_failure = std::current_exception();
+    }
+    helper.join();
+    if (here_failure) std::rethrow_exception(here_failure);
+    if (beside_failure) std::rethrow_exception(beside_failure);
+}
+
+}  // namespace cifrovar
