@@ -1,5 +1,6 @@
 #include "engine/fast_factorial.h"
 
+#include "engine/fast_multiply.h"
 #include "engine/side_by_side.h"
 
 namespace cifrovar {
@@ -29,9 +30,9 @@ void fast_factorial(BigValue& out, unsigned long n, const std::atomic<bool>* can
             mpz_bin_uiui(binomial.get(), n, m);
             if (n % 2 != 0) mpz_mul_ui(binomial.get(), binomial.get(), m + 1);
         },
-        [&] { mpz_mul(out.get(), out.get(), out.get()); });
+        [&] { fast_multiply(out.get(), out.get(), out.get()); });
     stop_if_cancelled(cancel);
-    mpz_mul(out.get(), out.get(), binomial.get());
+    fast_multiply(out.get(), out.get(), binomial.get(), true);
 }
 
 }  // namespace cifrovar

@@ -1,0 +1,16 @@
+#pragma once
+
+// Private to the engine: products of large values by the fastest route this processor has.
+#include <gmp.h>
+
+namespace cifrovar {
+
+// Whether the processor runs the vectorised transforms of ntt_multiply.
+bool ntt_available();
+
+// result = a * b (any of them may be the same value). Long products go through the
+// transforms, on two threads when two_threads; the rest, and every product on a processor
+// without AVX-512, through GMP.
+void fast_multiply(mpz_ptr result, mpz_srcptr a, mpz_srcptr b, bool two_threads = false);
+
+}  // namespace cifrovar
