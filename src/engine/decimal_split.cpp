@@ -1,9 +1,13 @@
 #include "engine/decimal_split.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "engine/fast_multiply.h"
+#include "engine/large_blocks.h"
+#include "engine/reciprocal.h"
 #include "engine/side_by_side.h"
 
 namespace cifrovar {
@@ -18,12 +22,19 @@ struct Level {
     BigValue five_power;  // 5^m
     mp_bitcnt_t shift;    // m
     int64_t half_limbs;   // leaf << k
+    // For levels divided by Barrett's method: floor(2^(divisor_bits + quotient_bits) / 5^m),
+    // where 5^m has divisor_bits bits and every dividend of the level is below
+    // 2^(divisor_bits + quotient_bits). Empty for levels that GMP divides.
+    BigValue inverse;
+    mp_bitcnt_t divisor_bits = 0;
+    mp_bitcnt_t quotient_bits = 0;
 };
 
 class Splitter {
   public:
     Splitter(int32_t limb_digits, int64_t leaf, int levels, const SplitOptions& options)
         : digits_(limb_digits), leaf_(leaf), options_(options) {
+        // m digits of the node's low half; the node itself is below 10^(2m).
         const auto m = static_cast<unsigned long>(limb_digits * leaf);
         levels_.resize(static_cast<size_t>(levels));
         for (int k = 0; k < levels; ++k) {
@@ -54,9 +65,17 @@ class Splitter {
         mpz_tdiv_r_2exp(shifted_out.get(), value.get(), level.shift);
         mpz_tdiv_q_2exp(x.get(), value.get(), level.shift);
         BigValue high, low;
-        divide(x, shifted_out, level, high, low);
-        // The largest power serves the root alone.
+        prepare_inverse(levels_.back());
+        divide(x, shifted_out, level, high, low, true);
+        // The largest power and its inverse serve the root alone; the inverses below are made
+        // only now, so that they do not add to the root's memory.
         levels_.back().five_power.release();
+        levels_.back().inverse.release();
+        for (int k = 0; k < top; ++k) prepare_inverse(levels_[static_cast<size_t>(k)]);
+        lowest_inverse_ = static_cast<int>(levels_.size());
+        while (lowest_inverse_ > 0 &&
+               levels_[static_cast<size_t>(lowest_inverse_ - 1)].divisor_bits > 0)
+            --lowest_inverse_;
         limbs.assign(size, 0);
         out_ = limbs.data();
         convert_halves(std::move(high), std::move(low), top, 0);
@@ -65,14 +84,67 @@ class Splitter {
   private:
     void check_cancel() const { stop_if_cancelled(options_.cancel); }
 
+    // The inverse of a level whose products are long enough for the transforms, by Newton's
+    // iteration on both threads; below that GMP's division is as good as two of its products.
+    void prepare_inverse(Level& level) {
+        // The node's dividend, shifted right by m bits, is below 10^(2m) / 2^m = 2^(m (2 log2
+        // 10 - 1)); two bits spare the rounding of the logarithm.
+        const double m = static_cast<double>(level.shift);
+        const auto dividend_bits = static_cast<mp_bitcnt_t>(m * (2 * std::log2(10.0) - 1)) + 2;
+        const mp_bitcnt_t t = mpz_sizeinbase(level.five_power.get(), 2);
+        const mp_bitcnt_t quotient = dividend_bits - t;
+        if (!transforms_pay_for(2 * quotient)) return;
+        check_cancel();
+        approximate_reciprocal(level.inverse, level.five_power, t + quotient, true);
+        level.divisor_bits = t;
+        level.quotient_bits = quotient;
+    }
+
     // high, low = x div 5^m, x mod 5^m * 2^m + shifted_out, for x already shifted right by m
     // bits; x is consumed. Distinct operands spare GMP a copy of the dividend.
     static void divide(BigValue& x, const BigValue& shifted_out, const Level& level, BigValue& high,
-                       BigValue& low) {
-        mpz_tdiv_qr(high.get(), low.get(), x.get(), level.five_power.get());
-        x.release();
+                       BigValue& low, bool two_threads = false) {
+        if (level.divisor_bits > 0) {
+            divide_by_inverse(x, level, high, low, two_threads);
+        } else {
+            mpz_tdiv_qr(high.get(), low.get(), x.get(), level.five_power.get());
+            x.release();
+        }
         mpz_mul_2exp(low.get(), low.get(), level.shift);
         mpz_add(low.get(), low.get(), shifted_out.get());
+    }
+
+    // Barrett's method: the top of x times the inverse gives the quotient to within a few
+    // units (x is below 2^(divisor_bits + quotient_bits)), so the remainder is small and
+    // follows from the low bits of x alone, which lets x go before the products; what the
+    // estimate left over is divided out of the remainder, which keeps the result exact.
+    static void divide_by_inverse(BigValue& x, const Level& level, BigValue& high, BigValue& low,
+                                  bool two_threads) {
+        const mpz_srcptr divisor = level.five_power.get();
+        // Room for a remainder within 2^31 divisors either side of the right one.
+        const mp_bitcnt_t kept = level.divisor_bits + 32;
+        BigValue top;
+        mpz_tdiv_q_2exp(top.get(), x.get(), level.divisor_bits - 1);
+        mpz_tdiv_r_2exp(low.get(), x.get(), kept);
+        x.release();
+        fast_multiply(high.get(), top.get(), level.inverse.get(), two_threads);
+        top.release();
+        mpz_tdiv_q_2exp(high.get(), high.get(), level.quotient_bits + 1);
+        BigValue product;
+        fast_multiply(product.get(), high.get(), divisor, two_threads);
+        mpz_tdiv_r_2exp(product.get(), product.get(), kept);
+        mpz_sub(low.get(), low.get(), product.get());
+        // low = x - high * divisor modulo 2^kept, taken in [-2^(kept - 1), 2^(kept - 1)).
+        product.release();
+        BigValue wrap;
+        mpz_setbit(wrap.get(), kept);
+        if (mpz_sgn(low.get()) < 0) mpz_add(low.get(), low.get(), wrap.get());
+        if (mpz_sizeinbase(low.get(), 2) >= kept) mpz_sub(low.get(), low.get(), wrap.get());
+        if (mpz_sgn(low.get()) < 0 || mpz_cmp(low.get(), divisor) >= 0) {
+            BigValue extra;
+            mpz_fdiv_qr(extra.get(), low.get(), low.get(), divisor);
+            mpz_add(high.get(), high.get(), extra.get());
+        }
     }
 
     // x < 10^(limb_digits * (2 * leaf << k)); its limbs start at out_[first].
@@ -84,13 +156,20 @@ class Splitter {
         mpz_tdiv_r_2exp(shifted_out.get(), x.get(), level.shift);
         mpz_tdiv_q_2exp(x.get(), x.get(), level.shift);
         BigValue high, low;
-        divide(x, shifted_out, level, high, low);
+        divide(x, shifted_out, level, high, low, level.divisor_bits > 0);
         convert_halves(std::move(high), std::move(low), k, first);
     }
 
+    // The levels divided by their inverses take one node at a time with both threads in each
+    // product: a node on each thread would need the transforms' memory twice. The halves
+    // are given to two threads from the first level that GMP divides on.
     void convert_halves(BigValue high, BigValue low, int k, int64_t first) {
         const int64_t high_first = first + levels_[static_cast<size_t>(k)].half_limbs;
-        const bool parallel = k >= static_cast<int>(levels_.size()) - options_.parallel_levels;
+        const int count = static_cast<int>(levels_.size());
+        const int children = k - 1;
+        const int split_top = lowest_inverse_ == count ? count - 1 : lowest_inverse_;
+        const bool parallel =
+            children < lowest_inverse_ && children >= split_top - options_.parallel_levels;
         if (!parallel) {
             convert(std::move(high), k - 1, high_first);
             convert(std::move(low), k - 1, first);
@@ -121,6 +200,7 @@ class Splitter {
     const SplitOptions& options_;
     int32_t* out_ = nullptr;
     std::vector<Level> levels_;
+    int lowest_inverse_ = 0;  // levels from this one up are divided by their inverses
 };
 
 }  // namespace
@@ -137,6 +217,7 @@ void split_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, p
     const int64_t leaf = (needed + (int64_t{1} << levels) - 1) >> levels;
     const int64_t covered = std::max(leaf << levels, int64_t{1});
 
+    return_large_blocks_to_system();
     limbs.clear();
     limbs.shrink_to_fit();  // the old limbs are not needed while the new ones are made
     Splitter(limb_digits, leaf, levels, options)

@@ -1,6 +1,7 @@
 #include "engine/fast_factorial.h"
 
 #include "engine/fast_multiply.h"
+#include "engine/large_blocks.h"
 #include "engine/side_by_side.h"
 
 namespace cifrovar {
@@ -21,6 +22,7 @@ void fast_factorial(BigValue& out, unsigned long n, const std::atomic<bool>* can
         mpz_fac_ui(out.get(), n);
         return;
     }
+    return_large_blocks_to_system();
     const unsigned long m = n / 2;
     fast_factorial(out, m, cancel);
     stop_if_cancelled(cancel);

@@ -21,9 +21,13 @@ bool ntt_available() {
     return yes;
 }
 
+bool transforms_pay_for(size_t product_bits) {
+    return product_bits >= transform_from_bits && ntt_available();
+}
+
 void fast_multiply(mpz_ptr result, mpz_srcptr a, mpz_srcptr b, bool two_threads) {
-    const size_t bits = mpz_sizeinbase(a, 2) + mpz_sizeinbase(b, 2);
-    if (bits >= transform_from_bits && ntt_available() && ntt_multiply(result, a, b, two_threads))
+    if (transforms_pay_for(mpz_sizeinbase(a, 2) + mpz_sizeinbase(b, 2)) &&
+        ntt_multiply(result, a, b, two_threads))
         return;
     mpz_mul(result, a, b);
 }

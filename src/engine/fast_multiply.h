@@ -3,10 +3,15 @@
 // Private to the engine: products of large values by the fastest route this processor has.
 #include <gmp.h>
 
+#include <cstddef>
+
 namespace cifrovar {
 
 // Whether the processor runs the vectorised transforms of ntt_multiply.
 bool ntt_available();
+
+// Whether fast_multiply takes the transforms for a product of this many bits.
+bool transforms_pay_for(size_t product_bits);
 
 // result = a * b (any of them may be the same value). Long products go through the
 // transforms, on two threads when two_threads; the rest, and every product on a processor

@@ -492,19 +492,19 @@ Plan plan_for(size_t total_bits) {
     return {-1, 0};
 }
 
+// Transform buffers are mapped for themselves and unmapped when done: from the heap, freed
+// buffers of tens of megabytes stayed in the threads' arenas and added up, and large pages
+// spare the page faults and the translation misses of the long strides.
 struct Buffer {
     double* data = nullptr;
-    explicit Buffer(size_t n) {
-        // Large pages spare the page faults and the translation misses of long strides.
-        constexpr size_t page = size_t{2} << 20;
-        const bool large = n * sizeof(double) >= 2 * page;
-        const size_t align = large ? page : 64;
-        const size_t bytes = (n * sizeof(double) + align - 1) / align * align;
-        data = static_cast<double*>(std::aligned_alloc(align, bytes));
-        if (!data) throw std::bad_alloc();
-        if (large) madvise(data, bytes, MADV_HUGEPAGE);
+    size_t bytes = 0;
+    explicit Buffer(size_t n) : bytes(n * sizeof(double)) {
+        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        if (bytes >= (size_t{4} << 20)) madvise(p, bytes, MADV_HUGEPAGE);
+        data = static_cast<double*>(p);
     }
-    ~Buffer() { std::free(data); }
+    ~Buffer() { munmap(data, bytes); }
     Buffer(const Buffer&) = delete;
     Buffer& operator=(const Buffer&) = delete;
 };

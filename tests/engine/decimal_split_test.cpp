@@ -101,7 +101,14 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{Shape::power_of_two, 100000, 3, 10, 4}, SplitCase{Shape::random, 50000, 9, 4, 1},
         SplitCase{Shape::random, 60001, 2, 100, 0}, SplitCase{Shape::random, 7, 4, 1, 1},
         SplitCase{Shape::random, 1, 5, 256, 1}, SplitCase{Shape::zero, 0, 4, 1, 1},
-        SplitCase{Shape::zero, 0, 8, 256, 1}));
+        SplitCase{Shape::zero, 0, 8, 256, 1},
+        // Long enough for the top levels to divide by their inverses, with nines and zeros
+        // running across their splits; the second thread on the first level GMP divides, or
+        // on three of them, or on none.
+        SplitCase{Shape::power_of_ten_less_one, 6000000, 4, 256, 1},
+        SplitCase{Shape::power_of_ten, 12000000, 9, 256, 3},
+        SplitCase{Shape::random, 40000000, 4, 256, 0},
+        SplitCase{Shape::factorial, 1000000, 5, 77, 1}));
 
 TEST(DecimalSplitCancelTest, ARaisedFlagStopsTheConversion) {
     const BigValue value = make_value(Shape::factorial, 20000);
