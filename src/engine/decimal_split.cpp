@@ -70,8 +70,8 @@ class Splitter {
         // The largest power and its inverse serve the root alone; the inverses below are made
         // only now, so that they do not add to the root's memory.
         levels_.back().five_power.release();
+        for (int k = top - 1; k >= 0; --k) prepare_inverse(levels_[static_cast<size_t>(k)]);
         levels_.back().inverse.release();
-        for (int k = 0; k < top; ++k) prepare_inverse(levels_[static_cast<size_t>(k)]);
         lowest_inverse_ = static_cast<int>(levels_.size());
         while (lowest_inverse_ > 0 &&
                levels_[static_cast<size_t>(lowest_inverse_ - 1)].divisor_bits > 0)
@@ -84,8 +84,8 @@ class Splitter {
   private:
     void check_cancel() const { stop_if_cancelled(options_.cancel); }
 
-    // The inverse of a level whose products are long enough for the transforms, by Newton's
-    // iteration on both threads; below that GMP's division is as good as two of its products.
+    // The inverse of a level whose products are long enough for the transforms; below that
+    // GMP's division is as good as two of its products. Levels are prepared from the top down.
     void prepare_inverse(Level& level) {
         // The node's dividend, shifted right by m bits, is below 10^(2m) / 2^m = 2^(m (2 log2
         // 10 - 1)); two bits spare the rounding of the logarithm.
@@ -95,7 +95,17 @@ class Splitter {
         const mp_bitcnt_t quotient = dividend_bits - t;
         if (!transforms_pay_for(2 * quotient)) return;
         check_cancel();
-        approximate_reciprocal(level.inverse, level.five_power, t + quotient, true);
+        const Level* above = &level + 1;
+        if (above < levels_.data() + levels_.size() && above->divisor_bits > 0) {
+            // The level above divides by the square of this divisor d: its inverse is about
+            // 2^p / d^2, so times d it is 2^p / d, within a few d's, which the shift to this
+            // level's length takes below a unit.
+            fast_multiply(level.inverse.get(), above->inverse.get(), level.five_power.get(), true);
+            mpz_tdiv_q_2exp(level.inverse.get(), level.inverse.get(),
+                            above->divisor_bits + above->quotient_bits - (t + quotient));
+        } else {
+            approximate_reciprocal(level.inverse, level.five_power, t + quotient, true);
+        }
         level.divisor_bits = t;
         level.quotient_bits = quotient;
     }
