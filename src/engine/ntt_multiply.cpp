@@ -144,13 +144,23 @@ inline void inverse_butterfly(double* x, double* y, __m512d w, const Mod& m) {
     _mm512_storeu_pd(y, reduce(_mm512_sub_pd(u, t), m));
 }
 
-// Two stages of the forward transform (decimation in frequency) in one pass, over blocks of
-// 4 q: the first with w = root of order 4 q, the second with w^2.
-void forward_stages(double* a, size_t n, size_t q, const double* tw, uint64_t w, uint64_t p,
-                    const Mod& m, size_t j_begin = 0, size_t j_end = 0) {
+template <bool forward>
+inline void butterfly(double* x, double* y, __m512d w, const Mod& m) {
+    if constexpr (forward) {
+        forward_butterfly(x, y, w, m);
+    } else {
+        inverse_butterfly(x, y, w, m);
+    }
+}
+
+// Two stages in one pass over blocks of 4 q: with w, the root of order 4 q, at half 2 q and
+// with w^2 at half q; the forward transform (decimation in frequency) takes them in that
+// order, the inverse one the other way round.
+template <bool forward>
+void two_stages(double* a, size_t n, size_t q, const double* tw, uint64_t w, uint64_t p,
+                const Mod& m, size_t j_begin = 0, size_t j_end = 0) {
     if (j_end == 0) j_end = q;
-    const uint64_t wq = pow_mod(w, q, p);
-    const __m512d quarter = _mm512_set1_pd(centred(wq, p));
+    const __m512d quarter = _mm512_set1_pd(centred(pow_mod(w, q, p), p));
     for (size_t s = 0; s < n; s += 4 * q) {
         double* x = a + s;
         Twiddles outer(tw, 2 * q, w, p, j_begin);
@@ -158,51 +168,28 @@ void forward_stages(double* a, size_t n, size_t q, const double* tw, uint64_t w,
             const __m512d w1 = outer.at(j);
             const __m512d w3 = tw ? outer.at(j + q) : mulmod(w1, quarter, m);
             const __m512d w2 = tw ? _mm512_loadu_pd(tw + q + j) : mulmod(w1, w1, m);
-            forward_butterfly(x + j, x + j + 2 * q, w1, m);
-            forward_butterfly(x + j + q, x + j + 3 * q, w3, m);
-            forward_butterfly(x + j, x + j + q, w2, m);
-            forward_butterfly(x + j + 2 * q, x + j + 3 * q, w2, m);
+            if constexpr (forward) {
+                butterfly<true>(x + j, x + j + 2 * q, w1, m);
+                butterfly<true>(x + j + q, x + j + 3 * q, w3, m);
+            }
+            butterfly<forward>(x + j, x + j + q, w2, m);
+            butterfly<forward>(x + j + 2 * q, x + j + 3 * q, w2, m);
+            if constexpr (!forward) {
+                butterfly<false>(x + j, x + j + 2 * q, w1, m);
+                butterfly<false>(x + j + q, x + j + 3 * q, w3, m);
+            }
             outer.advance(m);
         }
     }
 }
 
-void forward_stage(double* a, size_t n, size_t half, const double* tw, uint64_t w, uint64_t p,
-                   const Mod& m) {
+template <bool forward>
+void one_stage(double* a, size_t n, size_t half, const double* tw, uint64_t w, uint64_t p,
+               const Mod& m) {
     for (size_t s = 0; s < n; s += 2 * half) {
         Twiddles t(tw, half, w, p);
         for (size_t j = 0; j < half; j += 8, t.advance(m))
-            forward_butterfly(a + s + j, a + s + j + half, t.at(j), m);
-    }
-}
-
-void inverse_stages(double* a, size_t n, size_t q, const double* tw, uint64_t w, uint64_t p,
-                    const Mod& m, size_t j_begin = 0, size_t j_end = 0) {
-    if (j_end == 0) j_end = q;
-    const uint64_t wq = pow_mod(w, q, p);
-    const __m512d quarter = _mm512_set1_pd(centred(wq, p));
-    for (size_t s = 0; s < n; s += 4 * q) {
-        double* x = a + s;
-        Twiddles outer(tw, 2 * q, w, p, j_begin);
-        for (size_t j = j_begin; j < j_end; j += 8) {
-            const __m512d w1 = outer.at(j);
-            const __m512d w3 = tw ? outer.at(j + q) : mulmod(w1, quarter, m);
-            const __m512d w2 = tw ? _mm512_loadu_pd(tw + q + j) : mulmod(w1, w1, m);
-            inverse_butterfly(x + j, x + j + q, w2, m);
-            inverse_butterfly(x + j + 2 * q, x + j + 3 * q, w2, m);
-            inverse_butterfly(x + j, x + j + 2 * q, w1, m);
-            inverse_butterfly(x + j + q, x + j + 3 * q, w3, m);
-            outer.advance(m);
-        }
-    }
-}
-
-void inverse_stage(double* a, size_t n, size_t half, const double* tw, uint64_t w, uint64_t p,
-                   const Mod& m) {
-    for (size_t s = 0; s < n; s += 2 * half) {
-        Twiddles t(tw, half, w, p);
-        for (size_t j = 0; j < half; j += 8, t.advance(m))
-            inverse_butterfly(a + s + j, a + s + j + half, t.at(j), m);
+            butterfly<forward>(a + s + j, a + s + j + half, t.at(j), m);
     }
 }
 
@@ -235,45 +222,39 @@ __m512d small_twiddles(const double* tw, int half) {
     return _mm512_load_pd(v);
 }
 
-void forward_small(double* a, size_t n, const double* tw, const Mod& m) {
+// The stages of half 4, 2 and 1 (the forward transform's last, the inverse one's first),
+// sixteen values at a time in two vectors.
+template <bool forward>
+void small_stages(double* a, size_t n, const double* tw, const Mod& m) {
     const Shuffle s4 = shuffle_for(4), s2 = shuffle_for(2), s1 = shuffle_for(1);
     const __m512d w4 = small_twiddles(tw, 4), w2 = small_twiddles(tw, 2);
     for (size_t i = 0; i < n; i += 16) {
         __m512d v0 = _mm512_loadu_pd(a + i), v1 = _mm512_loadu_pd(a + i + 8);
-        auto step = [&](const Shuffle& s, const __m512d* w) {
-            const __m512d x = _mm512_permutex2var_pd(v0, s.take_x, v1);
-            const __m512d y = _mm512_permutex2var_pd(v0, s.take_y, v1);
-            const __m512d nx = reduce(_mm512_add_pd(x, y), m);
-            __m512d ny = _mm512_sub_pd(x, y);
-            ny = w ? mulmod(ny, *w, m) : reduce(ny, m);
-            v0 = _mm512_permutex2var_pd(nx, s.back_0, ny);
-            v1 = _mm512_permutex2var_pd(nx, s.back_1, ny);
-        };
-        step(s4, &w4);
-        step(s2, &w2);
-        step(s1, nullptr);
-        _mm512_storeu_pd(a + i, v0);
-        _mm512_storeu_pd(a + i + 8, v1);
-    }
-}
-
-void inverse_small(double* a, size_t n, const double* tw, const Mod& m) {
-    const Shuffle s4 = shuffle_for(4), s2 = shuffle_for(2), s1 = shuffle_for(1);
-    const __m512d w4 = small_twiddles(tw, 4), w2 = small_twiddles(tw, 2);
-    for (size_t i = 0; i < n; i += 16) {
-        __m512d v0 = _mm512_loadu_pd(a + i), v1 = _mm512_loadu_pd(a + i + 8);
-        auto step = [&](const Shuffle& s, const __m512d* w) {
+        auto stage = [&](const Shuffle& s, const __m512d* w) {
             const __m512d x = _mm512_permutex2var_pd(v0, s.take_x, v1);
             __m512d y = _mm512_permutex2var_pd(v0, s.take_y, v1);
-            if (w) y = mulmod(y, *w, m);
-            const __m512d nx = reduce(_mm512_add_pd(x, y), m);
-            const __m512d ny = reduce(_mm512_sub_pd(x, y), m);
+            __m512d nx, ny;
+            if constexpr (forward) {
+                nx = reduce(_mm512_add_pd(x, y), m);
+                ny = _mm512_sub_pd(x, y);
+                ny = w ? mulmod(ny, *w, m) : reduce(ny, m);
+            } else {
+                if (w) y = mulmod(y, *w, m);
+                nx = reduce(_mm512_add_pd(x, y), m);
+                ny = reduce(_mm512_sub_pd(x, y), m);
+            }
             v0 = _mm512_permutex2var_pd(nx, s.back_0, ny);
             v1 = _mm512_permutex2var_pd(nx, s.back_1, ny);
         };
-        step(s1, nullptr);
-        step(s2, &w2);
-        step(s4, &w4);
+        if constexpr (forward) {
+            stage(s4, &w4);
+            stage(s2, &w2);
+            stage(s1, nullptr);
+        } else {
+            stage(s1, nullptr);
+            stage(s2, &w2);
+            stage(s4, &w4);
+        }
         _mm512_storeu_pd(a + i, v0);
         _mm512_storeu_pd(a + i + 8, v1);
     }
@@ -286,19 +267,19 @@ void forward(double* a, int log, int prime, const Mod& m) {
     const size_t n = size_t{1} << log;
     if (log > table_log) {
         if (log - 2 >= table_log) {
-            forward_stages(a, n, n / 4, nullptr, t.root_forward[log], p, m);
+            two_stages<true>(a, n, n / 4, nullptr, t.root_forward[log], p, m);
             for (int i = 0; i < 4; ++i) forward(a + i * n / 4, log - 2, prime, m);
         } else {
-            forward_stage(a, n, n / 2, nullptr, t.root_forward[log], p, m);
+            one_stage<true>(a, n, n / 2, nullptr, t.root_forward[log], p, m);
             forward(a, log - 1, prime, m);
             forward(a + n / 2, log - 1, prime, m);
         }
         return;
     }
     size_t half = n / 2;
-    for (; half >= 16; half /= 4) forward_stages(a, n, half / 2, t.forward.data(), 0, p, m);
-    if (half == 8) forward_stage(a, n, 8, t.forward.data(), 0, p, m);
-    forward_small(a, n, t.forward.data(), m);
+    for (; half >= 16; half /= 4) two_stages<true>(a, n, half / 2, t.forward.data(), 0, p, m);
+    if (half == 8) one_stage<true>(a, n, 8, t.forward.data(), 0, p, m);
+    small_stages<true>(a, n, t.forward.data(), m);
 }
 
 void inverse(double* a, int log, int prime, const Mod& m) {
@@ -308,24 +289,24 @@ void inverse(double* a, int log, int prime, const Mod& m) {
     if (log > table_log) {
         if (log - 2 >= table_log) {
             for (int i = 0; i < 4; ++i) inverse(a + i * n / 4, log - 2, prime, m);
-            inverse_stages(a, n, n / 4, nullptr, t.root_inverse[log], p, m);
+            two_stages<false>(a, n, n / 4, nullptr, t.root_inverse[log], p, m);
         } else {
             inverse(a, log - 1, prime, m);
             inverse(a + n / 2, log - 1, prime, m);
-            inverse_stage(a, n, n / 2, nullptr, t.root_inverse[log], p, m);
+            one_stage<false>(a, n, n / 2, nullptr, t.root_inverse[log], p, m);
         }
         return;
     }
-    inverse_small(a, n, t.inverse.data(), m);
+    small_stages<false>(a, n, t.inverse.data(), m);
     // the stages below mirror the forward ones: a single stage of half 8 when the count is odd
     int stages = 0;
     for (size_t h = n / 2; h >= 8; h /= 2) ++stages;
     size_t half = 8;
     if (stages % 2 == 1) {
-        inverse_stage(a, n, 8, t.inverse.data(), 0, p, m);
+        one_stage<false>(a, n, 8, t.inverse.data(), 0, p, m);
         half = 16;
     }
-    for (; half < n; half *= 4) inverse_stages(a, n, half, t.inverse.data(), 0, p, m);
+    for (; half < n; half *= 4) two_stages<false>(a, n, half, t.inverse.data(), 0, p, m);
 }
 
 // The same transforms with the work shared by two threads: the top two stages by halves of
@@ -334,8 +315,8 @@ void forward_on_two(double* a, int log, int prime, const Mod& m) {
     if (log - 2 < table_log) return forward(a, log, prime, m);
     const uint64_t p = primes[prime].p, w = tables_for(prime).root_forward[log];
     const size_t n = size_t{1} << log, q = n / 4;
-    side_by_side([&] { forward_stages(a, n, q, nullptr, w, p, m, 0, q / 2); },
-                 [&] { forward_stages(a, n, q, nullptr, w, p, m, q / 2, q); });
+    side_by_side([&] { two_stages<true>(a, n, q, nullptr, w, p, m, 0, q / 2); },
+                 [&] { two_stages<true>(a, n, q, nullptr, w, p, m, q / 2, q); });
     side_by_side(
         [&] { forward(a, log - 2, prime, m), forward(a + q, log - 2, prime, m); },
         [&] { forward(a + 2 * q, log - 2, prime, m), forward(a + 3 * q, log - 2, prime, m); });
@@ -348,8 +329,8 @@ void inverse_on_two(double* a, int log, int prime, const Mod& m) {
     side_by_side(
         [&] { inverse(a, log - 2, prime, m), inverse(a + q, log - 2, prime, m); },
         [&] { inverse(a + 2 * q, log - 2, prime, m), inverse(a + 3 * q, log - 2, prime, m); });
-    side_by_side([&] { inverse_stages(a, n, q, nullptr, w, p, m, 0, q / 2); },
-                 [&] { inverse_stages(a, n, q, nullptr, w, p, m, q / 2, q); });
+    side_by_side([&] { two_stages<false>(a, n, q, nullptr, w, p, m, 0, q / 2); },
+                 [&] { two_stages<false>(a, n, q, nullptr, w, p, m, q / 2, q); });
 }
 
 Mod mod_for(int prime) {
