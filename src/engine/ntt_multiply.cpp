@@ -12,9 +12,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace cifrovar {
@@ -489,10 +488,6 @@ struct Buffer {
     Buffer(const Buffer&) = delete;
     Buffer& operator=(const Buffer&) = delete;
 };
-
-}  // namespace
-
-namespace {
 
 // Runs work(begin, end) over [0, count) on one thread or two, the split a multiple of 8.
 template <typename Work>
