@@ -48,7 +48,7 @@ bool measure(mp_bitcnt_t bits, gmp_randstate_t random) {
 
 int main(int argc, char** argv) {
     if (!cifrovar::ntt_available()) {
-        std::puts("this processor has no AVX-512: every product goes to GMP");
+        std::puts("this processor has neither AVX-512 nor AVX2: every product goes to GMP");
         return 0;
     }
     gmp_randstate_t random;

@@ -15,7 +15,7 @@ bool transforms_pay_for(size_t product_bits);
 
 // result = a * b (any of them may be the same value). Long products go through the
 // transforms, on two threads when two_threads; the rest, and every product on a processor
-// without AVX-512, through GMP.
+// without AVX-512 or AVX2, through GMP.
 void fast_multiply(mpz_ptr result, mpz_srcptr a, mpz_srcptr b, bool two_threads = false);
 
 }  // namespace cifrovar

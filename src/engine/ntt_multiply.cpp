@@ -561,7 +561,7 @@ void reconstruct_all(mp_limb_t* out, size_t size, const double* const* r, size_t
 
 }  // namespace
 
-bool ntt_multiply(mpz_t result, const mpz_t a, const mpz_t b, bool two_threads) {
+bool ntt_multiply_avx512(mpz_t result, const mpz_t a, const mpz_t b, bool two_threads) {
     const size_t na = mpz_size(a), nb = mpz_size(b);
     if (na == 0 || nb == 0) return false;
     const Plan plan = plan_for((na + nb) * 64);

@@ -11,7 +11,7 @@ namespace {
 class NttMultiplyTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!ntt_available()) GTEST_SKIP() << "no AVX-512 on this processor";
+        if (!ntt_available()) GTEST_SKIP() << "no AVX-512 or AVX2 on this processor";
         gmp_randinit_default(random_);
         gmp_randseed_ui(random_, 20261208);
     }

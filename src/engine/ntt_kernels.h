@@ -1,0 +1,518 @@
+#pragma once
+
+// Private to the transforms: the number-theoretic transforms over three primes below 2^50 and
+// the product of two GMP values through them, written once for any vector width. A file
+// built for the instruction set includes this with a Simd type that gives the vector, its
+// lane count, its arithmetic and the in-register stages (see ntt_multiply_avx2.cpp).
+//
+// Residues are doubles in (-2p, 2p): a product a * b splits exactly into its rounded value h
+// and the error fma(a, b, -h), and the quotient by p rounded from h / p leaves a remainder
+// that is again an exact double below p in magnitude.
+#include <gmp.h>
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "engine/side_by_side.h"
+
+namespace cifrovar::ntt_kernels {
+
+struct Prime {
+    uint64_t p;
+    uint64_t root;  // of order 2^max_log
+};
+constexpr int max_log = 27;
+constexpr std::array<Prime, 3> primes{{{1125897625141249ull, 852844700813599ull},
+                                       {1125896819834881ull, 177746456200385ull},
+                                       {1125892793303041ull, 1083320400205454ull}}};
+// Below this many doubles a transform stays in the second-level cache and uses tables.
+constexpr int table_log = 16;
+constexpr int max_piece_bits = 62;
+
+inline uint64_t mul_mod(uint64_t a, uint64_t b, uint64_t p) {
+    return static_cast<uint64_t>(static_cast<unsigned __int128>(a) * b % p);
+}
+inline uint64_t pow_mod(uint64_t a, uint64_t e, uint64_t p) {
+    uint64_t r = 1;
+    for (; e; e >>= 1, a = mul_mod(a, a, p))
+        if (e & 1) r = mul_mod(r, a, p);
+    return r;
+}
+inline double centred(uint64_t v, uint64_t p) {
+    return v > p / 2 ? -static_cast<double>(p - v) : static_cast<double>(v);
+}
+
+template <typename S>
+struct Kernels {
+    using V = typename S::V;
+    static constexpr size_t lanes = S::lanes;
+
+    struct Mod {
+        V p, pinv;
+    };
+    static Mod mod_for(int prime) {
+        const double p = static_cast<double>(primes[prime].p);
+        return {S::set1(p), S::set1(1.0 / p)};
+    }
+
+    // round(x * y) for |x * y| < 2^51: adding 1.5 * 2^52 leaves no bits below the units.
+    static V round_product(V x, V y) {
+        const V magic = S::set1(6755399441055744.0);
+        return S::sub(S::fmadd(x, y, magic), magic);
+    }
+    static V mulmod(V a, V b, const Mod& m) {
+        const V h = S::mul(a, b);
+        const V l = S::fmsub(a, b, h);
+        const V q = round_product(h, m.pinv);
+        return S::add(S::fnmadd(q, m.p, h), l);
+    }
+    static V reduce(V v, const Mod& m) { return S::fnmadd(round_product(v, m.pinv), m.p, v); }
+    // v in (-2p, 2p) to [0, p).
+    static V normalized(V v, const Mod& m) { return S::add_if_negative(reduce(v, m), m.p); }
+
+    struct Tables {
+        // forward[half + j] = w_{2 half}^j, inverse likewise with the inverse roots, for
+        // half < 2^table_log.
+        std::vector<double> forward, inverse;
+        uint64_t root_forward[max_log + 1], root_inverse[max_log + 1];  // of order 2^k
+    };
+
+    static const Tables& tables_for(int index) {
+        static const auto all = [] {
+            std::array<Tables, 3> t;
+            for (int i = 0; i < 3; ++i) {
+                const uint64_t p = primes[i].p;
+                Tables& tab = t[i];
+                for (int k = max_log; k >= 0; --k) {
+                    tab.root_forward[k] =
+                        k == max_log ? primes[i].root
+                                     : mul_mod(tab.root_forward[k + 1], tab.root_forward[k + 1], p);
+                    tab.root_inverse[k] = pow_mod(tab.root_forward[k], p - 2, p);
+                }
+                const size_t size = size_t{1} << table_log;
+                tab.forward.assign(size, 0);
+                tab.inverse.assign(size, 0);
+                for (int k = 1; k <= table_log; ++k) {
+                    const size_t half = size_t{1} << (k - 1);
+                    uint64_t f = 1, v = 1;
+                    for (size_t j = 0; j < half; ++j) {
+                        tab.forward[half + j] = centred(f, p);
+                        tab.inverse[half + j] = centred(v, p);
+                        f = mul_mod(f, tab.root_forward[k], p);
+                        v = mul_mod(v, tab.root_inverse[k], p);
+                    }
+                }
+            }
+            return t;
+        }();
+        return all[index];
+    }
+
+    // Twiddles of one stage: from the table, or made on the fly (w^j .. w^(j + lanes - 1),
+    // times w^lanes per step) for stages longer than it.
+    struct Twiddles {
+        const double* table;  // w^j at table[half + j], or null
+        V power{}, step{};
+        size_t half;
+        Twiddles(const double* tw, size_t h, uint64_t w, uint64_t p, size_t j0 = 0)
+            : table(tw), half(h) {
+            if (table) return;
+            alignas(64) double v[lanes];
+            uint64_t x = pow_mod(w, j0, p);
+            for (size_t i = 0; i < lanes; ++i, x = mul_mod(x, w, p)) v[i] = centred(x, p);
+            power = S::load(v);
+            step = S::set1(centred(pow_mod(w, lanes, p), p));
+        }
+        V at(size_t j) const { return table ? S::load(table + half + j) : power; }
+        void advance(const Mod& m) {
+            if (!table) power = mulmod(power, step, m);
+        }
+    };
+
+    template <bool forward>
+    static void butterfly(double* x, double* y, V w, const Mod& m) {
+        const V u = S::load(x);
+        if constexpr (forward) {
+            const V v = S::load(y);
+            S::store(x, reduce(S::add(u, v), m));
+            S::store(y, mulmod(S::sub(u, v), w, m));
+        } else {
+            const V t = mulmod(S::load(y), w, m);
+            S::store(x, reduce(S::add(u, t), m));
+            S::store(y, reduce(S::sub(u, t), m));
+        }
+    }
+
+    // Two stages in one pass over blocks of 4 q: with w, the root of order 4 q, at half 2 q
+    // and with w^2 at half q; the forward transform (decimation in frequency) takes them in
+    // that order, the inverse one the other way round.
+    template <bool forward>
+    static void two_stages(double* a, size_t n, size_t q, const double* tw, uint64_t w, uint64_t p,
+                           const Mod& m, size_t j_begin = 0, size_t j_end = 0) {
+        if (j_end == 0) j_end = q;
+        const V quarter = S::set1(centred(pow_mod(w, q, p), p));
+        for (size_t s = 0; s < n; s += 4 * q) {
+            double* x = a + s;
+            Twiddles outer(tw, 2 * q, w, p, j_begin);
+            for (size_t j = j_begin; j < j_end; j += lanes) {
+                const V w1 = outer.at(j);
+                const V w3 = tw ? outer.at(j + q) : mulmod(w1, quarter, m);
+                const V w2 = tw ? S::load(tw + q + j) : mulmod(w1, w1, m);
+                if constexpr (forward) {
+                    butterfly<true>(x + j, x + j + 2 * q, w1, m);
+                    butterfly<true>(x + j + q, x + j + 3 * q, w3, m);
+                }
+                butterfly<forward>(x + j, x + j + q, w2, m);
+                butterfly<forward>(x + j + 2 * q, x + j + 3 * q, w2, m);
+                if constexpr (!forward) {
+                    butterfly<false>(x + j, x + j + 2 * q, w1, m);
+                    butterfly<false>(x + j + q, x + j + 3 * q, w3, m);
+                }
+                outer.advance(m);
+            }
+        }
+    }
+
+    template <bool forward>
+    static void one_stage(double* a, size_t n, size_t half, const double* tw, uint64_t w,
+                          uint64_t p, const Mod& m) {
+        for (size_t s = 0; s < n; s += 2 * half) {
+            Twiddles t(tw, half, w, p);
+            for (size_t j = 0; j < half; j += lanes, t.advance(m))
+                butterfly<forward>(a + s + j, a + s + j + half, t.at(j), m);
+        }
+    }
+
+    // The forward stage of two vectors x, y (already paired), w null for the unit twiddle.
+    static void forward_pair(V& x, V& y, const V* w, const Mod& m) {
+        const V nx = reduce(S::add(x, y), m);
+        const V d = S::sub(x, y);
+        y = w ? mulmod(d, *w, m) : reduce(d, m);
+        x = nx;
+    }
+    static void inverse_pair(V& x, V& y, const V* w, const Mod& m) {
+        const V t = w ? mulmod(y, *w, m) : y;
+        y = reduce(S::sub(x, t), m);
+        x = reduce(S::add(x, t), m);
+    }
+
+    // Forward transform of length 2^log (>= 16), natural order in, bit-reversed order out.
+    static void forward(double* a, int log, int prime, const Mod& m) {
+        const Tables& t = tables_for(prime);
+        const uint64_t p = primes[prime].p;
+        const size_t n = size_t{1} << log;
+        if (log > table_log) {
+            if (log - 2 >= table_log) {
+                two_stages<true>(a, n, n / 4, nullptr, t.root_forward[log], p, m);
+                for (int i = 0; i < 4; ++i) forward(a + i * n / 4, log - 2, prime, m);
+            } else {
+                one_stage<true>(a, n, n / 2, nullptr, t.root_forward[log], p, m);
+                forward(a, log - 1, prime, m);
+                forward(a + n / 2, log - 1, prime, m);
+            }
+            return;
+        }
+        size_t half = n / 2;
+        for (; half >= 2 * lanes; half /= 4)
+            two_stages<true>(a, n, half / 2, t.forward.data(), 0, p, m);
+        if (half == lanes) one_stage<true>(a, n, lanes, t.forward.data(), 0, p, m);
+        S::template small_stages<Kernels, true>(a, n, t.forward.data(), m);
+    }
+
+    static void inverse(double* a, int log, int prime, const Mod& m) {
+        const Tables& t = tables_for(prime);
+        const uint64_t p = primes[prime].p;
+        const size_t n = size_t{1} << log;
+        if (log > table_log) {
+            if (log - 2 >= table_log) {
+                for (int i = 0; i < 4; ++i) inverse(a + i * n / 4, log - 2, prime, m);
+                two_stages<false>(a, n, n / 4, nullptr, t.root_inverse[log], p, m);
+            } else {
+                inverse(a, log - 1, prime, m);
+                inverse(a + n / 2, log - 1, prime, m);
+                one_stage<false>(a, n, n / 2, nullptr, t.root_inverse[log], p, m);
+            }
+            return;
+        }
+        S::template small_stages<Kernels, false>(a, n, t.inverse.data(), m);
+        // the stages below mirror the forward ones: a single stage of half `lanes` when the
+        // count of stages from there up is odd
+        int stages = 0;
+        for (size_t h = n / 2; h >= lanes; h /= 2) ++stages;
+        size_t half = lanes;
+        if (stages % 2 == 1) {
+            one_stage<false>(a, n, lanes, t.inverse.data(), 0, p, m);
+            half = 2 * lanes;
+        }
+        for (; half < n; half *= 4) two_stages<false>(a, n, half, t.inverse.data(), 0, p, m);
+    }
+
+    // The same transforms with the work shared by two threads: the top two stages by halves
+    // of their range, then the four quarters two by two.
+    static void forward_on_two(double* a, int log, int prime, const Mod& m) {
+        if (log - 2 < table_log) return forward(a, log, prime, m);
+        const uint64_t p = primes[prime].p, w = tables_for(prime).root_forward[log];
+        const size_t n = size_t{1} << log, q = n / 4;
+        side_by_side([&] { two_stages<true>(a, n, q, nullptr, w, p, m, 0, q / 2); },
+                     [&] { two_stages<true>(a, n, q, nullptr, w, p, m, q / 2, q); });
+        side_by_side(
+            [&] { forward(a, log - 2, prime, m), forward(a + q, log - 2, prime, m); },
+            [&] { forward(a + 2 * q, log - 2, prime, m), forward(a + 3 * q, log - 2, prime, m); });
+    }
+
+    static void inverse_on_two(double* a, int log, int prime, const Mod& m) {
+        if (log - 2 < table_log) return inverse(a, log, prime, m);
+        const uint64_t p = primes[prime].p, w = tables_for(prime).root_inverse[log];
+        const size_t n = size_t{1} << log, q = n / 4;
+        side_by_side(
+            [&] { inverse(a, log - 2, prime, m), inverse(a + q, log - 2, prime, m); },
+            [&] { inverse(a + 2 * q, log - 2, prime, m), inverse(a + 3 * q, log - 2, prime, m); });
+        side_by_side([&] { two_stages<false>(a, n, q, nullptr, w, p, m, 0, q / 2); },
+                     [&] { two_stages<false>(a, n, q, nullptr, w, p, m, q / 2, q); });
+    }
+
+    // The value's pieces of bits each, zero above, as residues mod the prime; the pieces
+    // are cut here and turned into residues a vector at a time.
+    static void load(double* out, size_t k_begin, size_t k_end, const mp_limb_t* limbs, size_t size,
+                     int bits, int prime) {
+        const uint64_t p = primes[prime].p;
+        const Mod m = mod_for(prime);
+        const V high_unit = S::set1(centred((uint64_t{1} << 31) % p, p));
+        const uint64_t mask = (uint64_t{1} << bits) - 1;
+        alignas(64) uint64_t high[lanes], low[lanes];
+        for (size_t k = k_begin; k < k_end; k += lanes) {
+            for (size_t i = 0; i < lanes; ++i) {
+                const size_t bit = (k + i) * static_cast<size_t>(bits);
+                const size_t limb = bit / 64;
+                const unsigned off = bit % 64;
+                uint64_t v = limb < size ? limbs[limb] >> off : 0;
+                if (off != 0 && limb + 1 < size) v |= limbs[limb + 1] << (64 - off);
+                v &= mask;
+                high[i] = v >> 31;
+                low[i] = v & ((uint64_t{1} << 31) - 1);
+            }
+            const V r = S::add(mulmod(S::from_u64(high), high_unit, m), S::from_u64(low));
+            S::store(out + k, reduce(r, m));
+        }
+    }
+
+    static void pointwise(double* a, const double* b, size_t n, double scale, const Mod& m) {
+        const V s = S::set1(scale);
+        for (size_t k = 0; k < n; k += lanes)
+            S::store(a + k, mulmod(mulmod(S::load(a + k), S::load(b + k), m), s, m));
+    }
+
+    // Garner's reconstruction of each coefficient x = a0 + p0 * (t1 + p1 * t2) from its three
+    // residues, a vector at a time, then added at its bit position into the result.
+    // Limbs from the first coefficient's position up: out_size into out, the rest into tail.
+    static void reconstruct(mp_limb_t* out, size_t out_size, mp_limb_t* tail, size_t tail_size,
+                            const double* const* r, size_t k_begin, size_t k_end, int bits) {
+        const uint64_t p0 = primes[0].p, p1 = primes[1].p, p2 = primes[2].p;
+        const Mod m1 = mod_for(1), m2 = mod_for(2), m0 = mod_for(0);
+        const V c01 = S::set1(centred(pow_mod(p0 % p1, p1 - 2, p1), p1));
+        const V c02 = S::set1(centred(pow_mod(p0 % p2, p2 - 2, p2), p2));
+        const V c12 = S::set1(centred(pow_mod(p1 % p2, p2 - 2, p2), p2));
+        const unsigned __int128 mask = (static_cast<unsigned __int128>(1) << bits) - 1;
+        // The sum not yet written, from bit position k * bits up: below 2^150.
+        unsigned __int128 acc_low = 0;
+        uint64_t acc_high = 0;
+        unsigned __int128 buffer = 0;
+        int buffered = 0;
+        size_t written = 0;
+        auto emit = [&](uint64_t v) {
+            buffer |= static_cast<unsigned __int128>(v) << buffered;
+            buffered += bits;
+            if (buffered >= 64) {
+                if (written < out_size) {
+                    out[written] = static_cast<uint64_t>(buffer);
+                } else if (written - out_size < tail_size) {
+                    tail[written - out_size] = static_cast<uint64_t>(buffer);
+                }
+                ++written;
+                buffer >>= 64;
+                buffered -= 64;
+            }
+        };
+        auto shift_out = [&] {
+            emit(static_cast<uint64_t>(acc_low & mask));
+            acc_low =
+                (acc_low >> bits) | (static_cast<unsigned __int128>(acc_high) << (128 - bits));
+            acc_high >>= bits;
+        };
+        alignas(64) uint64_t a0[lanes], t1[lanes], t2[lanes];
+        for (size_t k = k_begin; k < k_end; k += lanes) {
+            const V x0 = normalized(S::load(r[0] + k), m0);
+            const V x1 = normalized(mulmod(S::sub(S::load(r[1] + k), x0), c01, m1), m1);
+            V x2 = mulmod(S::sub(S::load(r[2] + k), x0), c02, m2);
+            x2 = normalized(mulmod(S::sub(x2, x1), c12, m2), m2);
+            S::to_u64(a0, x0);
+            S::to_u64(t1, x1);
+            S::to_u64(t2, x2);
+            const size_t count = std::min(lanes, k_end - k);
+            for (size_t i = 0; i < count; ++i) {
+                const unsigned __int128 u =
+                    t1[i] + static_cast<unsigned __int128>(p1) * t2[i];  // < 2^100
+                const unsigned __int128 lo =
+                    static_cast<unsigned __int128>(static_cast<uint64_t>(u)) * p0;
+                const unsigned __int128 hi =
+                    static_cast<unsigned __int128>(static_cast<uint64_t>(u >> 64)) * p0;
+                unsigned __int128 sum = acc_low + lo;
+                uint64_t carry = sum < lo;
+                const unsigned __int128 with_a0 = sum + a0[i];
+                carry += with_a0 < sum;
+                sum = with_a0;
+                const unsigned __int128 with_hi = sum + (hi << 64);
+                carry += with_hi < sum;
+                acc_low = with_hi;
+                acc_high += carry + static_cast<uint64_t>(hi >> 64);
+                shift_out();
+            }
+        }
+        while (written < out_size + tail_size) shift_out();
+    }
+};
+
+struct Plan {
+    int log;
+    int bits;
+};
+
+// The shortest power-of-two length whose pieces stay small enough for the three primes.
+inline Plan plan_for(size_t total_bits) {
+    for (int log = 4; log <= max_log - 1; ++log) {
+        const size_t n = size_t{1} << log;
+        const size_t bits = (total_bits + n - 2) / (n - 1);
+        const int limit = std::min(max_piece_bits, (149 - log) / 2);
+        if (bits <= static_cast<size_t>(limit))
+            return {log, static_cast<int>(std::max<size_t>(bits, 1))};
+    }
+    return {-1, 0};
+}
+
+// Transform buffers are mapped for themselves and unmapped when done: from the heap, freed
+// buffers of tens of megabytes stayed in the threads' arenas and added up, and large pages
+// spare the page faults and the translation misses of the long strides.
+struct Buffer {
+    double* data = nullptr;
+    size_t bytes = 0;
+    explicit Buffer(size_t n) : bytes(n * sizeof(double)) {
+        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        if (bytes >= (size_t{4} << 20)) madvise(p, bytes, MADV_HUGEPAGE);
+        data = static_cast<double*>(p);
+    }
+    ~Buffer() { munmap(data, bytes); }
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+};
+
+// Runs work(begin, end) over [0, count) on one thread or two, the split a multiple of 8.
+template <typename Work>
+void shared(bool two, size_t count, Work work) {
+    if (!two || count < 1024) return work(size_t{0}, count);
+    const size_t middle = count / 16 * 8;
+    side_by_side([&] { work(size_t{0}, middle); }, [&] { work(middle, count); });
+}
+
+struct Operand {
+    const mp_limb_t* limbs;
+    size_t size;
+};
+
+template <typename S>
+struct Product {
+    using K = Kernels<S>;
+
+    // The prime's residues of the product's coefficients, transformed back.
+    static std::unique_ptr<Buffer> residues_of(Operand a, Operand b, bool square, const Plan& plan,
+                                               int prime, bool two) {
+        const size_t n = size_t{1} << plan.log;
+        const typename K::Mod m = K::mod_for(prime);
+        auto transformed = [&](Operand x) {
+            auto r = std::make_unique<Buffer>(n);
+            shared(two, n, [&](size_t begin, size_t end) {
+                K::load(r->data, begin, end, x.limbs, x.size, plan.bits, prime);
+            });
+            if (two) {
+                K::forward_on_two(r->data, plan.log, prime, m);
+            } else {
+                K::forward(r->data, plan.log, prime, m);
+            }
+            return r;
+        };
+        auto r = transformed(a);
+        const uint64_t p = primes[prime].p;
+        const double scale = centred(pow_mod(n % p, p - 2, p), p);
+        if (square) {
+            shared(two, n, [&](size_t begin, size_t end) {
+                K::pointwise(r->data + begin, r->data + begin, end - begin, scale, m);
+            });
+        } else {
+            const auto other = transformed(b);
+            shared(two, n, [&](size_t begin, size_t end) {
+                K::pointwise(r->data + begin, other->data + begin, end - begin, scale, m);
+            });
+        }
+        if (two) {
+            K::inverse_on_two(r->data, plan.log, prime, m);
+        } else {
+            K::inverse(r->data, plan.log, prime, m);
+        }
+        return r;
+    }
+
+    // Coefficients from first on sit at a limb boundary when first * bits is a multiple of 64.
+    static void reconstruct_all(mp_limb_t* out, size_t size, const double* const* r, size_t count,
+                                int bits, bool two) {
+        const size_t step = 64;  // any multiple of 64 coefficients starts at a limb boundary
+        const size_t first = two && count >= 4096 ? count / 2 / step * step : count;
+        if (first == count) {
+            mp_limb_t none[1];
+            return K::reconstruct(out, size, none, 0, r, 0, count, bits);
+        }
+        const size_t boundary = first * static_cast<size_t>(bits) / 64;
+        constexpr size_t tail_size = 3;
+        mp_limb_t tail[tail_size];
+        side_by_side([&] { K::reconstruct(out, boundary, tail, tail_size, r, 0, first, bits); },
+                     [&] {
+                         K::reconstruct(out + boundary, size - boundary, nullptr, 0, r, first,
+                                        count, bits);
+                     });
+        mpn_add(out + boundary, out + boundary, static_cast<mp_size_t>(size - boundary), tail,
+                static_cast<mp_size_t>(std::min(tail_size, size - boundary)));
+    }
+
+    // result = a * b; false (result untouched) when either is zero or the product is too
+    // long for the transform lengths.
+    static bool multiply(mpz_t result, const mpz_t a, const mpz_t b, bool two_threads) {
+        const size_t na = mpz_size(a), nb = mpz_size(b);
+        if (na == 0 || nb == 0) return false;
+        const Plan plan = plan_for((na + nb) * 64);
+        if (plan.log < 0) return false;
+        const size_t n = size_t{1} << plan.log;
+        const bool square = a == b;
+        const Operand x{mpz_limbs_read(a), na}, y{mpz_limbs_read(b), nb};
+        std::unique_ptr<Buffer> residues[3];
+        for (int i = 0; i < 3; ++i) residues[i] = residues_of(x, y, square, plan, i, two_threads);
+        const size_t size = na + nb;
+        const size_t count = std::min(n, (size * 64 + plan.bits - 1) / plan.bits);
+        const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
+        mpz_t product;
+        mpz_init2(product, static_cast<mp_bitcnt_t>(size * 64));
+        mp_limb_t* out = mpz_limbs_write(product, static_cast<mp_size_t>(size));
+        reconstruct_all(out, size, r, count, plan.bits, two_threads);
+        for (auto& buffer : residues) buffer.reset();
+        mpz_limbs_finish(product, static_cast<mp_size_t>(size));
+        if ((mpz_sgn(a) < 0) != (mpz_sgn(b) < 0)) mpz_neg(product, product);
+        mpz_swap(result, product);
+        mpz_clear(product);
+        return true;
+    }
+};
+
+}  // namespace cifrovar::ntt_kernels
