@@ -93,7 +93,7 @@ class Splitter {
         const auto dividend_bits = static_cast<mp_bitcnt_t>(m * (2 * std::log2(10.0) - 1)) + 2;
         const mp_bitcnt_t t = mpz_sizeinbase(level.five_power.get(), 2);
         const mp_bitcnt_t quotient = dividend_bits - t;
-        if (!transforms_pay_for(2 * quotient)) return;
+        if (!divisions_by_inverse_pay_for(2 * quotient)) return;
         check_cancel();
         const Level* above = &level + 1;
         if (above < levels_.data() + levels_.size() && above->divisor_bits > 0) {

@@ -13,6 +13,10 @@ bool ntt_available();
 // Whether fast_multiply takes the transforms for a product of this many bits.
 bool transforms_pay_for(size_t product_bits);
 
+// Whether a division whose quotient times the divisor makes a product of this many bits is
+// done faster by a reciprocal and two products through the transforms than by GMP.
+bool divisions_by_inverse_pay_for(size_t product_bits);
+
 // result = a * b (any of them may be the same value). Long products go through the
 // transforms, on two threads when two_threads; the rest, and every product on a processor
 // without AVX-512 or AVX2, through GMP.

@@ -276,28 +276,16 @@ struct Kernels {
                      [&] { two_stages<false>(a, n, q, nullptr, w, p, m, q / 2, q); });
     }
 
-    // The value's pieces of bits each, zero above, as residues mod the prime; the pieces
-    // are cut here and turned into residues a vector at a time.
+    // The value's pieces of bits each, zero above, as residues mod the prime.
     static void load(double* out, size_t k_begin, size_t k_end, const mp_limb_t* limbs, size_t size,
                      int bits, int prime) {
         const uint64_t p = primes[prime].p;
         const Mod m = mod_for(prime);
         const V high_unit = S::set1(centred((uint64_t{1} << 31) % p, p));
-        const uint64_t mask = (uint64_t{1} << bits) - 1;
-        alignas(64) uint64_t high[lanes], low[lanes];
         for (size_t k = k_begin; k < k_end; k += lanes) {
-            for (size_t i = 0; i < lanes; ++i) {
-                const size_t bit = (k + i) * static_cast<size_t>(bits);
-                const size_t limb = bit / 64;
-                const unsigned off = bit % 64;
-                uint64_t v = limb < size ? limbs[limb] >> off : 0;
-                if (off != 0 && limb + 1 < size) v |= limbs[limb + 1] << (64 - off);
-                v &= mask;
-                high[i] = v >> 31;
-                low[i] = v & ((uint64_t{1} << 31) - 1);
-            }
-            const V r = S::add(mulmod(S::from_u64(high), high_unit, m), S::from_u64(low));
-            S::store(out + k, reduce(r, m));
+            V high, low;  // the pieces' bits from 31 up and below 31
+            S::pieces(limbs, size, bits, k, high, low);
+            S::store(out + k, reduce(S::add(mulmod(high, high_unit, m), low), m));
         }
     }
 

@@ -33,11 +33,36 @@ struct Avx2 {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
                             _mm256_sub_epi64(bits, _mm256_castpd_si256(two52)));
     }
-    static V from_u64(const uint64_t* in) {
+    static V from_u64(__m256i v) {
         const V two52 = _mm256_set1_pd(4503599627370496.0);
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
         return _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(v, _mm256_castpd_si256(two52))),
                              two52);
+    }
+
+    // Pieces k .. k + 3 of bits each (at most 62) of the limbs, zero above size, split
+    // into their bits from 31 up and below 31, as doubles.
+    static void pieces(const mp_limb_t* limbs, size_t size, int bits, size_t k, V& high, V& low) {
+        const auto b = static_cast<int64_t>(bits);
+        const auto first = static_cast<int64_t>(k) * b;
+        const __m256i bit = _mm256_setr_epi64x(first, first + b, first + 2 * b, first + 3 * b);
+        const __m256i limb = _mm256_srli_epi64(bit, 6);
+        const __m256i off = _mm256_and_si256(bit, _mm256_set1_epi64x(63));
+        const __m256i next = _mm256_add_epi64(limb, _mm256_set1_epi64x(1));
+        const __m256i limit = _mm256_set1_epi64x(static_cast<int64_t>(size));
+        const auto* base = reinterpret_cast<const long long*>(limbs);
+        const __m256i zero = _mm256_setzero_si256();
+        const __m256i lo =
+            _mm256_mask_i64gather_epi64(zero, base, limb, _mm256_cmpgt_epi64(limit, limb), 8);
+        const __m256i hi =
+            _mm256_mask_i64gather_epi64(zero, base, next, _mm256_cmpgt_epi64(limit, next), 8);
+        // a shift by 64 gives zero, which is what an offset of zero needs from the next limb
+        const __m256i mask = _mm256_set1_epi64x(static_cast<int64_t>((uint64_t{1} << bits) - 1));
+        const __m256i v = _mm256_and_si256(
+            _mm256_or_si256(_mm256_srlv_epi64(lo, off),
+                            _mm256_sllv_epi64(hi, _mm256_sub_epi64(_mm256_set1_epi64x(64), off))),
+            mask);
+        high = from_u64(_mm256_srli_epi64(v, 31));
+        low = from_u64(_mm256_and_si256(v, _mm256_set1_epi64x((int64_t{1} << 31) - 1)));
     }
 
     // The stages of half 2 and 1 (the forward transform's last, the inverse one's first),
