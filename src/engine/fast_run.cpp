@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "engine/decimal_factorial.h"
 #include "engine/fast_factorial.h"
 #include "engine/growth.h"
 #include "engine/limb_conversion.h"
@@ -40,6 +41,7 @@ void FastRun::begin(const CalcState& st, const StepRule& rule) {
     divisors_.clear();
     power_steps_ = 0;
     factorial_target_ = 0;
+    lazy_factorial_ = 0;
     pending_shift_ = 0;
     steps_since_growth_ = 0;
     growth_base_top_ = st.top_index;
@@ -51,6 +53,8 @@ void FastRun::drop() {
     holding_ = false;
     limbs_current_ = false;
     value_.release();
+    lazy_factorial_ = 0;
+    forget_decimal();
     products_.clear();
     divisors_.clear();
     power_steps_ = 0;
@@ -64,6 +68,7 @@ int64_t FastRun::advance(CalcState& st, int64_t end_counter, int64_t max_steps,
                          const StepsReached& reached) {
     if (max_steps <= 0) max_steps = std::numeric_limits<int64_t>::max();
     limbs_current_ = false;
+    forget_decimal();
     reached_ = &reached;
     int64_t steps = 0;
     switch (rule_.calc_kind) {
@@ -199,20 +204,47 @@ int64_t FastRun::advance_combinations(CalcState& st, int64_t end_counter, int64_
 
 bool FastRun::complete_factorial(CalcState& st, const std::atomic<bool>* cancel) {
     if (factorial_target_ == 0) return true;
+    if (factorial_pays_in_decimal()) {
+        try {
+            decimal_factorial(decimal_, static_cast<unsigned long>(factorial_target_), cancel);
+        } catch (const Cancelled&) {
+            forget_decimal();
+            take_back_factorial(st);
+            return false;
+        }
+        // The step reached is settled, its value in binary made only when needed.
+        decimal_held_ = true;
+        value_.release();
+        settled_counter_ = static_cast<int32_t>(factorial_target_);
+        lazy_factorial_ = factorial_target_;
+        factorial_target_ = 0;
+        return true;
+    }
     BigValue value;
     try {
         fast_factorial(value, static_cast<unsigned long>(factorial_target_), cancel);
     } catch (const Cancelled&) {
-        // Back to the last step whose value is held, so that nothing long is left pending.
-        st.pocitadlo = settled_counter_;
-        steps_since_growth_ = settled_growth_steps_;
-        last_factor_ = static_cast<uint32_t>(settled_counter_);
-        factorial_target_ = 0;
+        take_back_factorial(st);
         return false;
     }
     value_.swap(value);
+    lazy_factorial_ = 0;
     factorial_target_ = 0;
     return true;
+}
+
+// Back to the last step whose value is held, so that nothing long is left pending.
+void FastRun::take_back_factorial(CalcState& st) {
+    st.pocitadlo = settled_counter_;
+    steps_since_growth_ = settled_growth_steps_;
+    last_factor_ = static_cast<uint32_t>(settled_counter_);
+    factorial_target_ = 0;
+}
+
+void FastRun::ensure_value() {
+    if (lazy_factorial_ == 0) return;
+    fast_factorial(value_, static_cast<unsigned long>(lazy_factorial_));
+    lazy_factorial_ = 0;
 }
 
 // C(n, b) / C(n, a) goes into the pending products and divisors in parts, each told when done,
@@ -256,7 +288,9 @@ void FastRun::settle() {
     if (factorial_target_ > 0) {
         fast_factorial(value_, static_cast<unsigned long>(factorial_target_));
         factorial_target_ = 0;
+        lazy_factorial_ = 0;
     }
+    ensure_value();
     if (power_steps_ > 0) {
         BigValue power;
         mpz_ui_pow_ui(power.get(), static_cast<unsigned long>(rule_.base),
@@ -278,12 +312,17 @@ void FastRun::settle() {
 
 // The products only grow, so the largest value before a step is the one before the last step.
 void FastRun::grow_for_products(CalcState& st) {
+    ensure_value();
+    grow_for_products(st, log10_of(value_),
+                      [&](int64_t e) { return at_least(value_, 1, last_factor_, e); });
+}
+
+void FastRun::grow_for_products(CalcState& st, double log10_value,
+                                const std::function<bool(int64_t)>& at_least) {
     if (steps_since_growth_ > 0) {
-        const double log_before_last =
-            log10_of(value_) - std::log10(static_cast<double>(last_factor_));
-        st.top_index = grown_top_index(
-            growth_base_top_, st.limb_digits, log_before_last, log_error(log_before_last),
-            [&](int64_t e) { return at_least(value_, 1, last_factor_, e); });
+        const double log_before_last = log10_value - std::log10(static_cast<double>(last_factor_));
+        st.top_index = grown_top_index(growth_base_top_, st.limb_digits, log_before_last,
+                                       log_error(log_before_last), at_least);
     }
     growth_base_top_ = st.top_index;
     steps_since_growth_ = 0;
@@ -302,9 +341,58 @@ void FastRun::grow_for_combinations(CalcState& st, uint64_t mult, uint64_t div) 
                                    });
 }
 
+namespace {
+
+// From these sizes on the decimal route is faster than converting the binary result.
+constexpr unsigned long decimal_factorial_from = 1ul << 18;
+constexpr double decimal_power_from_bits = 1 << 22;
+
+}  // namespace
+
+bool FastRun::nothing_but_steps_pending() const {
+    return decimal_transforms_available() && products_.empty() && divisors_.empty() &&
+           pending_shift_ == 0;
+}
+
+bool FastRun::factorial_pays_in_decimal() const {
+    return rule_.calc_kind == kind::factorial && nothing_but_steps_pending() && power_steps_ == 0 &&
+           static_cast<unsigned long>(factorial_target_) >= decimal_factorial_from;
+}
+
+bool FastRun::power_pays_in_decimal() const {
+    return rule_.calc_kind == kind::powers && nothing_but_steps_pending() && power_steps_ > 0 &&
+           factorial_target_ == 0 && lazy_factorial_ == 0 && mpz_cmp_ui(value_.get(), 1) == 0 &&
+           static_cast<double>(power_steps_) * std::log2(rule_.base) >= decimal_power_from_bits;
+}
+
+// The decimal result goes straight into the limbs; it is not kept beside them.
+void FastRun::write_decimal_limbs(CalcState& st) {
+    grow_for_products(st, decimal_.log10(),
+                      [&](int64_t e) { return decimal_.at_least(last_factor_, e); });
+    decimal_to_limbs(decimal_, st.limb_digits, int64_t{st.top_index} + 1, st.vysledek);
+    forget_decimal();
+}
+
+void FastRun::forget_decimal() {
+    decimal_held_ = false;
+    decimal_.words.clear();
+    decimal_.words.shrink_to_fit();
+}
+
 void FastRun::materialize(CalcState& st, const std::atomic<bool>* cancel) {
     if (!holding_ || limbs_current_) return;
     if (!complete_factorial(st, cancel)) throw Cancelled();
+    if (!decimal_held_ && power_pays_in_decimal()) {
+        // The steps stay pending on the value held, 1, which the binary route multiplies in.
+        decimal_power(decimal_, static_cast<unsigned long>(rule_.base),
+                      static_cast<unsigned long>(power_steps_), cancel);
+        decimal_held_ = true;
+    }
+    if (decimal_held_) {
+        write_decimal_limbs(st);
+        limbs_current_ = true;
+        return;
+    }
     settle();
     if (rule_.calc_kind != kind::combinations) grow_for_products(st);
     value_to_limbs(value_, st.limb_digits, int64_t{st.top_index} + 1, st.vysledek, cancel);

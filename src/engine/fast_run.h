@@ -10,6 +10,7 @@
 #include "engine/big_value.h"
 #include "engine/binomial_ratio.h"
 #include "engine/calc_state.h"
+#include "engine/decimal_number.h"
 #include "engine/product_counter.h"
 
 namespace cifrovar {
@@ -80,6 +81,19 @@ class FastRun {
         if (reached_ != nullptr && reached_->tell) reached_->tell(counter);
     }
     void grow_for_products(CalcState& st);
+    // The same for a value known by its log10 and by at_least(e): value >= last factor * 10^e.
+    void grow_for_products(CalcState& st, double log10_value,
+                           const std::function<bool(int64_t)>& at_least);
+    // Long factorials and powers from a fresh start are computed in decimal words, which go
+    // to the limbs without a conversion from binary.
+    bool nothing_but_steps_pending() const;
+    bool factorial_pays_in_decimal() const;
+    bool power_pays_in_decimal() const;
+    void write_decimal_limbs(CalcState& st);
+    void forget_decimal();
+    // A factorial left by the decimal route is computed in binary only when it is needed.
+    void ensure_value();
+    void take_back_factorial(CalcState& st);
     void grow_for_combinations(CalcState& st, uint64_t mult, uint64_t div);
     // Multiplies and divides in everything pending, so value_ is the exact current value.
     void settle();
@@ -93,6 +107,7 @@ class FastRun {
     int64_t power_steps_ = 0;           // powers: steps not yet multiplied in
     int64_t factorial_target_ = 0;      // factorial: the value is to become this factorial
     int32_t settled_counter_ = 0;       // factorial: the step whose factorial value_ holds
+    int64_t lazy_factorial_ = 0;        // factorial: value_ is to be this factorial (0: it is)
     int64_t settled_growth_steps_ = 0;  // steps_since_growth_ at that step
     int64_t pending_shift_ = 0;         // products: powers of two not yet multiplied in
     int64_t steps_since_growth_ = 0;    // steps since top_index was last brought up to date
@@ -102,6 +117,8 @@ class FastRun {
     int64_t part_steps_ = 0;            // steps per part of a combinations batch, likewise
     const StepsReached* reached_ = nullptr;  // set for the time of advance()
     BinomialRatio ratio_;
+    DecimalNumber decimal_;      // the value in decimal words, when decimal_held_
+    bool decimal_held_ = false;  // until the limbs are written or the value changes
 };
 
 }  // namespace cifrovar

@@ -18,6 +18,7 @@
 #include <new>
 #include <vector>
 
+#include "engine/decimal_word.h"
 #include "engine/side_by_side.h"
 
 namespace cifrovar::ntt_kernels {
@@ -499,6 +500,149 @@ struct Product {
         if ((mpz_sgn(a) < 0) != (mpz_sgn(b) < 0)) mpz_neg(product, product);
         mpz_swap(result, product);
         mpz_clear(product);
+        return true;
+    }
+};
+
+// Products of numbers in words of 18 decimal digits (least significant first): the words
+// are the coefficients themselves, and the carries are taken in radix 10^18. Coefficients of
+// the product are below n * 10^36 < 2^150 for every transform length.
+template <typename S>
+struct DecimalProduct {
+    using K = Kernels<S>;
+
+    struct Words {
+        const uint64_t* words;
+        size_t size;
+    };
+
+    static void load(double* out, size_t begin, size_t end, Words x, int prime) {
+        const typename K::Mod m = K::mod_for(prime);
+        const uint64_t p = primes[prime].p;
+        const typename S::V high_unit = S::set1(centred((uint64_t{1} << 31) % p, p));
+        alignas(64) uint64_t part[K::lanes];
+        for (size_t k = begin; k < end; k += K::lanes) {
+            typename S::V high, low;
+            if (k + K::lanes <= x.size) {
+                S::split_words(x.words + k, high, low);
+            } else {
+                for (size_t i = 0; i < K::lanes; ++i) part[i] = k + i < x.size ? x.words[k + i] : 0;
+                S::split_words(part, high, low);
+            }
+            S::store(out + k, K::reduce(S::add(K::mulmod(high, high_unit, m), low), m));
+        }
+    }
+
+    // Coefficients [begin, end) into words from out[begin] on, with their carries; returns
+    // the carry out of the last one, below 2^92.
+    static unsigned __int128 reconstruct(uint64_t* out, const double* const* r, size_t begin,
+                                         size_t end) {
+        const uint64_t p0 = primes[0].p, p1 = primes[1].p;
+        const typename K::Mod m0 = K::mod_for(0), m1 = K::mod_for(1), m2 = K::mod_for(2);
+        const uint64_t p2 = primes[2].p;
+        const auto c01 = S::set1(centred(pow_mod(p0 % p1, p1 - 2, p1), p1));
+        const auto c02 = S::set1(centred(pow_mod(p0 % p2, p2 - 2, p2), p2));
+        const auto c12 = S::set1(centred(pow_mod(p1 % p2, p2 - 2, p2), p2));
+        alignas(64) uint64_t a0[K::lanes], t1[K::lanes], t2[K::lanes];
+        unsigned __int128 carry = 0;
+        for (size_t k = begin; k < end; k += K::lanes) {
+            const auto x0 = K::normalized(S::load(r[0] + k), m0);
+            const auto x1 = K::normalized(K::mulmod(S::sub(S::load(r[1] + k), x0), c01, m1), m1);
+            auto x2 = K::mulmod(S::sub(S::load(r[2] + k), x0), c02, m2);
+            x2 = K::normalized(K::mulmod(S::sub(x2, x1), c12, m2), m2);
+            S::to_u64(a0, x0);
+            S::to_u64(t1, x1);
+            S::to_u64(t2, x2);
+            const size_t count = std::min(K::lanes, end - k);
+            for (size_t i = 0; i < count; ++i) {
+                // x = a0 + p0 * u + carry as hi * 2^128 + mid * 2^64 + lo
+                const unsigned __int128 u = t1[i] + static_cast<unsigned __int128>(p1) * t2[i];
+                unsigned __int128 low =
+                    static_cast<unsigned __int128>(static_cast<uint64_t>(u)) * p0;
+                const unsigned __int128 high =
+                    static_cast<unsigned __int128>(static_cast<uint64_t>(u >> 64)) * p0;
+                unsigned __int128 sum = low + a0[i];
+                uint64_t hi = sum < low;
+                low = sum;
+                sum = low + carry;
+                hi += sum < low;
+                low = sum;
+                sum = low + (high << 64);
+                hi += sum < low;
+                hi += static_cast<uint64_t>(high >> 64);
+                const auto top = divide_by_word(hi, static_cast<uint64_t>(sum >> 64));
+                const auto bottom = divide_by_word(top.r, static_cast<uint64_t>(sum));
+                out[k + i] = bottom.r;
+                carry = (static_cast<unsigned __int128>(top.q) << 64) | bottom.q;
+            }
+        }
+        return carry;
+    }
+
+    // Adds a carry below 2^92 into the words from out[at] on (size words in all).
+    static void add_carry(uint64_t* out, size_t at, size_t size, unsigned __int128 carry) {
+        for (size_t k = at; carry != 0 && k < size; ++k) {
+            const auto d = divide_by_word(carry + out[k]);
+            out[k] = d.r;
+            carry = d.q;
+        }
+    }
+
+    // out[0 .. la + lb) = a * b; false when the product is too long for the transforms.
+    static bool multiply(uint64_t* out, Words a, Words b, bool two) {
+        const size_t size = a.size + b.size;
+        int log = 4;
+        while (log <= max_log - 1 && (size_t{1} << log) < size - 1) ++log;
+        if (log > max_log - 1) return false;
+        const bool square = a.words == b.words && a.size == b.size;
+        std::unique_ptr<Buffer> residues[3];
+        for (int i = 0; i < 3; ++i) {
+            const size_t n = size_t{1} << log;
+            auto transformed = [&](Words x) {
+                auto buffer = std::make_unique<Buffer>(n);
+                shared(two, n,
+                       [&](size_t begin, size_t end) { load(buffer->data, begin, end, x, i); });
+                if (two) {
+                    K::forward_on_two(buffer->data, log, i, K::mod_for(i));
+                } else {
+                    K::forward(buffer->data, log, i, K::mod_for(i));
+                }
+                return buffer;
+            };
+            residues[i] = transformed(a);
+            const uint64_t p = primes[i].p;
+            const double scale = centred(pow_mod(n % p, p - 2, p), p);
+            const typename K::Mod m = K::mod_for(i);
+            double* x = residues[i]->data;
+            if (square) {
+                shared(two, n, [&](size_t begin, size_t end) {
+                    K::pointwise(x + begin, x + begin, end - begin, scale, m);
+                });
+            } else {
+                const auto other = transformed(b);
+                shared(two, n, [&](size_t begin, size_t end) {
+                    K::pointwise(x + begin, other->data + begin, end - begin, scale, m);
+                });
+            }
+            if (two) {
+                K::inverse_on_two(x, log, i, m);
+            } else {
+                K::inverse(x, log, i, m);
+            }
+        }
+        const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
+        const size_t count = size - 1;  // coefficients of the product; the last word is carry
+        out[size - 1] = 0;
+        const size_t first = two && count >= 4096 ? count / 2 / K::lanes * K::lanes : count;
+        if (first == count) {
+            add_carry(out, count, size, reconstruct(out, r, 0, count));
+            return true;
+        }
+        unsigned __int128 low_carry = 0, high_carry = 0;
+        side_by_side([&] { low_carry = reconstruct(out, r, 0, first); },
+                     [&] { high_carry = reconstruct(out, r, first, count); });
+        add_carry(out, count, size, high_carry);
+        add_carry(out, first, size, low_carry);
         return true;
     }
 };

@@ -4,6 +4,9 @@
 // three primes below 2^50, in double precision with AVX-512 or with AVX2 and FMA.
 #include <gmp.h>
 
+#include <cstddef>
+#include <cstdint>
+
 namespace cifrovar {
 
 // result = a * b, with the transforms shared by two threads when two_threads; false (result
@@ -15,5 +18,11 @@ bool ntt_multiply(mpz_t result, const mpz_t a, const mpz_t b, bool two_threads);
 // processor has been found able to run it.
 bool ntt_multiply_avx512(mpz_t result, const mpz_t a, const mpz_t b, bool two_threads);
 bool ntt_multiply_avx2(mpz_t result, const mpz_t a, const mpz_t b, bool two_threads);
+
+// out[0 .. la + lb) = a * b for numbers in words of 18 decimal digits, least significant
+// first (a and b may be the same); false when the product is too long for the transforms.
+// Built for AVX2 with FMA, which every processor with the AVX-512 set above has as well.
+bool decimal_multiply_avx2(uint64_t* out, const uint64_t* a, size_t la, const uint64_t* b,
+                           size_t lb, bool two_threads);
 
 }  // namespace cifrovar

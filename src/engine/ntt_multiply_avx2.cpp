@@ -65,6 +65,13 @@ struct Avx2 {
         low = from_u64(_mm256_and_si256(v, _mm256_set1_epi64x((int64_t{1} << 31) - 1)));
     }
 
+    // Four words below 2^62, split into their bits from 31 up and below 31, as doubles.
+    static void split_words(const uint64_t* w, V& high, V& low) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w));
+        high = from_u64(_mm256_srli_epi64(v, 31));
+        low = from_u64(_mm256_and_si256(v, _mm256_set1_epi64x((int64_t{1} << 31) - 1)));
+    }
+
     // The stages of half 2 and 1 (the forward transform's last, the inverse one's first),
     // eight values at a time in two vectors: for half 2 the vectors' low and high halves
     // pair up, for half 1 their even and odd lanes.
@@ -105,6 +112,12 @@ struct Avx2 {
 
 bool ntt_multiply_avx2(mpz_t result, const mpz_t a, const mpz_t b, bool two_threads) {
     return ntt_kernels::Product<Avx2>::multiply(result, a, b, two_threads);
+}
+
+bool decimal_multiply_avx2(uint64_t* out, const uint64_t* a, size_t la, const uint64_t* b,
+                           size_t lb, bool two_threads) {
+    using Product = ntt_kernels::DecimalProduct<Avx2>;
+    return Product::multiply(out, {a, la}, {b, lb}, two_threads);
 }
 
 }  // namespace cifrovar

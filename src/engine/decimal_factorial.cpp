@@ -1,0 +1,72 @@
+#include "engine/decimal_factorial.h"
+
+#include <bit>
+
+#include "engine/cancel.h"
+#include "engine/large_blocks.h"
+#include "engine/side_by_side.h"
+
+namespace cifrovar {
+
+namespace {
+
+// Below this GMP's own factorial and its conversion take a few milliseconds.
+constexpr unsigned long whole_below = 1ul << 17;
+
+// A power of this many bits GMP computes and converts faster than squarings in decimal.
+constexpr unsigned long binary_power_bits = 1ul << 20;
+
+}  // namespace
+
+// n! = (m!)^2 * C(n, m), times m + 1 when n is odd, for m = n / 2: GMP computes the binomial
+// from its prime factors and it is converted to decimal on a second thread while this one
+// squares m! in decimal. The binomial has about n bits against n log2 n for n!, so the
+// conversions cost a small part of converting n! itself.
+void decimal_factorial(DecimalNumber& out, unsigned long n, const std::atomic<bool>* cancel) {
+    stop_if_cancelled(cancel);
+    if (n < whole_below) {
+        BigValue f;
+        mpz_fac_ui(f.get(), n);
+        return to_decimal(out, f);
+    }
+    return_large_blocks_to_system();
+    const unsigned long m = n / 2;
+    decimal_factorial(out, m, cancel);
+    stop_if_cancelled(cancel);
+    DecimalNumber binomial;
+    side_by_side(
+        [&] {
+            BigValue b;
+            mpz_bin_uiui(b.get(), n, m);
+            if (n % 2 != 0) mpz_mul_ui(b.get(), b.get(), m + 1);
+            to_decimal(binomial, b, cancel);
+        },
+        [&] { multiply(out, out, out); });
+    stop_if_cancelled(cancel);
+    multiply(out, out, binomial, true);
+}
+
+// The exponent's leading bits are raised in binary while the power stays short; the rest
+// are taken by squarings in decimal, each followed by a multiplication by the base for a
+// set bit.
+void decimal_power(DecimalNumber& out, unsigned long base, unsigned long exponent,
+                   const std::atomic<bool>* cancel) {
+    stop_if_cancelled(cancel);
+    const double base_bits = std::bit_width(base);
+    int low_bits = std::bit_width(exponent);
+    while (low_bits > 0 &&
+           static_cast<double>(exponent >> (low_bits - 1)) * base_bits <= binary_power_bits)
+        --low_bits;
+    BigValue head;
+    mpz_ui_pow_ui(head.get(), base, exponent >> low_bits);
+    to_decimal(out, head, cancel);
+    head.release();
+    return_large_blocks_to_system();
+    for (int bit = low_bits - 1; bit >= 0; --bit) {
+        stop_if_cancelled(cancel);
+        multiply(out, out, out, true);
+        if ((exponent >> bit) & 1) multiply_small(out, base);
+    }
+}
+
+}  // namespace cifrovar

@@ -1,0 +1,19 @@
+#pragma once
+
+// Private to the engine: factorials and powers computed in decimal words, for results long
+// enough that their conversion from binary would cost more than their arithmetic.
+#include <atomic>
+
+#include "engine/decimal_number.h"
+
+namespace cifrovar {
+
+// out = n!. When cancel turns true meanwhile, Cancelled is thrown after the current level.
+void decimal_factorial(DecimalNumber& out, unsigned long n,
+                       const std::atomic<bool>* cancel = nullptr);
+
+// out = base^exponent for 1 <= base < 10^18, likewise cancellable.
+void decimal_power(DecimalNumber& out, unsigned long base, unsigned long exponent,
+                   const std::atomic<bool>* cancel = nullptr);
+
+}  // namespace cifrovar
