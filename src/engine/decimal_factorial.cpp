@@ -46,6 +46,19 @@ void decimal_factorial(DecimalNumber& out, unsigned long n, const std::atomic<bo
     multiply(out, out, binomial, true);
 }
 
+void decimal_variation(DecimalNumber& out, unsigned long n, unsigned long k,
+                       const std::atomic<bool>* cancel) {
+    DecimalNumber binomial;
+    {
+        BigValue b;
+        mpz_bin_uiui(b.get(), n, k);
+        to_decimal(binomial, b, cancel);
+    }
+    decimal_factorial(out, k, cancel);
+    stop_if_cancelled(cancel);
+    multiply(out, out, binomial, true);
+}
+
 // The exponent's leading bits are raised in binary while the power stays short; the rest
 // are taken by squarings in decimal, each followed by a multiplication by the base for a
 // set bit.

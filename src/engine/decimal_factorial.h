@@ -12,6 +12,11 @@ namespace cifrovar {
 void decimal_factorial(DecimalNumber& out, unsigned long n,
                        const std::atomic<bool>* cancel = nullptr);
 
+// out = n (n - 1) ... (n - k + 1) = C(n, k) k! for k <= n, likewise cancellable; fast where
+// GMP's binomial is, from k = n / 16 on.
+void decimal_variation(DecimalNumber& out, unsigned long n, unsigned long k,
+                       const std::atomic<bool>* cancel = nullptr);
+
 // out = base^exponent for 1 <= base < 10^18, likewise cancellable.
 void decimal_power(DecimalNumber& out, unsigned long base, unsigned long exponent,
                    const std::atomic<bool>* cancel = nullptr);

@@ -37,4 +37,13 @@ void fast_factorial(BigValue& out, unsigned long n, const std::atomic<bool>* can
     fast_multiply(out.get(), out.get(), binomial.get(), true);
 }
 
+void fast_variation(BigValue& out, unsigned long n, unsigned long k,
+                    const std::atomic<bool>* cancel) {
+    BigValue binomial;
+    mpz_bin_uiui(binomial.get(), n, k);
+    fast_factorial(out, k, cancel);
+    stop_if_cancelled(cancel);
+    fast_multiply(out.get(), out.get(), binomial.get(), true);
+}
+
 }  // namespace cifrovar

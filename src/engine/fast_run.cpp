@@ -15,6 +15,16 @@ namespace cifrovar {
 
 namespace {
 
+// Variations from this size on are counted ahead and, where the processor has the
+// transforms, computed in decimal words.
+constexpr double long_variation_bits = 1 << 22;
+
+// log2 of V(n, k) = n! / (n - k)!.
+double variation_bits(int64_t n, int64_t k) {
+    const double nd = static_cast<double>(n), kd = static_cast<double>(k);
+    return (std::lgamma(nd + 1) - std::lgamma(nd - kd + 1)) / std::log(2.0);
+}
+
 // Steps per chunk of a product run: small enough that the interrupt is seen often, large
 // enough that the product tree of a chunk amortises its calls.
 constexpr int64_t chunk_steps = 2048;
@@ -40,8 +50,8 @@ void FastRun::begin(const CalcState& st, const StepRule& rule) {
     products_.clear();
     divisors_.clear();
     power_steps_ = 0;
-    factorial_target_ = 0;
-    lazy_factorial_ = 0;
+    counted_target_ = 0;
+    lazy_counter_ = 0;
     pending_shift_ = 0;
     steps_since_growth_ = 0;
     growth_base_top_ = st.top_index;
@@ -53,12 +63,12 @@ void FastRun::drop() {
     holding_ = false;
     limbs_current_ = false;
     value_.release();
-    lazy_factorial_ = 0;
+    lazy_counter_ = 0;
     forget_decimal();
     products_.clear();
     divisors_.clear();
     power_steps_ = 0;
-    factorial_target_ = 0;
+    counted_target_ = 0;
     pending_shift_ = 0;
     steps_since_growth_ = 0;
 }
@@ -96,23 +106,55 @@ int64_t FastRun::advance_powers(CalcState& st, int64_t end_counter, int64_t max_
     return steps;
 }
 
+// Factorials, and long variations whose binomial GMP computes fast (from n/16 on), are
+// counted ahead from a trusted value with nothing else pending. Shorter variations keep their
+// products of factors, which an interrupt does not take back.
+bool FastRun::counts_ahead(int64_t target) const {
+    if (!value_trusted || !products_.empty() || pending_shift_ != 0) return false;
+    if (rule_.calc_kind == kind::factorial) return true;
+    return rule_.calc_kind == kind::variations && 16 * (target - 1) >= int64_t{rule_.elements} &&
+           variation_bits(rule_.elements, target - 1) >= long_variation_bits;
+}
+
+// The factor of the step that led to the counter.
+uint32_t FastRun::last_factor_at(int64_t counter) const {
+    return static_cast<uint32_t>(
+        rule_.calc_kind == kind::factorial ? counter : int64_t{rule_.elements} - counter + 2);
+}
+
+// counter! for factorials; V(n, counter - 1) for variations, whose counter stands one above
+// the class reached.
+void FastRun::counted_value(BigValue& out, int64_t counter, const std::atomic<bool>* cancel) const {
+    if (rule_.calc_kind == kind::factorial)
+        return fast_factorial(out, static_cast<unsigned long>(counter), cancel);
+    fast_variation(out, static_cast<unsigned long>(rule_.elements),
+                   static_cast<unsigned long>(counter - 1), cancel);
+}
+
+void FastRun::counted_value_in_decimal(DecimalNumber& out, int64_t counter,
+                                       const std::atomic<bool>* cancel) const {
+    if (rule_.calc_kind == kind::factorial)
+        return decimal_factorial(out, static_cast<unsigned long>(counter), cancel);
+    decimal_variation(out, static_cast<unsigned long>(rule_.elements),
+                      static_cast<unsigned long>(counter - 1), cancel);
+}
+
 int64_t FastRun::advance_products(CalcState& st, int64_t end_counter, int64_t max_steps,
                                   std::chrono::steady_clock::time_point deadline) {
-    if (rule_.calc_kind == kind::factorial && value_trusted && products_.empty() &&
-        pending_shift_ == 0) {
-        // The value is pocitadlo! itself, so the steps need no work now: the factorial of the
-        // step reached is computed in one go when the limbs are read, several times faster
-        // than the product of the factors.
-        const int64_t steps = std::min(end_counter - st.pocitadlo, max_steps);
-        if (factorial_target_ == 0) {
+    const int64_t ahead = std::min(end_counter - st.pocitadlo, max_steps);
+    if (counts_ahead(st.pocitadlo + ahead)) {
+        // The value is the calculation's own for its counter, so the steps need no work now:
+        // the value of the step reached is computed in one go when the limbs are read,
+        // several times faster than the product of the factors.
+        if (counted_target_ == 0) {
             settled_counter_ = st.pocitadlo;
             settled_growth_steps_ = steps_since_growth_;
         }
-        st.pocitadlo = static_cast<int32_t>(st.pocitadlo + steps);
-        factorial_target_ = st.pocitadlo;
-        steps_since_growth_ += steps;
-        last_factor_ = static_cast<uint32_t>(st.pocitadlo);
-        return steps;
+        st.pocitadlo = static_cast<int32_t>(st.pocitadlo + ahead);
+        counted_target_ = st.pocitadlo;
+        steps_since_growth_ += ahead;
+        last_factor_ = last_factor_at(st.pocitadlo);
+        return ahead;
     }
     int64_t steps = 0;
     std::vector<uint32_t> factors;
@@ -202,49 +244,49 @@ int64_t FastRun::advance_combinations(CalcState& st, int64_t end_counter, int64_
     return b - a;
 }
 
-bool FastRun::complete_factorial(CalcState& st, const std::atomic<bool>* cancel) {
-    if (factorial_target_ == 0) return true;
-    if (factorial_pays_in_decimal()) {
+bool FastRun::complete_counted(CalcState& st, const std::atomic<bool>* cancel) {
+    if (counted_target_ == 0) return true;
+    if (counted_pays_in_decimal()) {
         try {
-            decimal_factorial(decimal_, static_cast<unsigned long>(factorial_target_), cancel);
+            counted_value_in_decimal(decimal_, counted_target_, cancel);
         } catch (const Cancelled&) {
             forget_decimal();
-            take_back_factorial(st);
+            take_back_counted(st);
             return false;
         }
         // The step reached is settled, its value in binary made only when needed.
         decimal_held_ = true;
         value_.release();
-        settled_counter_ = static_cast<int32_t>(factorial_target_);
-        lazy_factorial_ = factorial_target_;
-        factorial_target_ = 0;
+        settled_counter_ = static_cast<int32_t>(counted_target_);
+        lazy_counter_ = counted_target_;
+        counted_target_ = 0;
         return true;
     }
     BigValue value;
     try {
-        fast_factorial(value, static_cast<unsigned long>(factorial_target_), cancel);
+        counted_value(value, counted_target_, cancel);
     } catch (const Cancelled&) {
-        take_back_factorial(st);
+        take_back_counted(st);
         return false;
     }
     value_.swap(value);
-    lazy_factorial_ = 0;
-    factorial_target_ = 0;
+    lazy_counter_ = 0;
+    counted_target_ = 0;
     return true;
 }
 
 // Back to the last step whose value is held, so that nothing long is left pending.
-void FastRun::take_back_factorial(CalcState& st) {
+void FastRun::take_back_counted(CalcState& st) {
     st.pocitadlo = settled_counter_;
     steps_since_growth_ = settled_growth_steps_;
-    last_factor_ = static_cast<uint32_t>(settled_counter_);
-    factorial_target_ = 0;
+    last_factor_ = last_factor_at(settled_counter_);
+    counted_target_ = 0;
 }
 
 void FastRun::ensure_value() {
-    if (lazy_factorial_ == 0) return;
-    fast_factorial(value_, static_cast<unsigned long>(lazy_factorial_));
-    lazy_factorial_ = 0;
+    if (lazy_counter_ == 0) return;
+    counted_value(value_, lazy_counter_);
+    lazy_counter_ = 0;
 }
 
 // C(n, b) / C(n, a) goes into the pending products and divisors in parts, each told when done,
@@ -285,10 +327,10 @@ void FastRun::push_ratio(uint32_t n, int64_t a, int64_t b,
 }
 
 void FastRun::settle() {
-    if (factorial_target_ > 0) {
-        fast_factorial(value_, static_cast<unsigned long>(factorial_target_));
-        factorial_target_ = 0;
-        lazy_factorial_ = 0;
+    if (counted_target_ > 0) {
+        counted_value(value_, counted_target_);
+        counted_target_ = 0;
+        lazy_counter_ = 0;
     }
     ensure_value();
     if (power_steps_ > 0) {
@@ -354,14 +396,16 @@ bool FastRun::nothing_but_steps_pending() const {
            pending_shift_ == 0;
 }
 
-bool FastRun::factorial_pays_in_decimal() const {
-    return rule_.calc_kind == kind::factorial && nothing_but_steps_pending() && power_steps_ == 0 &&
-           static_cast<unsigned long>(factorial_target_) >= decimal_factorial_from;
+bool FastRun::counted_pays_in_decimal() const {
+    if (!nothing_but_steps_pending() || power_steps_ != 0) return false;
+    if (rule_.calc_kind == kind::factorial)
+        return static_cast<unsigned long>(counted_target_) >= decimal_factorial_from;
+    return variation_bits(rule_.elements, counted_target_ - 1) >= long_variation_bits;
 }
 
 bool FastRun::power_pays_in_decimal() const {
     return rule_.calc_kind == kind::powers && nothing_but_steps_pending() && power_steps_ > 0 &&
-           factorial_target_ == 0 && lazy_factorial_ == 0 && mpz_cmp_ui(value_.get(), 1) == 0 &&
+           counted_target_ == 0 && lazy_counter_ == 0 && mpz_cmp_ui(value_.get(), 1) == 0 &&
            static_cast<double>(power_steps_) * std::log2(rule_.base) >= decimal_power_from_bits;
 }
 
@@ -381,7 +425,7 @@ void FastRun::forget_decimal() {
 
 void FastRun::materialize(CalcState& st, const std::atomic<bool>* cancel) {
     if (!holding_ || limbs_current_) return;
-    if (!complete_factorial(st, cancel)) throw Cancelled();
+    if (!complete_counted(st, cancel)) throw Cancelled();
     if (!decimal_held_ && power_pays_in_decimal()) {
         // The steps stay pending on the value held, 1, which the binary route multiplies in.
         decimal_power(decimal_, static_cast<unsigned long>(rule_.base),

@@ -52,13 +52,13 @@ class FastRun {
                     const StepsReached& reached = {});
     // Writes the value held into st.vysledek and sets st.top_index as the kernel would have.
     // When cancel turns true meanwhile, Cancelled is thrown; the value is still held and the
-    // limbs stay out of date (a factorial is taken back as complete_factorial says).
+    // limbs stay out of date (a factorial is taken back as complete_counted says).
     void materialize(CalcState& st, const std::atomic<bool>* cancel = nullptr);
-    // Computes a factorial whose steps were counted but not yet multiplied. When cancel turns
-    // true meanwhile, it returns false with st.pocitadlo taken back to the step whose value is
-    // held, so the run ends there as if interrupted at that step.
-    bool complete_factorial(CalcState& st, const std::atomic<bool>* cancel);
-    bool factorial_pending() const { return factorial_target_ > 0; }
+    // Computes a factorial or variation whose steps were counted but not yet multiplied. When
+    // cancel turns true meanwhile, it returns false with st.pocitadlo taken back to the step whose
+    // value is held, so the run ends there as if interrupted at that step.
+    bool complete_counted(CalcState& st, const std::atomic<bool>* cancel);
+    bool counted_pending() const { return counted_target_ > 0; }
     // Forgets the value (the limbs changed by other means).
     void drop();
     // Forgets the value for a fresh calculation, whose value is its own again.
@@ -87,27 +87,34 @@ class FastRun {
     // Long factorials and powers from a fresh start are computed in decimal words, which go
     // to the limbs without a conversion from binary.
     bool nothing_but_steps_pending() const;
-    bool factorial_pays_in_decimal() const;
+    bool counted_pays_in_decimal() const;
     bool power_pays_in_decimal() const;
     void write_decimal_limbs(CalcState& st);
     void forget_decimal();
-    // A factorial left by the decimal route is computed in binary only when it is needed.
+    // A value left by the decimal route is computed in binary only when it is needed.
     void ensure_value();
-    void take_back_factorial(CalcState& st);
+    void take_back_counted(CalcState& st);
+    bool counts_ahead(int64_t target) const;
+    uint32_t last_factor_at(int64_t counter) const;
+    void counted_value(BigValue& out, int64_t counter,
+                       const std::atomic<bool>* cancel = nullptr) const;
+    void counted_value_in_decimal(DecimalNumber& out, int64_t counter,
+                                  const std::atomic<bool>* cancel) const;
     void grow_for_combinations(CalcState& st, uint64_t mult, uint64_t div);
     // Multiplies and divides in everything pending, so value_ is the exact current value.
     void settle();
 
     StepRule rule_;
     bool holding_ = false;
-    bool limbs_current_ = false;        // the limbs already show the value held
-    BigValue value_;                    // the value, times the pending products, over the divisors
-    ProductCounter products_;           // pending factors
-    ProductCounter divisors_;           // pending divisors (combinations)
-    int64_t power_steps_ = 0;           // powers: steps not yet multiplied in
-    int64_t factorial_target_ = 0;      // factorial: the value is to become this factorial
-    int32_t settled_counter_ = 0;       // factorial: the step whose factorial value_ holds
-    int64_t lazy_factorial_ = 0;        // factorial: value_ is to be this factorial (0: it is)
+    bool limbs_current_ = false;  // the limbs already show the value held
+    BigValue value_;              // the value, times the pending products, over the divisors
+    ProductCounter products_;     // pending factors
+    ProductCounter divisors_;     // pending divisors (combinations)
+    int64_t power_steps_ = 0;     // powers: steps not yet multiplied in
+    // Factorials and variations counted ahead: the value is to become the one of this counter
+    int64_t counted_target_ = 0;
+    int32_t settled_counter_ = 0;       // the counter whose value value_ holds
+    int64_t lazy_counter_ = 0;          // value_ is to be the value of this counter (0: it is)
     int64_t settled_growth_steps_ = 0;  // steps_since_growth_ at that step
     int64_t pending_shift_ = 0;         // products: powers of two not yet multiplied in
     int64_t steps_since_growth_ = 0;    // steps since top_index was last brought up to date

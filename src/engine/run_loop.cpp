@@ -40,10 +40,11 @@ void RunLoop::run() {
         if (!carried_on) return;
     }
     collect_backup();
-    // A factorial counted ahead is computed now, as part of the run, so an interrupt stops it.
-    if (!fast_.factorial_pending()) return;
+    // A factorial or variation counted ahead is computed now, as part of the run, so an
+    // interrupt stops it.
+    if (!fast_.counted_pending()) return;
     bool completed = true;
-    e_.hooks().run_batch([&] { completed = fast_.complete_factorial(st_, &st_.interrupt_flag); });
+    e_.hooks().run_batch([&] { completed = fast_.complete_counted(st_, &st_.interrupt_flag); });
     if (!completed) e_.finish();
 }
 
