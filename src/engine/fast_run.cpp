@@ -403,10 +403,28 @@ bool FastRun::counted_pays_in_decimal() const {
     return variation_bits(rule_.elements, counted_target_ - 1) >= long_variation_bits;
 }
 
-bool FastRun::power_pays_in_decimal() const {
-    return rule_.calc_kind == kind::powers && nothing_but_steps_pending() && power_steps_ > 0 &&
-           counted_target_ == 0 && lazy_counter_ == 0 && mpz_cmp_ui(value_.get(), 1) == 0 &&
-           static_cast<double>(power_steps_) * std::log2(rule_.base) >= decimal_power_from_bits;
+// The exponent of the power held, st.pocitadlo, when the value held is the base to the steps
+// before the pending ones, as a run from a fresh start leaves it; -1 otherwise.
+int64_t FastRun::power_exponent_held(const CalcState& st) const {
+    if (rule_.calc_kind != kind::powers || counted_target_ != 0 || lazy_counter_ != 0 ||
+        rule_.base < 2)
+        return -1;
+    const int64_t before = int64_t{st.pocitadlo} - power_steps_;
+    if (before < 0) return -1;
+    const double bits = static_cast<double>(before) * std::log2(rule_.base);
+    if (std::fabs(static_cast<double>(mpz_sizeinbase(value_.get(), 2)) - bits) > 2) return -1;
+    BigValue expected;
+    mpz_ui_pow_ui(expected.get(), static_cast<unsigned long>(rule_.base),
+                  static_cast<unsigned long>(before));
+    return mpz_cmp(expected.get(), value_.get()) == 0 ? st.pocitadlo : -1;
+}
+
+bool FastRun::power_pays_in_decimal(const CalcState& st) const {
+    if (!nothing_but_steps_pending() || power_steps_ == 0 || rule_.calc_kind != kind::powers ||
+        rule_.base < 2)
+        return false;
+    const double bits = static_cast<double>(st.pocitadlo) * std::log2(rule_.base);
+    return bits >= decimal_power_from_bits && power_exponent_held(st) > 0;
 }
 
 // The decimal result goes straight into the limbs; it is not kept beside them.
@@ -426,10 +444,10 @@ void FastRun::forget_decimal() {
 void FastRun::materialize(CalcState& st, const std::atomic<bool>* cancel) {
     if (!holding_ || limbs_current_) return;
     if (!complete_counted(st, cancel)) throw Cancelled();
-    if (!decimal_held_ && power_pays_in_decimal()) {
-        // The steps stay pending on the value held, 1, which the binary route multiplies in.
+    if (!decimal_held_ && power_pays_in_decimal(st)) {
+        // The steps stay pending on the value held, which the binary route multiplies in.
         decimal_power(decimal_, static_cast<unsigned long>(rule_.base),
-                      static_cast<unsigned long>(power_steps_), cancel);
+                      static_cast<unsigned long>(st.pocitadlo), cancel);
         decimal_held_ = true;
     }
     if (decimal_held_) {

@@ -88,7 +88,8 @@ class FastRun {
     // to the limbs without a conversion from binary.
     bool nothing_but_steps_pending() const;
     bool counted_pays_in_decimal() const;
-    bool power_pays_in_decimal() const;
+    bool power_pays_in_decimal(const CalcState& st) const;
+    int64_t power_exponent_held(const CalcState& st) const;
     void write_decimal_limbs(CalcState& st);
     void forget_decimal();
     // A value left by the decimal route is computed in binary only when it is needed.
