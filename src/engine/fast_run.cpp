@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "engine/decimal_binomial.h"
 #include "engine/decimal_factorial.h"
 #include "engine/fast_factorial.h"
 #include "engine/growth.h"
@@ -52,6 +53,7 @@ void FastRun::begin(const CalcState& st, const StepRule& rule) {
     power_steps_ = 0;
     counted_target_ = 0;
     lazy_counter_ = 0;
+    lazy_binomial_ = -1;
     pending_shift_ = 0;
     steps_since_growth_ = 0;
     growth_base_top_ = st.top_index;
@@ -64,6 +66,7 @@ void FastRun::drop() {
     limbs_current_ = false;
     value_.release();
     lazy_counter_ = 0;
+    lazy_binomial_ = -1;
     forget_decimal();
     products_.clear();
     divisors_.clear();
@@ -228,7 +231,10 @@ int64_t FastRun::advance_combinations(CalcState& st, int64_t end_counter, int64_
         if (far > b && binomial_pays(far) && binomial_bits(n, far) <= afresh_binomial_bits) b = far;
     }
     if (afresh && binomial_pays(b)) {
-        mpz_bin_uiui(value_.get(), n, static_cast<unsigned long>(b));
+        // Computed when needed: in decimal words, if the limbs are read next, costs less than
+        // GMP's binomial and its conversion.
+        value_.release();
+        lazy_binomial_ = b;
     } else {
         push_ratio(n, a, b, deadline);
     }
@@ -284,6 +290,11 @@ void FastRun::take_back_counted(CalcState& st) {
 }
 
 void FastRun::ensure_value() {
+    if (lazy_binomial_ >= 0) {
+        mpz_bin_uiui(value_.get(), static_cast<unsigned long>(rule_.elements),
+                     static_cast<unsigned long>(lazy_binomial_));
+        lazy_binomial_ = -1;
+    }
     if (lazy_counter_ == 0) return;
     counted_value(value_, lazy_counter_);
     lazy_counter_ = 0;
@@ -372,8 +383,11 @@ void FastRun::grow_for_products(CalcState& st, double log10_value,
 
 // Grows for the value (pending products and divisors included) times mult / div.
 void FastRun::grow_for_combinations(CalcState& st, uint64_t mult, uint64_t div) {
-    const double held = log10_of(value_), up = products_.log10_product(),
-                 down = divisors_.log10_product();
+    const double held =
+        lazy_binomial_ >= 0
+            ? binomial_bits(static_cast<uint32_t>(rule_.elements), lazy_binomial_) * std::log10(2.0)
+            : log10_of(value_);
+    const double up = products_.log10_product(), down = divisors_.log10_product();
     const double log_value = held + up - down + std::log10(static_cast<double>(mult)) -
                              std::log10(static_cast<double>(div));
     st.top_index = grown_top_index(st.top_index, st.limb_digits, log_value,
@@ -388,6 +402,7 @@ namespace {
 // From these sizes on the decimal route is faster than converting the binary result.
 constexpr unsigned long decimal_factorial_from = 1ul << 18;
 constexpr double decimal_power_from_bits = 1 << 22;
+constexpr double decimal_binomial_from_bits = 1 << 20;
 
 }  // namespace
 
@@ -417,6 +432,16 @@ int64_t FastRun::power_exponent_held(const CalcState& st) const {
     mpz_ui_pow_ui(expected.get(), static_cast<unsigned long>(rule_.base),
                   static_cast<unsigned long>(before));
     return mpz_cmp(expected.get(), value_.get()) == 0 ? st.pocitadlo : -1;
+}
+
+// A coefficient that GMP computed afresh is computed again from its primes in decimal words
+// when that spares a long conversion and the primes take little memory beside it.
+bool FastRun::binomial_pays_in_decimal() const {
+    if (rule_.calc_kind != kind::combinations || lazy_binomial_ < 0 || !nothing_but_steps_pending())
+        return false;
+    const double bits = binomial_bits(static_cast<uint32_t>(rule_.elements), lazy_binomial_);
+    return bits >= decimal_binomial_from_bits &&
+           binomial_sieve_bytes(static_cast<unsigned long>(rule_.elements)) <= bits / 8;
 }
 
 bool FastRun::power_pays_in_decimal(const CalcState& st) const {
@@ -452,6 +477,15 @@ void FastRun::materialize(CalcState& st, const std::atomic<bool>* cancel) {
     }
     if (decimal_held_) {
         write_decimal_limbs(st);
+        limbs_current_ = true;
+        return;
+    }
+    if (binomial_pays_in_decimal()) {
+        // The top index has grown with the batches; only the digits are wanted.
+        decimal_binomial(decimal_, static_cast<unsigned long>(rule_.elements),
+                         static_cast<unsigned long>(lazy_binomial_), cancel);
+        decimal_to_limbs(decimal_, st.limb_digits, int64_t{st.top_index} + 1, st.vysledek);
+        forget_decimal();
         limbs_current_ = true;
         return;
     }

@@ -89,6 +89,7 @@ class FastRun {
     bool nothing_but_steps_pending() const;
     bool counted_pays_in_decimal() const;
     bool power_pays_in_decimal(const CalcState& st) const;
+    bool binomial_pays_in_decimal() const;
     int64_t power_exponent_held(const CalcState& st) const;
     void write_decimal_limbs(CalcState& st);
     void forget_decimal();
@@ -125,8 +126,9 @@ class FastRun {
     int64_t part_steps_ = 0;            // steps per part of a combinations batch, likewise
     const StepsReached* reached_ = nullptr;  // set for the time of advance()
     BinomialRatio ratio_;
-    DecimalNumber decimal_;      // the value in decimal words, when decimal_held_
-    bool decimal_held_ = false;  // until the limbs are written or the value changes
+    int64_t lazy_binomial_ = -1;  // combinations: value_ is to be C(n, this) (-1: it is)
+    DecimalNumber decimal_;       // the value in decimal words, when decimal_held_
+    bool decimal_held_ = false;   // until the limbs are written or the value changes
 };
 
 }  // namespace cifrovar
