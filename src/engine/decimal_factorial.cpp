@@ -10,8 +10,9 @@ namespace cifrovar {
 
 namespace {
 
-// Below this GMP's own factorial and its conversion take a few milliseconds.
-constexpr unsigned long whole_below = 1ul << 17;
+// Below this GMP's own factorial and its conversion are the faster way (100000! took 0.52 of
+// GMP's pipeline from 2^15 on, 1.0 from 2^17 on).
+constexpr unsigned long whole_below = 1ul << 15;
 
 // A power of this many bits GMP computes and converts faster than squarings in decimal.
 constexpr unsigned long binary_power_bits = 1ul << 20;

@@ -400,7 +400,7 @@ void FastRun::grow_for_combinations(CalcState& st, uint64_t mult, uint64_t div) 
 namespace {
 
 // From these sizes on the decimal route is faster than converting the binary result.
-constexpr unsigned long decimal_factorial_from = 1ul << 18;
+constexpr unsigned long decimal_factorial_from = 1ul << 15;
 constexpr double decimal_power_from_bits = 1 << 22;
 constexpr double decimal_binomial_from_bits = 1 << 20;
 
