@@ -11,27 +11,13 @@
 #include "engine/cancel.h"
 #include "engine/decimal_word.h"
 #include "engine/ntt_multiply.h"
+#include "support/decimal_words.h"
 #include "support/gmp_oracle.h"
 
 namespace cifrovar::testing {
 namespace {
 
-using Words = std::vector<uint64_t>;
-
 constexpr uint64_t largest_word = decimal_word - 1;
-
-// GMP's decimal text cut into words of 18 digits from the right: the reference for results.
-Words words_of(const BigValue& value) {
-    const std::string text = decimal_text(value.get());
-    Words words;
-    if (text == "0") return words;
-    for (size_t end = text.size(); end > 0;) {
-        const size_t start = end > 18 ? end - 18 : 0;
-        words.push_back(std::stoull(text.substr(start, end - start)));
-        end = start;
-    }
-    return words;
-}
 
 // The value of the words in GMP, read from their text.
 BigValue value_of(const Words& words) {
@@ -52,17 +38,6 @@ BigValue power_of_ten(unsigned long exponent) {
     BigValue v;
     mpz_ui_pow_ui(v.get(), 10, exponent);
     return v;
-}
-
-// Where the first difference is, rather than two vectors of a hundred thousand words.
-::testing::AssertionResult same_words(const Words& got, const Words& expected) {
-    if (got == expected) return ::testing::AssertionSuccess();
-    size_t i = 0;
-    while (i < got.size() && i < expected.size() && got[i] == expected[i]) ++i;
-    auto at = [i](const Words& w) { return i < w.size() ? std::to_string(w[i]) : "none"; };
-    return ::testing::AssertionFailure()
-           << got.size() << " words against " << expected.size() << ", first difference at word "
-           << i << ": " << at(got) << " instead of " << at(expected);
 }
 
 // ---- the division of a double word by 10^18

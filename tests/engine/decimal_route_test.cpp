@@ -6,46 +6,12 @@
 #include "engine/decimal_number.h"
 #include "support/engine_fixture.h"
 #include "support/gmp_oracle.h"
+#include "support/kind_case.h"
 
 namespace cifrovar::testing {
 namespace {
 
-struct RouteCase {
-    const char* name;
-    int32_t calc_kind;
-    const char* first;   // base, n, or the class
-    const char* second;  // exponent, or the elements; unused for factorials
-};
-
-std::string expected_digits(const RouteCase& c) {
-    const unsigned long first = std::stoul(c.first);
-    const unsigned long second = c.second[0] != '\0' ? std::stoul(c.second) : 0;
-    switch (c.calc_kind) {
-        case kind::powers:
-            return power_text(first, second);
-        case kind::factorial:
-            return factorial_text(first);
-        case kind::variations:
-            return variations_text(first, second);
-        default:
-            return binomial_text(second, first);
-    }
-}
-
-void start(EngineFixture& f, const RouteCase& c) {
-    switch (c.calc_kind) {
-        case kind::powers:
-            return f.power(c.first, c.second);
-        case kind::factorial:
-            return f.factorial(c.first);
-        case kind::variations:
-            return f.variations(c.first, c.second);
-        default:
-            return f.combinations(c.first, c.second);
-    }
-}
-
-class DecimalRouteTest : public ::testing::TestWithParam<RouteCase> {
+class DecimalRouteTest : public ::testing::TestWithParam<KindCase> {
   protected:
     void SetUp() override {
         if (!decimal_transforms_available()) GTEST_SKIP() << "no AVX2 on this processor";
@@ -61,14 +27,14 @@ TEST_P(DecimalRouteTest, GivesGmpsDigits) {
 // Limbs of 4, 8 and 9 digits; coefficients before and past the largest one.
 INSTANTIATE_TEST_SUITE_P(
     Kinds, DecimalRouteTest,
-    ::testing::Values(RouteCase{"factorial", kind::factorial, "300001", ""},
-                      RouteCase{"base_2", kind::powers, "2", "4500000"},
-                      RouteCase{"base_7", kind::powers, "7", "1700001"},
-                      RouteCase{"base_999999999", kind::powers, "999999999", "500000"},
-                      RouteCase{"variations", kind::variations, "300000", "1000000"},
-                      RouteCase{"combinations", kind::combinations, "550000", "1100001"},
-                      RouteCase{"combinations_past_the_peak", kind::combinations, "700000",
-                                "1100000"}),
+    ::testing::Values(KindCase{"factorial", kind::factorial, "300001", ""},
+                      KindCase{"base_2", kind::powers, "2", "4500000"},
+                      KindCase{"base_7", kind::powers, "7", "1700001"},
+                      KindCase{"base_999999999", kind::powers, "999999999", "500000"},
+                      KindCase{"variations", kind::variations, "300000", "1000000"},
+                      KindCase{"combinations", kind::combinations, "550000", "1100001"},
+                      KindCase{"combinations_past_the_peak", kind::combinations, "700000",
+                               "1100000"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class DecimalRouteRunTest : public ::testing::Test {

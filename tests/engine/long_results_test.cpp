@@ -4,46 +4,12 @@
 
 #include "support/engine_fixture.h"
 #include "support/gmp_oracle.h"
+#include "support/kind_case.h"
 
 namespace cifrovar::testing {
 namespace {
 
-struct LongCase {
-    const char* name;
-    int32_t calc_kind;
-    const char* first;   // base, n, or the class
-    const char* second;  // exponent, or the elements; unused for factorials
-};
-
-class SplitResultTest : public ::testing::TestWithParam<LongCase> {};
-
-std::string expected_digits(const LongCase& c) {
-    const unsigned long first = std::stoul(c.first);
-    const unsigned long second = c.second[0] != '\0' ? std::stoul(c.second) : 0;
-    switch (c.calc_kind) {
-        case kind::powers:
-            return power_text(first, second);
-        case kind::factorial:
-            return factorial_text(first);
-        case kind::variations:
-            return variations_text(first, second);
-        default:
-            return binomial_text(second, first);
-    }
-}
-
-void start(EngineFixture& f, const LongCase& c) {
-    switch (c.calc_kind) {
-        case kind::powers:
-            return f.power(c.first, c.second);
-        case kind::factorial:
-            return f.factorial(c.first);
-        case kind::variations:
-            return f.variations(c.first, c.second);
-        default:
-            return f.combinations(c.first, c.second);
-    }
-}
+class SplitResultTest : public ::testing::TestWithParam<KindCase> {};
 
 TEST_P(SplitResultTest, GivesGmpsDigits) {
     EngineFixture f;
@@ -54,13 +20,13 @@ TEST_P(SplitResultTest, GivesGmpsDigits) {
 // Every limb width of powers (the base decides it), and each kind with four-digit limbs.
 INSTANTIATE_TEST_SUITE_P(
     Kinds, SplitResultTest,
-    ::testing::Values(LongCase{"base_2", kind::powers, "2", "400000"},
-                      LongCase{"base_99", kind::powers, "99", "70000"},
-                      LongCase{"base_999", kind::powers, "999", "40000"},
-                      LongCase{"nine_digit_base", kind::powers, "123456789", "20000"},
-                      LongCase{"factorial", kind::factorial, "40000", ""},
-                      LongCase{"variations", kind::variations, "30000", "100000"},
-                      LongCase{"combinations", kind::combinations, "150000", "300000"}),
+    ::testing::Values(KindCase{"base_2", kind::powers, "2", "400000"},
+                      KindCase{"base_99", kind::powers, "99", "70000"},
+                      KindCase{"base_999", kind::powers, "999", "40000"},
+                      KindCase{"nine_digit_base", kind::powers, "123456789", "20000"},
+                      KindCase{"factorial", kind::factorial, "40000", ""},
+                      KindCase{"variations", kind::variations, "30000", "100000"},
+                      KindCase{"combinations", kind::combinations, "150000", "300000"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Raises the interrupt inside the arithmetic call that converts the value for the backup.

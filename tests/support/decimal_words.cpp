@@ -1,0 +1,31 @@
+#include "support/decimal_words.h"
+
+#include <string>
+
+#include "support/gmp_oracle.h"
+
+namespace cifrovar::testing {
+
+Words words_of(const BigValue& value) {
+    const std::string text = decimal_text(value.get());
+    Words words;
+    if (text == "0") return words;
+    for (size_t end = text.size(); end > 0;) {
+        const size_t start = end > 18 ? end - 18 : 0;
+        words.push_back(std::stoull(text.substr(start, end - start)));
+        end = start;
+    }
+    return words;
+}
+
+::testing::AssertionResult same_words(const Words& got, const Words& expected) {
+    if (got == expected) return ::testing::AssertionSuccess();
+    size_t i = 0;
+    while (i < got.size() && i < expected.size() && got[i] == expected[i]) ++i;
+    auto at = [i](const Words& w) { return i < w.size() ? std::to_string(w[i]) : "none"; };
+    return ::testing::AssertionFailure()
+           << got.size() << " words against " << expected.size() << ", first difference at word "
+           << i << ": " << at(got) << " instead of " << at(expected);
+}
+
+}  // namespace cifrovar::testing

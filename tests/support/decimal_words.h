@@ -1,0 +1,22 @@
+#pragma once
+
+// Decimal words (18 digits each, least significant first) taken from GMP's own text, the
+// reference for results computed in decimal words.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/big_value.h"
+
+namespace cifrovar::testing {
+
+using Words = std::vector<uint64_t>;
+
+// GMP's decimal text cut into words of 18 digits from the right.
+Words words_of(const BigValue& value);
+
+// Where the first difference is, rather than two vectors of a million words.
+::testing::AssertionResult same_words(const Words& got, const Words& expected);
+
+}  // namespace cifrovar::testing
