@@ -17,20 +17,24 @@ namespace {
 // decimal words.
 constexpr double leaf_bits = 1 << 18;
 
-// The odd primes up to n, one bit per odd number (bit i for 2 i + 1).
-class OddPrimes {
+// The primes up to n, one bit per odd number (bit i for 2 i + 1).
+class Primes {
   public:
-    explicit OddPrimes(uint64_t n) : n_(n), composite_((n + 1) / 2, false) {
+    explicit Primes(uint64_t n) : composite_((n + 1) / 2, false) {
         if (!composite_.empty()) composite_[0] = true;  // 1
         for (uint64_t p = 3; p * p <= n; p += 2)
             if (!composite_[p / 2])
                 for (uint64_t m = p * p; m <= n; m += 2 * p) composite_[m / 2] = true;
     }
-    bool is_prime(uint64_t odd) const { return !composite_[odd / 2]; }
-    uint64_t limit() const { return n_; }
+    // Calls visit(p) for the primes in [from, to) in increasing order until it returns false.
+    template <typename Visit>
+    void each(uint64_t from, uint64_t to, Visit visit) const {
+        if (from <= 2 && to > 2 && !visit(uint64_t{2})) return;
+        for (uint64_t p = std::max<uint64_t>(3, from | 1); p < to; p += 2)
+            if (!composite_[p / 2] && !visit(p)) return;
+    }
 
   private:
-    uint64_t n_;
     std::vector<bool> composite_;
 };
 
@@ -74,7 +78,7 @@ class DecimalProductCounter {
 };
 
 // The product of the factors of C(n, k) from the primes in [from, to), from = 2 included.
-void product_of_range(DecimalNumber& out, const OddPrimes& primes, uint64_t from, uint64_t to,
+void product_of_range(DecimalNumber& out, const Primes& primes, uint64_t from, uint64_t to,
                       uint64_t n, uint64_t k, const std::atomic<bool>* cancel) {
     DecimalProductCounter product;
     std::vector<uint32_t> factors;
@@ -89,16 +93,14 @@ void product_of_range(DecimalNumber& out, const OddPrimes& primes, uint64_t from
         bits = 0;
         stop_if_cancelled(cancel);
     };
-    auto add = [&](uint64_t p) {
+    primes.each(from, to, [&](uint64_t p) {
         const uint64_t power = prime_power_in(p, n, k);
-        if (power == 1) return;
+        if (power == 1) return true;
         factors.push_back(static_cast<uint32_t>(power));
         bits += std::log2(static_cast<double>(power));
         if (bits >= leaf_bits) flush();
-    };
-    if (from <= 2 && to > 2) add(2);
-    for (uint64_t p = std::max<uint64_t>(3, from | 1); p < to; p += 2)
-        if (primes.is_prime(p)) add(p);
+        return true;
+    });
     if (!factors.empty()) flush();
     product.take(out);
 }
@@ -117,21 +119,19 @@ void decimal_binomial(DecimalNumber& out, unsigned long n, unsigned long k,
         return;
     }
     k = std::min(k, n - k);
-    const OddPrimes primes(n);
+    const Primes primes(n);
     // Most of the bits come from the primes above n - k, each in once; the cut falls where
     // log2 of the factors reaches half of the coefficient's log2.
     const double total =
         (std::lgamma(n + 1.0) - std::lgamma(k + 1.0) - std::lgamma(n - k + 1.0)) / std::log(2.0);
     double below = 0;
     uint64_t cut = n + 1;
-    for (uint64_t p = 2; p <= n; p = p == 2 ? 3 : p + 2) {
-        if (p != 2 && !primes.is_prime(p)) continue;
+    primes.each(2, uint64_t{n} + 1, [&](uint64_t p) {
         below += std::log2(static_cast<double>(prime_power_in(p, n, k)));
-        if (below >= total / 2) {
-            cut = p + 1;
-            break;
-        }
-    }
+        if (below < total / 2) return true;
+        cut = p + 1;
+        return false;
+    });
     DecimalNumber high;
     side_by_side([&] { product_of_range(high, primes, cut, uint64_t{n} + 1, n, k, cancel); },
                  [&] { product_of_range(out, primes, 2, cut, n, k, cancel); });

@@ -117,11 +117,6 @@ void DecimalNumber::trim() {
     while (!words.empty() && words.back() == 0) words.pop_back();
 }
 
-bool decimal_transforms_available() {
-    static const bool yes = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    return yes;
-}
-
 void to_decimal(DecimalNumber& out, const BigValue& value, const std::atomic<bool>* cancel) {
     if (mpz_sgn(value.get()) == 0) {
         out.words.clear();

@@ -9,6 +9,7 @@
 
 #include "engine/big_value.h"
 #include "engine/calc_state.h"
+#include "engine/fast_multiply.h"
 
 namespace cifrovar {
 
@@ -22,10 +23,6 @@ struct DecimalNumber {
     bool at_least(uint64_t mult, int64_t exp10) const;
     void trim();
 };
-
-// Whether the processor multiplies decimal numbers by the transforms (AVX2 with FMA); without
-// them the products go through binary and the decimal route does not pay.
-bool decimal_transforms_available();
 
 // out = value (>= 0). When cancel turns true meanwhile, a long conversion throws Cancelled.
 void to_decimal(DecimalNumber& out, const BigValue& value,

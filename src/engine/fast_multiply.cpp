@@ -35,6 +35,8 @@ constexpr size_t inverse_from_bits_avx2 = size_t{1} << 26;
 
 bool ntt_available() { return vectors_here() != Vectors::none; }
 
+bool decimal_transforms_available() { return vectors_here() != Vectors::none; }
+
 bool ntt_multiply(mpz_t result, const mpz_t a, const mpz_t b, bool two_threads) {
     switch (vectors_here()) {
         case Vectors::avx512:

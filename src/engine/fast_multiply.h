@@ -10,6 +10,11 @@ namespace cifrovar {
 // Whether the processor runs the vectorised transforms of ntt_multiply.
 bool ntt_available();
 
+// Whether it multiplies numbers in decimal words by the transforms, which are built for AVX2
+// with FMA (every processor with AVX-512 has them as well); without them those products go
+// through binary and computing in decimal words does not pay.
+bool decimal_transforms_available();
+
 // Whether fast_multiply takes the transforms for a product of this many bits.
 bool transforms_pay_for(size_t product_bits);
 
