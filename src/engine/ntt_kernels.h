@@ -299,16 +299,35 @@ struct Kernels {
             S::store(a + k, mulmod(mulmod(S::load(a + k), S::load(b + k), m), s, m));
     }
 
+    // Garner's first steps for a vector of coefficients from their three residues at
+    // r[i] + k: each coefficient is a0 + p0 * (t1 + p1 * t2), each digit in [0, p).
+    struct Garner {
+        Mod m0 = mod_for(0), m1 = mod_for(1), m2 = mod_for(2);
+        V c01 = inverse_of(0, 1), c02 = inverse_of(0, 2), c12 = inverse_of(1, 2);
+
+        static V inverse_of(int i, int j) {  // 1 / p_i mod p_j
+            const uint64_t pi = primes[i].p, pj = primes[j].p;
+            return S::set1(centred(pow_mod(pi % pj, pj - 2, pj), pj));
+        }
+        void digits(const double* const* r, size_t k, uint64_t* a0, uint64_t* t1,
+                    uint64_t* t2) const {
+            const V x0 = normalized(S::load(r[0] + k), m0);
+            const V x1 = normalized(mulmod(S::sub(S::load(r[1] + k), x0), c01, m1), m1);
+            V x2 = mulmod(S::sub(S::load(r[2] + k), x0), c02, m2);
+            x2 = normalized(mulmod(S::sub(x2, x1), c12, m2), m2);
+            S::to_u64(a0, x0);
+            S::to_u64(t1, x1);
+            S::to_u64(t2, x2);
+        }
+    };
+
     // Garner's reconstruction of each coefficient x = a0 + p0 * (t1 + p1 * t2) from its three
     // residues, a vector at a time, then added at its bit position into the result.
     // Limbs from the first coefficient's position up: out_size into out, the rest into tail.
     static void reconstruct(mp_limb_t* out, size_t out_size, mp_limb_t* tail, size_t tail_size,
                             const double* const* r, size_t k_begin, size_t k_end, int bits) {
-        const uint64_t p0 = primes[0].p, p1 = primes[1].p, p2 = primes[2].p;
-        const Mod m1 = mod_for(1), m2 = mod_for(2), m0 = mod_for(0);
-        const V c01 = S::set1(centred(pow_mod(p0 % p1, p1 - 2, p1), p1));
-        const V c02 = S::set1(centred(pow_mod(p0 % p2, p2 - 2, p2), p2));
-        const V c12 = S::set1(centred(pow_mod(p1 % p2, p2 - 2, p2), p2));
+        const uint64_t p0 = primes[0].p, p1 = primes[1].p;
+        const Garner garner;
         const unsigned __int128 mask = (static_cast<unsigned __int128>(1) << bits) - 1;
         // The sum not yet written, from bit position k * bits up: below 2^150.
         unsigned __int128 acc_low = 0;
@@ -338,13 +357,7 @@ struct Kernels {
         };
         alignas(64) uint64_t a0[lanes], t1[lanes], t2[lanes];
         for (size_t k = k_begin; k < k_end; k += lanes) {
-            const V x0 = normalized(S::load(r[0] + k), m0);
-            const V x1 = normalized(mulmod(S::sub(S::load(r[1] + k), x0), c01, m1), m1);
-            V x2 = mulmod(S::sub(S::load(r[2] + k), x0), c02, m2);
-            x2 = normalized(mulmod(S::sub(x2, x1), c12, m2), m2);
-            S::to_u64(a0, x0);
-            S::to_u64(t1, x1);
-            S::to_u64(t2, x2);
+            garner.digits(r, k, a0, t1, t2);
             const size_t count = std::min(lanes, k_end - k);
             for (size_t i = 0; i < count; ++i) {
                 const unsigned __int128 u =
@@ -546,21 +559,11 @@ struct DecimalProduct {
     static unsigned __int128 reconstruct(uint64_t* out, const double* const* r, size_t begin,
                                          size_t end) {
         const uint64_t p0 = primes[0].p, p1 = primes[1].p;
-        const typename K::Mod m0 = K::mod_for(0), m1 = K::mod_for(1), m2 = K::mod_for(2);
-        const uint64_t p2 = primes[2].p;
-        const auto c01 = S::set1(centred(pow_mod(p0 % p1, p1 - 2, p1), p1));
-        const auto c02 = S::set1(centred(pow_mod(p0 % p2, p2 - 2, p2), p2));
-        const auto c12 = S::set1(centred(pow_mod(p1 % p2, p2 - 2, p2), p2));
+        const typename K::Garner garner;
         alignas(64) uint64_t a0[K::lanes], t1[K::lanes], t2[K::lanes];
         unsigned __int128 carry = 0;
         for (size_t k = begin; k < end; k += K::lanes) {
-            const auto x0 = K::normalized(S::load(r[0] + k), m0);
-            const auto x1 = K::normalized(K::mulmod(S::sub(S::load(r[1] + k), x0), c01, m1), m1);
-            auto x2 = K::mulmod(S::sub(S::load(r[2] + k), x0), c02, m2);
-            x2 = K::normalized(K::mulmod(S::sub(x2, x1), c12, m2), m2);
-            S::to_u64(a0, x0);
-            S::to_u64(t1, x1);
-            S::to_u64(t2, x2);
+            garner.digits(r, k, a0, t1, t2);
             const size_t count = std::min(K::lanes, end - k);
             for (size_t i = 0; i < count; ++i) {
                 // x = a0 + p0 * u + carry as hi * 2^128 + mid * 2^64 + lo
