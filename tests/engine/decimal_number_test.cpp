@@ -298,20 +298,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- regrouping into limbs of 1 to 9 digits
 
-// GMP's text cut into limbs from the right, zeros above.
-pole1 reference_limbs(const BigValue& value, int32_t limb_digits, int64_t count) {
-    const std::string digits = mpz_sgn(value.get()) == 0 ? "" : decimal_text(value.get());
-    pole1 limbs(static_cast<size_t>(count), 0);
-    int64_t end = static_cast<int64_t>(digits.size());
-    for (size_t i = 0; end > 0; ++i) {
-        const int64_t start = std::max<int64_t>(0, end - limb_digits);
-        limbs.at(i) =
-            std::stoi(digits.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
-        end = start;
-    }
-    return limbs;
-}
-
 class DecimalToLimbsTest : public ::testing::TestWithParam<int32_t> {
   protected:
     static void expect_gmps_limbs(const BigValue& value, int64_t extra) {

@@ -7,24 +7,10 @@
 #include <thread>
 #include <vector>
 
+#include "support/decimal_words.h"
+
 namespace cifrovar::testing {
 namespace {
-
-// The reference: GMP's own decimal text, cut into limbs from the right.
-pole1 reference_limbs(const BigValue& value, int32_t limb_digits, int64_t count) {
-    std::vector<char> text(mpz_sizeinbase(value.get(), 10) + 2);
-    mpz_get_str(text.data(), 10, value.get());
-    const std::string digits(text.data());
-    pole1 limbs(static_cast<size_t>(count), 0);
-    int64_t end = static_cast<int64_t>(digits.size());
-    for (size_t i = 0; end > 0; ++i) {
-        const int64_t start = std::max<int64_t>(0, end - limb_digits);
-        limbs.at(i) =
-            std::stoi(digits.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
-        end = start;
-    }
-    return limbs;
-}
 
 int64_t limbs_needed(const BigValue& value, int32_t limb_digits) {
     return static_cast<int64_t>(mpz_sizeinbase(value.get(), 10)) / limb_digits + 2;

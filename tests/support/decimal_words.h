@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/big_value.h"
+#include "engine/calc_state.h"
 
 namespace cifrovar::testing {
 
@@ -15,6 +16,9 @@ using Words = std::vector<uint64_t>;
 
 // GMP's decimal text cut into words of 18 digits from the right.
 Words words_of(const BigValue& value);
+
+// GMP's text cut into limbs of limb_digits digits from the right, count of them, zeros above.
+pole1 reference_limbs(const BigValue& value, int32_t limb_digits, int64_t count);
 
 // Where the first difference is, rather than two vectors of a million words.
 ::testing::AssertionResult same_words(const Words& got, const Words& expected);
