@@ -485,6 +485,15 @@ INSTANTIATE_TEST_SUITE_P(
         ProductCase{"top_5000_by_runs_6000", 5000, Fill::top, 6000, Fill::runs},
         ProductCase{"32768_by_32769", 32768, Fill::nines, 32769, Fill::random},
         ProductCase{"32769_by_32769", 32769, Fill::random, 32769, Fill::nines},
+        // Products a little longer than a transform length: the top coefficients wrapped
+        // onto the bottom ones and taken back off, from one coefficient over 8192 to 2048
+        // over it (a quarter), and past that or with a factor longer than the transform.
+        ProductCase{"wrapped_nines_4097_by_4097", 4097, Fill::nines, 4097, Fill::nines},
+        ProductCase{"wrapped_runs_4100_by_4096", 4100, Fill::runs, 4096, Fill::random},
+        ProductCase{"wrapped_nines_5120_by_5121", 5120, Fill::nines, 5121, Fill::nines},
+        ProductCase{"unwrapped_5121_by_5121", 5121, Fill::random, 5121, Fill::nines},
+        ProductCase{"unwrapped_8200_by_2100", 8200, Fill::nines, 2100, Fill::nines},
+        ProductCase{"wrapped_top_8362_by_runs_8362", 8362, Fill::top, 8362, Fill::runs},
         ProductCase{"5000_by_70000", 5000, Fill::random, 70000, Fill::random},
         ProductCase{"nines_5000_by_70000", 5000, Fill::nines, 70000, Fill::nines},
         ProductCase{"70000_by_70000", 70000, Fill::random, 70000, Fill::random},
@@ -518,6 +527,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ProductCase{"nines_33", 33, Fill::nines, 0, Fill::nines},
                       ProductCase{"random_4000", 4000, Fill::random, 0, Fill::random},
                       ProductCase{"nines_5000", 5000, Fill::nines, 0, Fill::nines},
+                      ProductCase{"wrapped_nines_4097", 4097, Fill::nines, 0, Fill::nines},
+                      ProductCase{"wrapped_random_8362", 8362, Fill::random, 0, Fill::random},
                       ProductCase{"runs_32769", 32769, Fill::runs, 0, Fill::runs},
                       ProductCase{"random_70000", 70000, Fill::random, 0, Fill::random},
                       ProductCase{"nines_100000", 100000, Fill::nines, 0, Fill::nines}),
