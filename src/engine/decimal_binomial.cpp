@@ -15,37 +15,85 @@ namespace {
 // Factors are multiplied in binary up to this many bits and converted then; the conversion
 // of such a piece costs little more than its product, and longer products are cheaper in
 // decimal words.
-constexpr double leaf_bits = 1 << 18;
+constexpr double leaf_bits = 1 << 15;
 
-// The primes up to n, one bit per odd number (bit i for 2 i + 1).
-class Primes {
+// The primes up to n, sieved in segments of the odd numbers, so that two threads can take
+// alternate segments without a sieve of all of them first: the primes up to the root of n
+// are sieved once, and a segment is sieved by them when it is visited.
+class PrimeSegments {
   public:
-    explicit Primes(uint64_t n) : composite_((n + 1) / 2, false) {
-        if (!composite_.empty()) composite_[0] = true;  // 1
-        for (uint64_t p = 3; p * p <= n; p += 2)
-            if (!composite_[p / 2])
-                for (uint64_t m = p * p; m <= n; m += 2 * p) composite_[m / 2] = true;
+    explicit PrimeSegments(uint64_t n) : n_(n), odd_count_((n + 1) / 2) {
+        uint64_t root = 1;
+        while ((root + 1) * (root + 1) <= n) ++root;
+        std::vector<bool> composite(root + 1, false);
+        for (uint64_t p = 3; p <= root; p += 2) {
+            if (composite[p]) continue;
+            base_.push_back(p);
+            for (uint64_t m = p * p; m <= root; m += 2 * p) composite[m] = true;
+        }
+        // About 256 segments, so that alternate ones hold about as many bits of the
+        // coefficient, each of 4096 to 2^18 odd numbers (512 bytes to 32 KiB of bits).
+        const uint64_t wanted = (odd_count_ / 256 + 63) / 64 * 64;
+        length_ = std::clamp<uint64_t>(wanted, 4096, uint64_t{1} << 18);
     }
-    // Calls visit(p) for the primes in [from, to) in increasing order until it returns false.
+    uint64_t count() const { return (odd_count_ + length_ - 1) / length_; }
+
+    // Calls visit(p) for the primes of segment s in increasing order, 2 with the first.
     template <typename Visit>
-    void each(uint64_t from, uint64_t to, Visit visit) const {
-        if (from <= 2 && to > 2 && !visit(uint64_t{2})) return;
-        for (uint64_t p = std::max<uint64_t>(3, from | 1); p < to; p += 2)
-            if (!composite_[p / 2] && !visit(p)) return;
+    void each_in(uint64_t s, std::vector<uint64_t>& composite, Visit visit) const {
+        const uint64_t first = s * length_, end = std::min(odd_count_, first + length_);
+        composite.assign(length_ / 64, 0);
+        for (const uint64_t p : base_) {
+            // The first odd multiple of p from p^2 that is in the segment (index i is 2 i + 1).
+            uint64_t m = std::max(p * p, (2 * first + 1 + p - 1) / p * p);
+            if (m % 2 == 0) m += p;
+            for (uint64_t i = (m - 1) / 2; i < end; i += p)
+                composite[(i - first) / 64] |= uint64_t{1} << ((i - first) % 64);
+        }
+        if (s == 0) {
+            composite[0] |= 1;  // 1
+            if (n_ >= 2) visit(uint64_t{2});
+        }
+        for (size_t w = 0; w < composite.size(); ++w) {
+            uint64_t primes = ~composite[w];
+            while (primes != 0) {
+                const uint64_t i = first + w * 64 + static_cast<uint64_t>(__builtin_ctzll(primes));
+                if (i >= end) return;
+                visit(2 * i + 1);
+                primes &= primes - 1;
+            }
+        }
     }
 
   private:
-    std::vector<bool> composite_;
+    uint64_t n_, odd_count_, length_;
+    std::vector<uint64_t> base_;  // the odd primes up to the root of n
 };
 
-// The power of p in C(n, k), by Legendre's formula; p^e never exceeds n (Kummer).
+// The power of p in C(n, k), by Legendre's formula; p^e never exceeds n (Kummer). A prime
+// whose square exceeds n divides C(n, k) once exactly when adding k and n - k in radix p
+// carries, that is when n mod p < k mod p.
 uint64_t prime_power_in(uint64_t p, uint64_t n, uint64_t k) {
+    if (p > n / p) {
+        if (n <= UINT32_MAX) {
+            const auto p32 = static_cast<uint32_t>(p);
+            return static_cast<uint32_t>(n) % p32 < static_cast<uint32_t>(k) % p32 ? p : 1;
+        }
+        return n % p < k % p ? p : 1;
+    }
     uint64_t power = 1;
     for (uint64_t q = p; q <= n; q *= p) {
         if (n / q - k / q - (n - k) / q > 0) power *= p;
         if (q > n / p) break;
     }
     return power;
+}
+
+// log2(x) for x >= 1 from below, within 0.09: the exponent, and the mantissa's excess over
+// one for its logarithm. Enough to size the pieces, and cheaper than a library call per prime.
+double rough_log2(uint64_t x) {
+    const int e = 63 - __builtin_clzll(x);
+    return e + (std::ldexp(static_cast<double>(x), -e) - 1);
 }
 
 // A product kept as a binary counter of partial products of equal rank, so that it is as
@@ -77,9 +125,11 @@ class DecimalProductCounter {
     std::vector<Part> parts_;
 };
 
-// The product of the factors of C(n, k) from the primes in [from, to), from = 2 included.
-void product_of_range(DecimalNumber& out, const Primes& primes, uint64_t from, uint64_t to,
-                      uint64_t n, uint64_t k, const std::atomic<bool>* cancel) {
+// The product of the factors of C(n, k) from every second segment of the primes, the
+// first of them when share is 0 and the second when it is 1. Alternate segments give both
+// shares about half of the bits.
+void product_of_share(DecimalNumber& out, const PrimeSegments& primes, int share, uint64_t n,
+                      uint64_t k, const std::atomic<bool>* cancel) {
     DecimalProductCounter product;
     std::vector<uint32_t> factors;
     double bits = 0;
@@ -93,25 +143,25 @@ void product_of_range(DecimalNumber& out, const Primes& primes, uint64_t from, u
         bits = 0;
         stop_if_cancelled(cancel);
     };
-    primes.each(from, to, [&](uint64_t p) {
-        const uint64_t power = prime_power_in(p, n, k);
-        if (power == 1) return true;
-        factors.push_back(static_cast<uint32_t>(power));
-        bits += std::log2(static_cast<double>(power));
-        if (bits >= leaf_bits) flush();
-        return true;
-    });
+    std::vector<uint64_t> segment;
+    for (uint64_t s = static_cast<uint64_t>(share); s < primes.count(); s += 2) {
+        primes.each_in(s, segment, [&](uint64_t p) {
+            const uint64_t power = prime_power_in(p, n, k);
+            if (power == 1) return;
+            factors.push_back(static_cast<uint32_t>(power));
+            bits += rough_log2(power);
+            if (bits >= leaf_bits) flush();
+        });
+    }
     if (!factors.empty()) flush();
     product.take(out);
 }
 
 }  // namespace
 
-double binomial_sieve_bytes(unsigned long n) { return static_cast<double>(n) / 16; }
-
-// C(n, k) is the product of p^e over the primes up to n, each p^e at most n. The primes are
-// cut where about half of the coefficient's bits lie below, and the two halves multiplied on
-// two threads, their pieces in binary, converted and multiplied on in decimal words.
+// C(n, k) is the product of p^e over the primes up to n, each p^e at most n. The segments of
+// the primes are shared out alternately between two threads, each multiplying its factors in binary
+// pieces, converting them and multiplying them on in decimal words.
 void decimal_binomial(DecimalNumber& out, unsigned long n, unsigned long k,
                       const std::atomic<bool>* cancel) {
     if (k > n) {
@@ -119,23 +169,11 @@ void decimal_binomial(DecimalNumber& out, unsigned long n, unsigned long k,
         return;
     }
     k = std::min(k, n - k);
-    const Primes primes(n);
-    // Most of the bits come from the primes above n - k, each in once; the cut falls where
-    // log2 of the factors reaches half of the coefficient's log2.
-    const double total =
-        (std::lgamma(n + 1.0) - std::lgamma(k + 1.0) - std::lgamma(n - k + 1.0)) / std::log(2.0);
-    double below = 0;
-    uint64_t cut = n + 1;
-    primes.each(2, uint64_t{n} + 1, [&](uint64_t p) {
-        below += std::log2(static_cast<double>(prime_power_in(p, n, k)));
-        if (below < total / 2) return true;
-        cut = p + 1;
-        return false;
-    });
-    DecimalNumber high;
-    side_by_side([&] { product_of_range(high, primes, cut, uint64_t{n} + 1, n, k, cancel); },
-                 [&] { product_of_range(out, primes, 2, cut, n, k, cancel); });
-    multiply(out, out, high, true);
+    const PrimeSegments primes(n);
+    DecimalNumber other;
+    side_by_side([&] { product_of_share(other, primes, 1, n, k, cancel); },
+                 [&] { product_of_share(out, primes, 0, n, k, cancel); });
+    multiply(out, out, other, true);
 }
 
 }  // namespace cifrovar

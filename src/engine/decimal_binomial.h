@@ -9,9 +9,6 @@
 
 namespace cifrovar {
 
-// Bytes the primes up to n take while decimal_binomial runs (n / 16, one bit per odd number).
-double binomial_sieve_bytes(unsigned long n);
-
 // out = C(n, k) for k <= n. When cancel turns true meanwhile, Cancelled is thrown.
 void decimal_binomial(DecimalNumber& out, unsigned long n, unsigned long k,
                       const std::atomic<bool>* cancel = nullptr);

@@ -402,7 +402,7 @@ namespace {
 // From these sizes on the decimal route is faster than converting the binary result.
 constexpr unsigned long decimal_factorial_from = 1ul << 15;
 constexpr double decimal_power_from_bits = 1 << 22;
-constexpr double decimal_binomial_from_bits = 1 << 20;
+constexpr double decimal_binomial_from_bits = 1 << 18;
 
 }  // namespace
 
@@ -435,13 +435,13 @@ int64_t FastRun::power_exponent_held(const CalcState& st) const {
 }
 
 // A coefficient that GMP computed afresh is computed again from its primes in decimal words
-// when that spares a long conversion and the primes take little memory beside it.
+// when that spares a long conversion. Every odd number up to n is sieved and visited, which
+// pays while n is at most twice the coefficient's bits.
 bool FastRun::binomial_pays_in_decimal() const {
     if (rule_.calc_kind != kind::combinations || lazy_binomial_ < 0 || !nothing_but_steps_pending())
         return false;
     const double bits = binomial_bits(static_cast<uint32_t>(rule_.elements), lazy_binomial_);
-    return bits >= decimal_binomial_from_bits &&
-           binomial_sieve_bytes(static_cast<unsigned long>(rule_.elements)) <= bits / 8;
+    return bits >= decimal_binomial_from_bits && static_cast<double>(rule_.elements) <= 2 * bits;
 }
 
 bool FastRun::power_pays_in_decimal(const CalcState& st) const {
