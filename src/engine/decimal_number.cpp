@@ -143,8 +143,7 @@ void multiply(DecimalNumber& out, const DecimalNumber& a, const DecimalNumber& b
     if (shorter <= 32) {
         schoolbook(product, a, b);
     } else if (decimal_transforms_available()) {
-        product.resize(a.words.size() + b.words.size());
-        if (!decimal_multiply_avx2(product.data(), a.words.data(), a.words.size(), b.words.data(),
+        if (!decimal_multiply_avx2(product, a.words.data(), a.words.size(), b.words.data(),
                                    b.words.size(), two_threads))
             return through_binary(out, a, b);
     } else {

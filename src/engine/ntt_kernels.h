@@ -402,11 +402,12 @@ inline Plan plan_for(size_t total_bits) {
 
 // Transform buffers are mapped for themselves and unmapped when done: from the heap, freed
 // buffers of tens of megabytes stayed in the threads' arenas and added up, and large pages
-// spare the page faults and the translation misses of the long strides. Short ones from the
-// heap were faster (a product of 2000 words in half the time) but raised the peak of the
-// small runs by what the heap kept (100000! to 1.66 of GMP's pipeline).
+// spare the page faults and the translation misses of the long strides. The shortest come
+// from the heap: mapping, faulting and unmapping cost a product of 1100 words as much as its
+// arithmetic, and what the heap keeps of them is small. Up to 64 KiB there, the peak of
+// 100000! rose from 1.45 to 1.67 times that of GMP's pipeline; up to 16 KiB it did not.
 struct Buffer {
-    static constexpr size_t heap_bytes = size_t{64} << 10;
+    static constexpr size_t heap_bytes = size_t{16} << 10;
     double* data = nullptr;
     size_t bytes = 0;
     explicit Buffer(size_t n) : bytes(n * sizeof(double)) {
@@ -660,8 +661,9 @@ struct DecimalProduct {
         return log <= max_log - 1 ? log : -1;
     }
 
-    // out[0 .. la + lb) = a * b; false when the product is too long for the transforms.
-    static bool multiply(uint64_t* out, Words a, Words b, bool two) {
+    // out = a * b in la + lb words; false when the product is too long for the transforms.
+    // The words are made only once the transforms are, so that the two do not add up.
+    static bool multiply(std::vector<uint64_t>& out, Words a, Words b, bool two) {
         if (a.size < b.size) std::swap(a, b);
         if (a.size >= 4 * b.size) return multiply_in_parts(out, a, b, two);
         const size_t size = a.size + b.size;
@@ -679,7 +681,8 @@ struct DecimalProduct {
             times_back(x, square ? x : transformed(b, log, i, two)->data, log, i, two);
         }
         const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
-        carried(out, r, size - 1, two);
+        out.resize(size);
+        carried(out.data(), r, size - 1, two);
         return true;
     }
 
@@ -687,7 +690,7 @@ struct DecimalProduct {
     // n instead of 2 n: the cyclic product holds c[j] + c[n + j] at j < excess, and c[j]
     // there comes from the product of the operands' lowest excess words alone, in transforms
     // of about 2 excess. The sums stay below n * 10^36 * 2, which the three primes hold.
-    static bool multiply_wrapped(uint64_t* out, Words a, Words b, int log, bool two) {
+    static bool multiply_wrapped(std::vector<uint64_t>& out, Words a, Words b, int log, bool two) {
         two = two && log >= two_threads_from_log;
         const size_t n = size_t{1} << log;
         const size_t count = a.size + b.size - 1, excess = count - n;
@@ -706,7 +709,8 @@ struct DecimalProduct {
             unwrap(x, low->data, n, excess, K::mod_for(i));
         }
         const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
-        carried(out, r, count, two);
+        out.resize(count + 1);
+        carried(out.data(), r, count, two);
         return true;
     }
 
@@ -722,7 +726,7 @@ struct DecimalProduct {
     // A long a times a short b: a is taken in parts, each multiplied by b's transforms made
     // once, in transforms of about four times b's length instead of the whole product's. This
     // costs less and needs the memory of the short transforms only.
-    static bool multiply_in_parts(uint64_t* out, Words a, Words b, bool two) {
+    static bool multiply_in_parts(std::vector<uint64_t>& out, Words a, Words b, bool two) {
         const int log = log_for(4 * b.size);
         if (log < 0) return false;
         two = two && log >= two_threads_from_log;
@@ -730,7 +734,7 @@ struct DecimalProduct {
         const size_t part = n - b.size + 1;  // part + b.size - 1 coefficients fit
         std::unique_ptr<Buffer> of_b[3];
         for (int i = 0; i < 3; ++i) of_b[i] = transformed(b, log, i, two);
-        std::fill(out, out + a.size + b.size, uint64_t{0});
+        out.assign(a.size + b.size, 0);
         std::vector<uint64_t> product(n + 1);
         for (size_t start = 0; start < a.size; start += part) {
             const Words piece{a.words + start, std::min(part, a.size - start)};
@@ -742,7 +746,7 @@ struct DecimalProduct {
             const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
             const size_t count = piece.size + b.size - 1;
             carried(product.data(), r, count, two);
-            add_words(out, start, a.size + b.size, product.data(), count + 1);
+            add_words(out.data(), start, a.size + b.size, product.data(), count + 1);
         }
         return true;
     }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace cifrovar {
 
@@ -19,10 +20,11 @@ bool ntt_multiply(mpz_t result, const mpz_t a, const mpz_t b, bool two_threads);
 bool ntt_multiply_avx512(mpz_t result, const mpz_t a, const mpz_t b, bool two_threads);
 bool ntt_multiply_avx2(mpz_t result, const mpz_t a, const mpz_t b, bool two_threads);
 
-// out[0 .. la + lb) = a * b for numbers in words of 18 decimal digits, least significant
-// first (a and b may be the same); false when the product is too long for the transforms.
-// Built for AVX2 with FMA, which every processor with the AVX-512 set above has as well.
-bool decimal_multiply_avx2(uint64_t* out, const uint64_t* a, size_t la, const uint64_t* b,
-                           size_t lb, bool two_threads);
+// out = a * b in la + lb words for numbers in words of 18 decimal digits, least significant
+// first (a and b may be the same, out neither); false when the product is too long for the
+// transforms. Built for AVX2 with FMA, which every processor with the AVX-512 set above has
+// as well.
+bool decimal_multiply_avx2(std::vector<uint64_t>& out, const uint64_t* a, size_t la,
+                           const uint64_t* b, size_t lb, bool two_threads);
 
 }  // namespace cifrovar

@@ -114,8 +114,8 @@ bool ntt_multiply_avx2(mpz_t result, const mpz_t a, const mpz_t b, bool two_thre
     return ntt_kernels::Product<Avx2>::multiply(result, a, b, two_threads);
 }
 
-bool decimal_multiply_avx2(uint64_t* out, const uint64_t* a, size_t la, const uint64_t* b,
-                           size_t lb, bool two_threads) {
+bool decimal_multiply_avx2(std::vector<uint64_t>& out, const uint64_t* a, size_t la,
+                           const uint64_t* b, size_t lb, bool two_threads) {
     using Product = ntt_kernels::DecimalProduct<Avx2>;
     return Product::multiply(out, {a, la}, {b, lb}, two_threads);
 }

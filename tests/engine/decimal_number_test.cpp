@@ -557,7 +557,7 @@ class DecimalTransformTest : public ::testing::Test {
         if (!decimal_transforms_available()) GTEST_SKIP() << "no AVX2 with FMA on this processor";
     }
 
-    // out[0 .. la + lb) against GMP's product with zero words on top, over stale words.
+    // la + lb words against GMP's product with zero words on top, over stale words.
     static void expect_gmps_product(const uint64_t* a, size_t la, const uint64_t* b, size_t lb) {
         BigValue expected_value = value_of(Words(a, a + la));
         const BigValue b_value = value_of(Words(b, b + lb));
@@ -566,7 +566,7 @@ class DecimalTransformTest : public ::testing::Test {
         expected.resize(la + lb, 0);
         for (const bool two : {false, true}) {
             Words out(la + lb, ~uint64_t{0});
-            ASSERT_TRUE(decimal_multiply_avx2(out.data(), a, la, b, lb, two));
+            ASSERT_TRUE(decimal_multiply_avx2(out, a, la, b, lb, two));
             EXPECT_TRUE(same_words(out, expected)) << la << " x " << lb << ", two threads " << two;
         }
     }
