@@ -26,10 +26,11 @@ class TextSink {
     virtual void finish() = 0;
 };
 
-// Writes into a C stream through its own large buffer.
+// Writes into a C stream through its own buffer, short enough not to add to the peak of a
+// run whose result is being written, long enough that the writes cost nothing beside it.
 class FileSink final : public TextSink {
   public:
-    static constexpr size_t buffer_size = size_t{1} << 20;
+    static constexpr size_t buffer_size = size_t{64} << 10;
 
     // Creates or truncates the file at path; SinkError when it cannot be opened.
     explicit FileSink(const std::string& path);
