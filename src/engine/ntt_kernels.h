@@ -542,9 +542,12 @@ struct Product {
 template <typename S>
 struct DecimalProduct {
     using K = Kernels<S>;
-    // Shorter transforms lose more to starting the second thread than it gains (8400 words
-    // squared: 3.1 ms on one thread, 3.9 ms on two; 20000 words: 7.5 and 5.7 ms).
-    static constexpr int two_threads_from_log = 16;
+    // With two threads, transforms from 2^19 on are each shared by both; from 2^14 up to
+    // there the threads take whole transforms, which was faster (33000 words squared: 5.1 ms
+    // against 6.7 ms shared, 7.6 ms on one thread; 140000 words: 26 ms against 36 ms), and
+    // below 2^14 starting the second thread cost more than it gained.
+    static constexpr int two_threads_from_log = 19;
+    static constexpr int primes_on_two_from_log = 14;
 
     struct Words {
         const uint64_t* words;
@@ -666,52 +669,61 @@ struct DecimalProduct {
     static bool multiply(std::vector<uint64_t>& out, Words a, Words b, bool two) {
         if (a.size < b.size) std::swap(a, b);
         if (a.size >= 4 * b.size) return multiply_in_parts(out, a, b, two);
-        const size_t size = a.size + b.size;
-        const int log = log_for(size - 1);
+        const size_t count = a.size + b.size - 1;
+        const int log = log_for(count);
         if (log < 0) return false;
         const size_t half = size_t{1} << (log - 1);
-        if (size - 1 > half && size - 1 - half <= half / 4 && a.size <= half)
-            return multiply_wrapped(out, a, b, log - 1, two);
-        two = two && log >= two_threads_from_log;
-        const bool square = a.words == b.words && a.size == b.size;
-        std::unique_ptr<Buffer> residues[3];
-        for (int i = 0; i < 3; ++i) {
-            residues[i] = transformed(a, log, i, two);
-            double* x = residues[i]->data;
-            times_back(x, square ? x : transformed(b, log, i, two)->data, log, i, two);
-        }
-        const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
-        out.resize(size);
-        carried(out.data(), r, size - 1, two);
+        const bool wraps = count > half && count - half <= half / 4 && a.size <= half;
+        multiply_in(out, a, b, wraps ? log - 1 : log, two);
         return true;
     }
 
-    // A product of count = n + excess coefficients, excess <= n / 4, in transforms of length
-    // n instead of 2 n: the cyclic product holds c[j] + c[n + j] at j < excess, and c[j]
-    // there comes from the product of the operands' lowest excess words alone, in transforms
-    // of about 2 excess. The sums stay below n * 10^36 * 2, which the three primes hold.
-    static bool multiply_wrapped(std::vector<uint64_t>& out, Words a, Words b, int log, bool two) {
-        two = two && log >= two_threads_from_log;
+    // The product in transforms of length n = 2^log. A product of count = n + excess
+    // coefficients, excess <= n / 4, takes them instead of 2 n: the cyclic product holds
+    // c[j] + c[n + j] at j < excess, and c[j] there comes from the product of the operands'
+    // lowest excess words alone, in transforms of about 2 excess. The sums stay below
+    // n * 10^36 * 2, which the three primes hold.
+    //
+    // With two threads, long transforms are each shared by both; shorter ones go to the
+    // threads whole, the first two primes side by side and then the third's two forward
+    // transforms, which keeps as many buffers at a time as one thread does.
+    static void multiply_in(std::vector<uint64_t>& out, Words a, Words b, int log, bool two) {
         const size_t n = size_t{1} << log;
-        const size_t count = a.size + b.size - 1, excess = count - n;
+        const size_t count = a.size + b.size - 1, excess = count > n ? count - n : 0;
         const size_t room = (excess + K::lanes - 1) / K::lanes * K::lanes;
-        const int low_log = log_for(2 * excess - 1);
-        const Words a_low{a.words, excess}, b_low{b.words, excess};
         const bool square = a.words == b.words && a.size == b.size;
+        const bool shared_transforms = two && log >= two_threads_from_log;
+        const bool whole_transforms = two && !shared_transforms && log >= primes_on_two_from_log;
         std::unique_ptr<Buffer> residues[3];
-        for (int i = 0; i < 3; ++i) {
-            residues[i] = transformed(a, log, i, two, room);
+        auto residue = [&](int i, bool forward_side_by_side) {
+            std::unique_ptr<Buffer> of_b;
+            if (forward_side_by_side && !square) {
+                side_by_side([&] { of_b = transformed(b, log, i, false); },
+                             [&] { residues[i] = transformed(a, log, i, false, room); });
+            } else {
+                residues[i] = transformed(a, log, i, shared_transforms, room);
+                if (!square) of_b = transformed(b, log, i, shared_transforms);
+            }
             double* x = residues[i]->data;
-            times_back(x, square ? x : transformed(b, log, i, two)->data, log, i, two);
+            times_back(x, square ? x : of_b->data, log, i, shared_transforms);
+            of_b.reset();
+            if (excess == 0) return;
+            const Words a_low{a.words, excess}, b_low{b.words, excess};
+            const int low_log = log_for(2 * excess - 1);
             const auto low = transformed(a_low, low_log, i, false);
             times_back(low->data, square ? low->data : transformed(b_low, low_log, i, false)->data,
                        low_log, i, false);
             unwrap(x, low->data, n, excess, K::mod_for(i));
+        };
+        if (whole_transforms) {
+            side_by_side([&] { residue(1, false); }, [&] { residue(0, false); });
+            residue(2, true);
+        } else {
+            for (int i = 0; i < 3; ++i) residue(i, false);
         }
         const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
         out.resize(count + 1);
         carried(out.data(), r, count, two);
-        return true;
     }
 
     // x[j] = c[j] + c[n + j] and low[j] = c[j] for j < excess become c[j] and c[n + j]; the
@@ -723,26 +735,39 @@ struct DecimalProduct {
         std::copy(low, low + excess, x);
     }
 
+    // work(i, shared_transform) for the three primes, with two threads as multiply_in
+    // shares them, the third prime's transforms then shared by both.
+    template <typename Work>
+    static void each_prime(int log, bool two, Work work) {
+        if (two && log >= primes_on_two_from_log && log < two_threads_from_log) {
+            side_by_side([&] { work(1, false); }, [&] { work(0, false); });
+            return work(2, true);
+        }
+        const bool shared_transform = two && log >= two_threads_from_log;
+        for (int i = 0; i < 3; ++i) work(i, shared_transform);
+    }
+
     // A long a times a short b: a is taken in parts, each multiplied by b's transforms made
     // once, in transforms of about four times b's length instead of the whole product's. This
     // costs less and needs the memory of the short transforms only.
     static bool multiply_in_parts(std::vector<uint64_t>& out, Words a, Words b, bool two) {
         const int log = log_for(4 * b.size);
         if (log < 0) return false;
-        two = two && log >= two_threads_from_log;
         const size_t n = size_t{1} << log;
         const size_t part = n - b.size + 1;  // part + b.size - 1 coefficients fit
         std::unique_ptr<Buffer> of_b[3];
-        for (int i = 0; i < 3; ++i) of_b[i] = transformed(b, log, i, two);
+        each_prime(log, two, [&](int i, bool shared_transform) {
+            of_b[i] = transformed(b, log, i, shared_transform);
+        });
         out.assign(a.size + b.size, 0);
         std::vector<uint64_t> product(n + 1);
         for (size_t start = 0; start < a.size; start += part) {
             const Words piece{a.words + start, std::min(part, a.size - start)};
             std::unique_ptr<Buffer> residues[3];
-            for (int i = 0; i < 3; ++i) {
-                residues[i] = transformed(piece, log, i, two);
-                times_back(residues[i]->data, of_b[i]->data, log, i, two);
-            }
+            each_prime(log, two, [&](int i, bool shared_transform) {
+                residues[i] = transformed(piece, log, i, shared_transform);
+                times_back(residues[i]->data, of_b[i]->data, log, i, shared_transform);
+            });
             const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
             const size_t count = piece.size + b.size - 1;
             carried(product.data(), r, count, two);
