@@ -95,7 +95,8 @@ uint64_t prime_power_in(uint64_t p, uint64_t n, uint64_t k) {
 // one for its logarithm. Enough to size the pieces, and cheaper than a library call per prime.
 double rough_log2(uint64_t x) {
     const int e = 63 - __builtin_clzll(x);
-    return e + (std::ldexp(static_cast<double>(x), -e) - 1);
+    const uint64_t excess = (x << (63 - e)) & ~(uint64_t{1} << 63);  // below 2^63
+    return e + static_cast<double>(excess) * 0x1p-63;
 }
 
 // A product kept as a binary counter of partial products of equal rank, so that it is as
