@@ -76,6 +76,8 @@ class PrimeSegments {
 // whose square exceeds n divides C(n, k) once exactly when adding k and n - k in radix p
 // carries, that is when n mod p < k mod p.
 uint64_t prime_power_in(uint64_t p, uint64_t n, uint64_t k) {
+    // Above n / 2 that carry happens exactly when neither k nor n - k reaches p.
+    if (p > n / 2) return p > std::max(k, n - k) ? p : 1;
     if (p > n / p) {
         if (n <= UINT32_MAX) {
             const auto p32 = static_cast<uint32_t>(p);
