@@ -434,8 +434,9 @@ inline Plan plan_for(size_t total_bits) {
 // buffers of tens of megabytes stayed in the threads' arenas and added up, and large pages
 // spare the page faults and the translation misses of the long strides. The shortest come
 // from the heap: mapping, faulting and unmapping cost a product of 1100 words as much as its
-// arithmetic, and what the heap keeps of them is small. Up to 64 KiB there, the peak of
-// 100000! rose from 1.45 to 1.67 times that of GMP's pipeline; up to 16 KiB it did not.
+// arithmetic, and what the heap keeps of them is small. Up to 20 KiB there (a product of
+// 1100 words), the peak of 100000! stayed at 1.35 to 1.4 times that of GMP's pipeline; up to
+// 32 KiB it rose to 1.5, up to 64 KiB to 1.67.
 struct Buffer {
     static constexpr size_t heap_bytes = size_t{20} << 10;
     double* data = nullptr;
@@ -716,7 +717,8 @@ struct DecimalProduct {
     //
     // With two threads, long transforms are each shared by both; shorter ones go to the
     // threads whole, the first two primes side by side and then the third's two forward
-    // transforms, which keeps as many buffers at a time as one thread does.
+    // transforms, which keeps as many buffers at a time as one thread does. Sharing the
+    // third's transform back as well cost more in starting threads than it gained.
     static void multiply_in(std::vector<uint64_t>& out, Words a, Words b, int log, bool two) {
         const size_t n = size_t{1} << log;
         const size_t count = a.size + b.size - 1, excess = count > n ? count - n : 0;
