@@ -579,6 +579,10 @@ struct DecimalProduct {
     // below 2^14 starting the second thread cost more than it gained.
     static constexpr int two_threads_from_log = 19;
     static constexpr int primes_on_two_from_log = 14;
+    static bool shares_transforms(int log, bool two) { return two && log >= two_threads_from_log; }
+    static bool shares_primes(int log, bool two) {
+        return two && log >= primes_on_two_from_log && log < two_threads_from_log;
+    }
 
     struct Words {
         const uint64_t* words;
@@ -724,8 +728,8 @@ struct DecimalProduct {
         const size_t count = a.size + b.size - 1, excess = count > n ? count - n : 0;
         const size_t room = (excess + K::lanes - 1) / K::lanes * K::lanes;
         const bool square = a.words == b.words && a.size == b.size;
-        const bool shared_transforms = two && log >= two_threads_from_log;
-        const bool whole_transforms = two && !shared_transforms && log >= primes_on_two_from_log;
+        const bool shared_transforms = shares_transforms(log, two);
+        const bool whole_transforms = shares_primes(log, two);
         std::unique_ptr<Buffer> residues[3];
         auto residue = [&](int i, bool forward_side_by_side) {
             std::unique_ptr<Buffer> of_b;
@@ -771,12 +775,11 @@ struct DecimalProduct {
     // shares them, the third prime's transforms then shared by both.
     template <typename Work>
     static void each_prime(int log, bool two, Work work) {
-        if (two && log >= primes_on_two_from_log && log < two_threads_from_log) {
+        if (shares_primes(log, two)) {
             side_by_side([&] { work(1, false); }, [&] { work(0, false); });
             return work(2, true);
         }
-        const bool shared_transform = two && log >= two_threads_from_log;
-        for (int i = 0; i < 3; ++i) work(i, shared_transform);
+        for (int i = 0; i < 3; ++i) work(i, shares_transforms(log, two));
     }
 
     // A long a times a short b: a is taken in parts, each multiplied by b's transforms made
