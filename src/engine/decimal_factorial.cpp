@@ -1,10 +1,13 @@
 #include "engine/decimal_factorial.h"
 
 #include <bit>
+#include <cmath>
 
 #include "engine/cancel.h"
+#include "engine/decimal_word.h"
 #include "engine/large_blocks.h"
 #include "engine/side_by_side.h"
+#include "engine/work_progress.h"
 
 namespace cifrovar {
 
@@ -16,6 +19,12 @@ constexpr unsigned long whole_below = 1ul << 15;
 
 // A power of this many bits GMP computes and converts faster than squarings in decimal.
 constexpr unsigned long binary_power_bits = 1ul << 20;
+
+double log10_factorial(double n) { return std::lgamma(n + 1) / std::log(10.0); }
+
+size_t words_of(double log10_value) {
+    return static_cast<size_t>(log10_value / decimal_word_digits) + 1;
+}
 
 }  // namespace
 
@@ -47,6 +56,17 @@ void decimal_factorial(DecimalNumber& out, unsigned long n, const std::atomic<bo
     multiply(out, out, binomial, true);
 }
 
+double decimal_factorial_work(unsigned long n) {
+    if (n < whole_below) return 0;
+    const unsigned long m = n / 2;
+    // (m!)^2 times C(n, m), or times C(n, m) (m + 1) = n! / (m!)^2 when n is odd
+    const double half = log10_factorial(m);
+    const size_t half_words = words_of(half);
+    const size_t binomial_words = words_of(log10_factorial(n) - 2 * half);
+    return decimal_factorial_work(m) + decimal_product_work(half_words, half_words, true) +
+           decimal_product_work(2 * half_words, binomial_words, false);
+}
+
 void decimal_variation(DecimalNumber& out, unsigned long n, unsigned long k,
                        const std::atomic<bool>* cancel) {
     DecimalNumber binomial;
@@ -58,6 +78,13 @@ void decimal_variation(DecimalNumber& out, unsigned long n, unsigned long k,
     decimal_factorial(out, k, cancel);
     stop_if_cancelled(cancel);
     multiply(out, out, binomial, true);
+}
+
+double decimal_variation_work(unsigned long n, unsigned long k) {
+    const double factorial = log10_factorial(k);
+    const double binomial = log10_factorial(n) - factorial - log10_factorial(n - k);
+    return decimal_factorial_work(k) +
+           decimal_product_work(words_of(factorial), words_of(binomial), false);
 }
 
 // The exponent's leading bits are raised in binary while the power stays short; the rest

@@ -281,6 +281,13 @@ bool FastRun::complete_counted(CalcState& st, const std::atomic<bool>* cancel) {
     return true;
 }
 
+double FastRun::counted_work() const {
+    if (counted_target_ == 0 || !counted_pays_in_decimal()) return 0;
+    const auto target = static_cast<unsigned long>(counted_target_);
+    if (rule_.calc_kind == kind::factorial) return decimal_factorial_work(target);
+    return decimal_variation_work(static_cast<unsigned long>(rule_.elements), target - 1);
+}
+
 // Back to the last step whose value is held, so that nothing long is left pending.
 void FastRun::take_back_counted(CalcState& st) {
     st.pocitadlo = settled_counter_;

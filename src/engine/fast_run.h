@@ -59,6 +59,10 @@ class FastRun {
     // value is held, so the run ends there as if interrupted at that step.
     bool complete_counted(CalcState& st, const std::atomic<bool>* cancel);
     bool counted_pending() const { return counted_target_ > 0; }
+    // The counter whose value is held while steps are counted ahead of it.
+    int64_t counted_from() const { return settled_counter_; }
+    // What complete_counted() counts into the progress of its thread (0: nothing).
+    double counted_work() const;
     // Forgets the value (the limbs changed by other means).
     void drop();
     // Forgets the value for a fresh calculation, whose value is its own again.

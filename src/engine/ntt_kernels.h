@@ -23,6 +23,7 @@
 
 #include "engine/decimal_word.h"
 #include "engine/side_by_side.h"
+#include "engine/work_progress.h"
 
 namespace cifrovar::ntt_kernels {
 
@@ -609,11 +610,10 @@ struct DecimalProduct {
     // Coefficients [begin, end) into words from out[begin] on, with their carries; returns
     // the carry out of the last one, below 2^92.
     static unsigned __int128 reconstruct(uint64_t* out, const double* const* r, size_t begin,
-                                         size_t end) {
+                                         size_t end, unsigned __int128 carry = 0) {
         const uint64_t p0 = primes[0].p, p1 = primes[1].p;
         const typename K::Garner garner;
         alignas(64) uint64_t a0[K::lanes], t1[K::lanes], t2[K::lanes];
-        unsigned __int128 carry = 0;
         for (size_t k = begin; k < end; k += K::lanes) {
             garner.digits(r, k, a0, t1, t2);
             const size_t count = std::min(K::lanes, end - k);
@@ -681,14 +681,32 @@ struct DecimalProduct {
         }
     }
 
-    // out[0 .. count] = the count coefficients of the residues with their carries.
-    static void carried(uint64_t* out, const double* const* r, size_t count, bool two) {
+    // The same in pieces, each counting its share of the range's work.
+    static unsigned __int128 reconstruct_counted(uint64_t* out, const double* const* r,
+                                                 size_t begin, size_t end, double work) {
+        constexpr size_t piece = size_t{1} << 20;  // a multiple of the lanes
+        const double per_coefficient = work / static_cast<double>(std::max<size_t>(end - begin, 1));
+        unsigned __int128 carry = 0;
+        for (size_t k = begin; k < end; k += piece) {
+            const size_t k_end = std::min(end, k + piece);
+            carry = reconstruct(out, r, k, k_end, carry);
+            count_work(per_coefficient * static_cast<double>(k_end - k));
+        }
+        return carry;
+    }
+
+    // out[0 .. count] = the count coefficients of the residues with their carries; the
+    // reconstruction counts work.
+    static void carried(uint64_t* out, const double* const* r, size_t count, bool two,
+                        double work) {
         out[count] = 0;
         const size_t first = two && count >= 4096 ? count / 2 / K::lanes * K::lanes : count;
-        if (first == count) return add_carry(out, count, count + 1, reconstruct(out, r, 0, count));
+        if (first == count)
+            return add_carry(out, count, count + 1, reconstruct_counted(out, r, 0, count, work));
         unsigned __int128 low_carry = 0, high_carry = 0;
-        side_by_side([&] { low_carry = reconstruct(out, r, 0, first); },
-                     [&] { high_carry = reconstruct(out, r, first, count); });
+        const double share = work * static_cast<double>(first) / static_cast<double>(count);
+        side_by_side([&] { low_carry = reconstruct_counted(out, r, 0, first, share); },
+                     [&] { high_carry = reconstruct_counted(out, r, first, count, work - share); });
         add_carry(out, count, count + 1, high_carry);
         add_carry(out, first, count + 1, low_carry);
     }
@@ -730,18 +748,28 @@ struct DecimalProduct {
         const bool square = a.words == b.words && a.size == b.size;
         const bool shared_transforms = shares_transforms(log, two);
         const bool whole_transforms = shares_primes(log, two);
+        const int transforms_per_prime = (square ? 2 : 3) * (excess == 0 ? 1 : 2);
+        // The reconstruction counts as one transform.
+        const double tick =
+            decimal_product_work(a.size, b.size, square) / (3 * transforms_per_prime + 1);
         std::unique_ptr<Buffer> residues[3];
         auto residue = [&](int i, bool forward_side_by_side) {
             std::unique_ptr<Buffer> of_b;
             if (forward_side_by_side && !square) {
                 side_by_side([&] { of_b = transformed(b, log, i, false); },
                              [&] { residues[i] = transformed(a, log, i, false, room); });
+                count_work(2 * tick);
             } else {
                 residues[i] = transformed(a, log, i, shared_transforms, room);
-                if (!square) of_b = transformed(b, log, i, shared_transforms);
+                count_work(tick);
+                if (!square) {
+                    of_b = transformed(b, log, i, shared_transforms);
+                    count_work(tick);
+                }
             }
             double* x = residues[i]->data;
             times_back(x, square ? x : of_b->data, log, i, shared_transforms);
+            count_work(tick);
             of_b.reset();
             if (excess == 0) return;
             const Words a_low{a.words, excess}, b_low{b.words, excess};
@@ -749,6 +777,7 @@ struct DecimalProduct {
             const auto low = transformed(a_low, low_log, i, false);
             times_back(low->data, square ? low->data : transformed(b_low, low_log, i, false)->data,
                        low_log, i, false);
+            count_work((square ? 2 : 3) * tick);
             unwrap(x, low->data, n, excess, K::mod_for(i));
         };
         if (whole_transforms) {
@@ -759,7 +788,7 @@ struct DecimalProduct {
         }
         const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
         out.resize(count + 1);
-        carried(out.data(), r, count, two);
+        carried(out.data(), r, count, two, tick);
     }
 
     // x[j] = c[j] + c[n + j] and low[j] = c[j] for j < excess become c[j] and c[n + j]; the
@@ -790,9 +819,13 @@ struct DecimalProduct {
         if (log < 0) return false;
         const size_t n = size_t{1} << log;
         const size_t part = n - b.size + 1;  // part + b.size - 1 coefficients fit
+        const size_t parts = (a.size + part - 1) / part;
+        // Each part's reconstruction counts as one of its transforms.
+        const double tick = decimal_product_work(a.size, b.size, false) / (3 + 7 * parts);
         std::unique_ptr<Buffer> of_b[3];
         each_prime(log, two, [&](int i, bool shared_transform) {
             of_b[i] = transformed(b, log, i, shared_transform);
+            count_work(tick);
         });
         out.assign(a.size + b.size, 0);
         std::vector<uint64_t> product(n + 1);
@@ -801,11 +834,13 @@ struct DecimalProduct {
             std::unique_ptr<Buffer> residues[3];
             each_prime(log, two, [&](int i, bool shared_transform) {
                 residues[i] = transformed(piece, log, i, shared_transform);
+                count_work(tick);
                 times_back(residues[i]->data, of_b[i]->data, log, i, shared_transform);
+                count_work(tick);
             });
             const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
             const size_t count = piece.size + b.size - 1;
-            carried(product.data(), r, count, two);
+            carried(product.data(), r, count, two, tick);
             add_words(out.data(), start, a.size + b.size, product.data(), count + 1);
         }
         return true;

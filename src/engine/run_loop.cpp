@@ -6,6 +6,7 @@
 #include "engine/decimal_split.h"
 #include "engine/kernel.h"
 #include "engine/memory_guard.h"
+#include "engine/work_progress.h"
 #include "errors/input_error.h"
 #include "errors/report_text.h"
 
@@ -42,10 +43,29 @@ void RunLoop::run() {
     collect_backup();
     // A factorial or variation counted ahead is computed now, as part of the run, so an
     // interrupt stops it.
-    if (!fast_.counted_pending()) return;
+    if (fast_.counted_pending() && !compute_counted(&st_.interrupt_flag)) e_.finish();
+}
+
+// The steps counted ahead were not shown as reached: the counter shown moves from the step
+// whose value is held towards the one counted to as the share of the computation's work
+// done does, and reaches it when the value is there.
+bool RunLoop::compute_counted(const std::atomic<bool>* cancel) {
+    const int64_t from = fast_.counted_from(), to = st_.pocitadlo;
+    BatchProgress progress(e_.hooks(), e_.settings.ukaz_stav, from, e_.fast.progress_seconds);
+    WorkProgress work(
+        fast_.counted_work(),
+        [&](double share) {
+            const auto span = static_cast<double>(to - from);
+            progress.reached(std::min(to - 1, from + static_cast<int64_t>(share * span)));
+        },
+        cancel);
     bool completed = true;
-    e_.hooks().run_batch([&] { completed = fast_.complete_counted(st_, &st_.interrupt_flag); });
-    if (!completed) e_.finish();
+    e_.hooks().run_batch([&] {
+        const CountingInto counting(&work);
+        completed = fast_.complete_counted(st_, cancel);
+    });
+    if (completed) progress.ended(st_.pocitadlo);
+    return completed;
 }
 
 bool RunLoop::use_fast() {
@@ -141,6 +161,7 @@ bool RunLoop::kernel_step() {
 bool RunLoop::convert_for_backup() {
     if (!fast_.holds_value()) return true;
     const std::atomic<bool>* cancel = st_.interrupt_flag ? nullptr : &st_.interrupt_flag;
+    if (fast_.counted_pending() && !compute_counted(cancel)) return false;
     bool converted = true;
     e_.hooks().run_batch([&] {
         try {
@@ -178,7 +199,8 @@ bool RunLoop::fast_batch() {
     e_.hooks().run_batch([&] { fast_.advance(st_, end, max_steps, deadline, reached); });
     // The batch left the limbs alone; the backup written meanwhile is waited for only now.
     collect_backup();
-    progress.ended(st_.pocitadlo);
+    // Steps counted ahead are shown while their value is computed.
+    if (!fast_.counted_pending()) progress.ended(st_.pocitadlo);
     if ((st_.pocitadlo - plan_.backup_offset) % e_.settings.zalohy == 0) write_backup();
     return true;
 }

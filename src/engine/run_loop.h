@@ -1,6 +1,7 @@
 #pragma once
 
 // Private to the engine: the loop that all four calculations share.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 
@@ -30,6 +31,8 @@ class RunLoop {
   private:
     bool kernel_step();
     bool fast_batch();
+    // Computes the value of the steps counted ahead; false when cancel stopped it.
+    bool compute_counted(const std::atomic<bool>* cancel);
     bool use_fast();
     // Converts the value for a backup and starts writing it; the write goes on meanwhile.
     void write_backup();

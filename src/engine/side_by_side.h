@@ -4,14 +4,19 @@
 #include <exception>
 #include <thread>
 
+#include "engine/work_progress.h"
+
 namespace cifrovar {
 
 // Runs beside on a second thread and here on this one, waits for both and rethrows what
-// either threw (this thread's failure first).
+// either threw (this thread's failure first). The second thread counts its work where this
+// one does.
 template <typename Beside, typename Here>
 void side_by_side(Beside beside, Here here) {
     std::exception_ptr beside_failure;
+    WorkProgress* const progress = work_counted_here();
     std::thread helper([&] {
+        const CountingInto counting(progress);
         try {
             beside();
         } catch (...) {

@@ -99,5 +99,35 @@ INSTANTIATE_TEST_SUITE_P(
         ProgressCase{"combinations_past_the_peak", kind::combinations, 150000, 200000, 20}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A factorial is counted ahead at once and computed afterwards; the counter shown moves with
+// that computation's work instead of standing at the target while it runs.
+TEST(CountedProgressTest, TextsMoveWhileTheCountedFactorialIsComputed) {
+    EngineFixture f;
+    prepare(f, 0);
+    f.factorial("300000");
+    std::vector<int64_t> shown;
+    for (const std::string& s : f.hooks.statuses)
+        if (const int64_t counter = shown_counter(s); counter >= 0) shown.push_back(counter);
+    ASSERT_GE(shown.size(), 10u);
+    for (size_t i = 0; i < shown.size(); ++i) {
+        EXPECT_EQ(shown[i] % 1000, 0) << shown[i];
+        if (i > 0) {
+            EXPECT_GT(shown[i], shown[i - 1]);
+        }
+    }
+    EXPECT_EQ(shown.back(), 300000);
+    EXPECT_EQ(f.digits(), factorial_text(300000));
+}
+
+TEST(CountedProgressTest, WithinTheSpacingOnlyTheTargetIsShown) {
+    EngineFixture f;
+    prepare(f, 600);
+    f.factorial("300000");
+    std::vector<std::string> progress;
+    for (const std::string& s : f.hooks.statuses)
+        if (shown_counter(s) >= 0) progress.push_back(s);
+    EXPECT_EQ(progress, std::vector<std::string>{"Výpočet:300000"});
+}
+
 }  // namespace
 }  // namespace cifrovar::testing

@@ -1,0 +1,57 @@
+#pragma once
+
+// Private to the engine: how far a long computation of one value has got, told from inside
+// its products while they run, so that the status can move and an interrupt is seen within
+// one transform instead of one level of the computation.
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+
+namespace cifrovar {
+
+class WorkProgress {
+  public:
+    // planned: the work of the whole computation in the units of decimal_product_work();
+    // tell(share) hears the share done so far, from 0 to at most 1, on whichever thread did
+    // the work, one call at a time. A raised cancel flag stops the computation at its next
+    // piece of work counted.
+    WorkProgress(double planned, std::function<void(double share)> tell,
+                 const std::atomic<bool>* cancel);
+    // Counts work done; throws Cancelled when the cancel flag is raised.
+    void add(double work);
+    // The share done so far, not bounded by 1.
+    double share_done() const;
+
+  private:
+    const double planned_;
+    const std::function<void(double)> tell_;
+    const std::atomic<bool>* const cancel_;
+    std::atomic<double> done_{0};
+    std::mutex telling_;
+};
+
+// While it lives, the work counted on this thread, and on the threads that side_by_side
+// starts from it, goes to progress (or nowhere for nullptr).
+class CountingInto {
+  public:
+    explicit CountingInto(WorkProgress* progress);
+    ~CountingInto();
+    CountingInto(const CountingInto&) = delete;
+    CountingInto& operator=(const CountingInto&) = delete;
+
+  private:
+    WorkProgress* previous_;
+};
+
+// The progress that work on this thread counts into, if any.
+WorkProgress* work_counted_here();
+
+// Adds work to the progress counted on this thread, if there is one.
+void count_work(double work);
+
+// The work of a decimal product of a_words by b_words as its transforms count it: about
+// (a + b) log2(a + b) for each of three transforms per prime, two for a square.
+double decimal_product_work(size_t a_words, size_t b_words, bool square);
+
+}  // namespace cifrovar
