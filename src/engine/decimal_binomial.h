@@ -13,4 +13,8 @@ namespace cifrovar {
 void decimal_binomial(DecimalNumber& out, unsigned long n, unsigned long k,
                       const std::atomic<bool>* cancel = nullptr);
 
+// The work that decimal_binomial(out, n, k) counts into the progress of its thread: its
+// segments of primes, then its top product (see work_progress.h).
+double decimal_binomial_work(unsigned long n, unsigned long k);
+
 }  // namespace cifrovar

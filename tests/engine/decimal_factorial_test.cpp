@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <thread>
 #include <utility>
@@ -30,6 +31,34 @@ INSTANTIATE_TEST_SUITE_P(Arguments, DecimalFactorialTest,
                          ::testing::Values(0ul, 1ul, 2ul, 25ul, 1000ul, 32767ul, 32768ul, 32769ul,
                                            65535ul, 131071ul, 131072ul, 131073ul, 262143ul,
                                            300001ul, 600000ul));
+
+uint64_t mul_mod(uint64_t a, uint64_t b, uint64_t p) {
+    return static_cast<uint64_t>(static_cast<unsigned __int128>(a) * b % p);
+}
+
+uint64_t residue_of(const DecimalNumber& x, uint64_t p) {
+    uint64_t r = 0;
+    for (auto w = x.words.rbegin(); w != x.words.rend(); ++w)
+        r = static_cast<uint64_t>(
+            (static_cast<unsigned __int128>(r) * 1000000000000000000ull + *w) % p);
+    return r;
+}
+
+// From 2^22 on a level takes its binomial from the primes in decimal words, too long a
+// result to convert from GMP's factorial in a unit test: its residues modulo primes above n
+// are compared instead, and its length.
+TEST(LongDecimalFactorialTest, HasTheResiduesAndTheLengthOfTheFactorial) {
+    const unsigned long n = (1ul << 22) + 1;  // odd: the binomial times m + 1
+    DecimalNumber out;
+    decimal_factorial(out, n);
+    for (const uint64_t p : {2305843009213693951ull, 4611686018427387847ull,
+                             9223372036854775783ull}) {  // 2^61 - 1, 2^62 - 57, 2^63 - 25
+        uint64_t expected = 1;
+        for (uint64_t i = 2; i <= n; ++i) expected = mul_mod(expected, i, p);
+        EXPECT_EQ(residue_of(out, p), expected) << p;
+    }
+    EXPECT_EQ(out.digit_count(), static_cast<int64_t>(std::lgamma(n + 1.0) / std::log(10.0)) + 1);
+}
 
 struct PowerCase {
     unsigned long base, exponent;
@@ -78,6 +107,9 @@ TEST(DecimalVariationTest, EqualsGmpsQuotientOfFactorials) {
                                                               {300000, 1},
                                                               {131072, 131072},
                                                               {1000000, 150000},
+                                                              // n/16 exactly, and one below
+                                                              {1600000, 100000},
+                                                              {1600001, 100000},
                                                               {400000, 300001}}) {
         DecimalNumber out;
         decimal_variation(out, n, k);

@@ -96,10 +96,11 @@ TEST_P(PlannedWorkTest, IsTheWorkTheProductsCount) {
 INSTANTIATE_TEST_SUITE_P(
     Computations, PlannedWorkTest,
     ::testing::Values(
-        // One level above GMP's own factorial; odd halvings; long products in parts.
+        // One level above GMP's own factorial; odd halvings; long products in parts; a binomial
+        // from the primes at the top level and in the variations.
         WorkCase{"factorial_32768", 32768, 0}, WorkCase{"factorial_300001", 300001, 0},
-        WorkCase{"factorial_1000000", 1000000, 0}, WorkCase{"variation_short", 1000000, 150000},
-        WorkCase{"variation_long", 400000, 300001}),
+        WorkCase{"factorial_1000000", 1000000, 0}, WorkCase{"factorial_4194305", 4194305, 0},
+        WorkCase{"variation_short", 1000000, 150000}, WorkCase{"variation_long", 400000, 300001}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The interrupt is seen within the top level, whose last product alone took 4 s of 26 for
