@@ -1,10 +1,11 @@
 // How the window behaves under big work: the longest stall of the GUI thread's event loop
 // during a run of 1000000! and the rendering of its result for the viewer, during runs that
 // write backups of millions of digits and how long they keep the user's input back, how soon
-// "Přerušit" ends a run, and how fast the viewer shows, scrolls and copies a 10-million-digit
-// result. A 10 ms timer on the GUI thread measures the stalls: every gap between two of its ticks
-// beyond its interval is time in which the window could not handle a message. Key presses
-// posted every 10 ms measure how long the window drops its user's input.
+// "Přerušit" ends a run, how often the status moves in a long run, and how fast the viewer shows,
+// scrolls and copies a 10-million-digit result. A 10 ms timer on the GUI thread measures the
+// stalls: every gap between two of its ticks beyond its interval is time in which the window could
+// not handle a message. Key presses posted every 10 ms measure how long the window drops its user's
+// input.
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -143,6 +144,34 @@ void stall_during_backups(Thlavni& w, StallMeter& meter, const char* n, int inte
     w.findChild<QAction*>("autotext")->setChecked(true);
 }
 
+// How often the status moves during a long run whose value is computed at its end: the
+// texts it shows and the longest time one stood, read every 10 ms.
+void status_during_run(Thlavni& w, const char* n) {
+    w.findChild<QAction*>("autotext")->setChecked(false);
+    QElapsedTimer clock, since_change;
+    QString shown;
+    int texts = 0;
+    qint64 longest = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        const QString text = w.status_text();
+        if (text == shown) return;
+        if (texts > 0) longest = std::max(longest, since_change.elapsed());
+        since_change.restart();
+        shown = text;
+        ++texts;
+    });
+    poll.start(10);
+    clock.start();
+    since_change.start();
+    factorial(w, n);
+    poll.stop();
+    std::printf("%s! status: %d texts in %lld ms, the longest standing %lld ms, last \"%s\"\n", n,
+                texts, static_cast<long long>(clock.elapsed()), static_cast<long long>(longest),
+                qPrintable(w.status_text()));
+    w.findChild<QAction*>("autotext")->setChecked(true);
+}
+
 void interrupt_latency(Thlavni& w) {
     // An interrupted run would show its result too; that is measured above.
     w.findChild<QAction*>("autotext")->setChecked(false);
@@ -222,6 +251,7 @@ int main(int argc, char** argv) {
     stall_during_run_and_display(window, meter, "10000000");
     stall_during_backups(window, meter, "2000000", 500000);
     stall_during_backups(window, meter, "5000000", 1000000);
+    status_during_run(window, "30000000");
     interrupt_latency(window);
     viewer_big_result(window, digits);
     for (const QString& e : prompts.errors) std::printf("error box: %s\n", qPrintable(e));
