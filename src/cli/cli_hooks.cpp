@@ -55,19 +55,45 @@ RunExtent run_extent(const CalcState& st) {
 }  // namespace
 
 // "Výpočet:123000  uplynulo 0:12  zbývá asi 0:40": the time since the run started and, for a
-// progress text once the run has done some work, the estimate of the time left.
+// progress text once the run has done some work, the estimate of the time left. While a value
+// is computed in one go, the share of the whole run done follows the step kept
+// ("Výpočet:5000000  62 %  uplynulo ..."), and the estimate goes by it.
 std::string CliHooks::progress_line(const std::string& text) const {
     const double elapsed = std::chrono::duration<double>(clock() - started_).count();
-    std::string line = text + "  uplynulo " + clock_text(elapsed);
+    std::optional<double> fraction;
     const std::optional<int64_t> counter = shown_counter(text);
-    if (counter && estimate_) {
-        if (const auto left = estimate_->remaining(*counter, elapsed))
+    if (estimate_ && work_) {
+        fraction = estimate_->fraction_between(work_->from, work_->to, work_->share);
+    } else if (estimate_ && counter) {
+        fraction = estimate_->fraction(*counter);
+    }
+    std::string line = text;
+    if (work_ && fraction) line += "  " + std::to_string(static_cast<int>(*fraction * 100)) + " %";
+    line += "  uplynulo " + clock_text(elapsed);
+    if (fraction) {
+        if (const auto left = remaining_time(*fraction, elapsed))
             line += "  zbývá asi " + clock_text(*left);
     }
     return line;
 }
 
 void CliHooks::set_status(const std::string& text) {
+    const std::lock_guard lock(*line_);
+    status_ = text;
+    print_line(text);
+}
+
+void CliHooks::show_work_share(int64_t from_counter, int64_t to_counter, double share) {
+    const std::lock_guard lock(*line_);
+    if (share < 0) {
+        work_.reset();
+        return;
+    }
+    work_ = WorkShare{from_counter, to_counter, share};
+    if (shown_counter(status_)) print_line(status_);
+}
+
+void CliHooks::print_line(const std::string& text) {
     // Statuses outside a run ("Připraven k výpočtu" of a new calculation) say nothing here.
     if (!progress_ || !busy_) return;
     const std::string line = progress_line(text);
@@ -81,6 +107,8 @@ void CliHooks::set_status(const std::string& text) {
 
 void CliHooks::enter_busy() {
     busy_ = true;
+    work_.reset();
+    status_.clear();
     started_ = clock();
     // The engine has stored the operands and the target when the window would turn busy.
     estimate_.reset();
@@ -88,6 +116,7 @@ void CliHooks::enter_busy() {
 }
 
 void CliHooks::enter_finished() {
+    work_.reset();
     if (busy_) set_status("Výpočet ukončen");
     end_progress_line();
     busy_ = false;

@@ -4,6 +4,8 @@
 #include <functional>
 #include <iosfwd>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -34,6 +36,7 @@ class CliHooks : public EngineHooks {
 
     void yield() override;
     void set_status(const std::string& text) override;
+    void show_work_share(int64_t from_counter, int64_t to_counter, double share) override;
     void enter_ready() override {}
     void enter_busy() override;
     void enter_finished() override;
@@ -48,6 +51,12 @@ class CliHooks : public EngineHooks {
 
   private:
     std::string progress_line(const std::string& text) const;
+    void print_line(const std::string& text);
+    // A value computed in one go: the counters it goes from and to, and the share done.
+    struct WorkShare {
+        int64_t from, to;
+        double share;
+    };
 
     std::ostream& err_;
     bool in_place_;
@@ -58,6 +67,10 @@ class CliHooks : public EngineHooks {
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     const CalcState* state_ = nullptr;
     std::optional<ProgressEstimate> estimate_;
+    std::optional<WorkShare> work_;
+    std::string status_;
+    // The work of one value may be told from the second thread of its products.
+    std::unique_ptr<std::mutex> line_ = std::make_unique<std::mutex>();
     std::map<Field, std::string> fields_;
     std::optional<std::string> log_directory_;
 };

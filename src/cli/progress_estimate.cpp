@@ -54,8 +54,16 @@ double ProgressEstimate::fraction(int64_t counter) const {
     return std::clamp(done / total, 0.0, 1.0);
 }
 
+double ProgressEstimate::fraction_between(int64_t from, int64_t to, double share) const {
+    const double low = fraction(from), high = fraction(to);
+    return low + std::clamp(share, 0.0, 1.0) * (high - low);
+}
+
 std::optional<double> ProgressEstimate::remaining(int64_t counter, double elapsed) const {
-    const double f = fraction(counter);
+    return remaining_time(fraction(counter), elapsed);
+}
+
+std::optional<double> remaining_time(double f, double elapsed) {
     if (f >= 1) return 0.0;
     if (!(f > 0) || elapsed < 0) return std::nullopt;
     return elapsed * (1 - f) / f;

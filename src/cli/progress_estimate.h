@@ -29,6 +29,9 @@ class ProgressEstimate {
     explicit ProgressEstimate(const RunExtent& run);
     // The share of the run's own work done at counter: 0 at its start, 1 at its end.
     double fraction(int64_t counter) const;
+    // The same while a value computed in one go from the counter from to the counter to has
+    // done the given share of its work.
+    double fraction_between(int64_t from, int64_t to, double share) const;
     // The seconds still to go at counter after `elapsed` seconds of the run, at the pace of
     // the run so far; nothing while the run has not done any work yet.
     std::optional<double> remaining(int64_t counter, double elapsed) const;
@@ -38,6 +41,10 @@ class ProgressEstimate {
     double start_work_;
     double end_work_;
 };
+
+// The seconds still to go after `elapsed` seconds with the share `fraction` of the work done,
+// at the pace so far; nothing while no work is done yet.
+std::optional<double> remaining_time(double fraction, double elapsed);
 
 // A duration as "0:07", "12:34" or "1:02:03", whole seconds rounded down.
 std::string clock_text(double seconds);

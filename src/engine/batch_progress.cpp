@@ -36,4 +36,23 @@ void BatchProgress::show(int64_t multiple) {
     hooks_.set_status("Výpočet:" + std::to_string(multiple));
 }
 
+WorkShare::WorkShare(EngineHooks& hooks, int64_t from_counter, int64_t to_counter, double spacing)
+    : hooks_(hooks),
+      from_(from_counter),
+      to_(to_counter),
+      spacing_(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+          std::chrono::duration<double>(spacing))) {}
+
+void WorkShare::tell(double share) {
+    const auto now = std::chrono::steady_clock::now();
+    if (told_ && now - last_ < spacing_) return;
+    last_ = now;
+    told_ = true;
+    hooks_.show_work_share(from_, to_, share);
+}
+
+void WorkShare::end() {
+    if (told_) hooks_.show_work_share(from_, to_, -1);
+}
+
 }  // namespace cifrovar

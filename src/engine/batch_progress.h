@@ -31,4 +31,22 @@ class BatchProgress {
     std::chrono::steady_clock::time_point last_;
 };
 
+// Tells the hooks how far a value computed in one go has got towards the counter it is for,
+// as a share of its work: at most every `spacing` seconds while it runs, and once more when
+// it ends, so that the window can drop the share again.
+class WorkShare {
+  public:
+    WorkShare(EngineHooks& hooks, int64_t from_counter, int64_t to_counter, double spacing);
+    // The share done (from the thread that does the work, one call at a time).
+    void tell(double share);
+    void end();
+
+  private:
+    EngineHooks& hooks_;
+    const int64_t from_, to_;
+    const std::chrono::steady_clock::duration spacing_;
+    std::chrono::steady_clock::time_point last_{};
+    bool told_ = false;
+};
+
 }  // namespace cifrovar

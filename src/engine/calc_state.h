@@ -74,13 +74,30 @@ struct CalcState {
 };
 
 // Settings the run reads afresh between steps.
+// An interval that the window may change while a batch reads it on its worker thread.
+class SharedInterval {
+  public:
+    SharedInterval(int32_t value = never_interval) : value_(value) {}  // NOLINT: a plain value
+    SharedInterval(const SharedInterval& other) : value_(other.get()) {}
+    SharedInterval& operator=(const SharedInterval& other) { return *this = other.get(); }
+    SharedInterval& operator=(int32_t value) {
+        value_.store(value, std::memory_order_relaxed);
+        return *this;
+    }
+    operator int32_t() const { return get(); }  // NOLINT: reads as the plain value
+    int32_t get() const { return value_.load(std::memory_order_relaxed); }
+
+  private:
+    std::atomic<int32_t> value_;
+};
+
 struct RunSettings {
-    int32_t ukaz_stav = 1000;         // progress interval in steps
-    int32_t zalohy = never_interval;  // backup interval in steps
-    std::string adresar;              // working directory for backups
-    bool autotext = true;             // show the result when a run ends
-    bool nuly_na_konci = true;        // cut trailing zero limbs when rendering
-    bool opened_at_startup = false;   // the result display is left to the viewer's creation
+    SharedInterval ukaz_stav = 1000;         // progress interval in steps
+    SharedInterval zalohy = never_interval;  // backup interval in steps
+    std::string adresar;                     // working directory for backups
+    bool autotext = true;                    // show the result when a run ends
+    bool nuly_na_konci = true;               // cut trailing zero limbs when rendering
+    bool opened_at_startup = false;          // the result display is left to the viewer's creation
     // Memory a run may count on, in bytes; 0 = CIFROVAR_MEMORY_LIMIT, or else what the machine
     // has available now.
     int64_t memory_limit = 0;

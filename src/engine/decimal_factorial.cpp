@@ -43,8 +43,13 @@ size_t words_of(double log10_value) {
 
 // n! = (m!)^2 * C(n, m), times m + 1 when n is odd, for m = n / 2. The binomial has about n
 // bits against n log2 n for n!, so computing it costs a small part of the level.
-void decimal_factorial(DecimalNumber& out, unsigned long n, const std::atomic<bool>* cancel) {
+void decimal_factorial(DecimalNumber& out, unsigned long n, const std::atomic<bool>* cancel,
+                       const FactorialLevels* levels) {
     stop_if_cancelled(cancel);
+    if (levels != nullptr && levels->seed != nullptr && n == levels->seed_n) {
+        out = *levels->seed;
+        return;
+    }
     if (n < whole_below) {
         BigValue f;
         mpz_fac_ui(f.get(), n);
@@ -52,7 +57,8 @@ void decimal_factorial(DecimalNumber& out, unsigned long n, const std::atomic<bo
     }
     return_large_blocks_to_system();
     const unsigned long m = n / 2;
-    decimal_factorial(out, m, cancel);
+    decimal_factorial(out, m, cancel, levels);
+    if (levels != nullptr && levels->level) levels->level(m, out);
     stop_if_cancelled(cancel);
     DecimalNumber binomial;
     if (n < binomial_from_primes_from) {
@@ -73,21 +79,21 @@ void decimal_factorial(DecimalNumber& out, unsigned long n, const std::atomic<bo
     multiply(out, out, binomial, true);
 }
 
-double decimal_factorial_work(unsigned long n) {
-    if (n < whole_below) return 0;
+double decimal_factorial_work(unsigned long n, unsigned long seed_n) {
+    if (n < whole_below || n == seed_n) return 0;
     const unsigned long m = n / 2;
     // (m!)^2 times C(n, m), or times C(n, m) (m + 1) = n! / (m!)^2 when n is odd
     const double half = log10_factorial(m);
     const size_t half_words = words_of(half);
     const size_t binomial_words = words_of(log10_factorial(n) - 2 * half);
     const double binomial = n < binomial_from_primes_from ? 0 : decimal_binomial_work(n, m);
-    return decimal_factorial_work(m) + binomial +
+    return decimal_factorial_work(m, seed_n) + binomial +
            decimal_product_work(half_words, half_words, true) +
            decimal_product_work(2 * half_words, binomial_words, false);
 }
 
 void decimal_variation(DecimalNumber& out, unsigned long n, unsigned long k,
-                       const std::atomic<bool>* cancel) {
+                       const std::atomic<bool>* cancel, const DecimalNumber* k_factorial) {
     DecimalNumber binomial;
     if (binomial_from_primes(n, k)) {
         decimal_binomial(binomial, n, k, cancel);
@@ -96,16 +102,21 @@ void decimal_variation(DecimalNumber& out, unsigned long n, unsigned long k,
         mpz_bin_uiui(b.get(), n, k);
         to_decimal(binomial, b, cancel);
     }
+    if (k_factorial != nullptr) {
+        stop_if_cancelled(cancel);
+        multiply(out, *k_factorial, binomial, true);
+        return;
+    }
     decimal_factorial(out, k, cancel);
     stop_if_cancelled(cancel);
     multiply(out, out, binomial, true);
 }
 
-double decimal_variation_work(unsigned long n, unsigned long k) {
+double decimal_variation_work(unsigned long n, unsigned long k, bool k_factorial_given) {
     const double factorial = log10_factorial(k);
     const double binomial = log10_factorial(n) - factorial - log10_factorial(n - k);
     return (binomial_from_primes(n, k) ? decimal_binomial_work(n, k) : 0) +
-           decimal_factorial_work(k) +
+           (k_factorial_given ? 0 : decimal_factorial_work(k)) +
            decimal_product_work(words_of(factorial), words_of(binomial), false);
 }
 

@@ -35,5 +35,7 @@ void multiply_small(DecimalNumber& x, uint64_t m);
 // Writes x into limbs[0 .. count - 1] in radix 10^limb_digits (1 to 9), zeros above; x must
 // fit into count limbs. The array is resized to count.
 void decimal_to_limbs(const DecimalNumber& x, int32_t limb_digits, int64_t count, pole1& limbs);
+// x = the value of limbs[0 .. top] in radix 10^limb_digits (1 to 9, every limb in range).
+void limbs_to_decimal(const pole1& limbs, int32_t top, int32_t limb_digits, DecimalNumber& x);
 
 }  // namespace cifrovar

@@ -11,14 +11,21 @@
 #include "engine/fast_factorial.h"
 #include "engine/growth.h"
 #include "engine/limb_conversion.h"
+#include "engine/residue_check.h"
+#include "engine/variation_classes.h"
+#include "engine/work_progress.h"
 
 namespace cifrovar {
 
 namespace {
 
-// Variations from this size on are counted ahead and, where the processor has the
-// transforms, computed in decimal words.
+// Variations from this size on are computed in one go in decimal words, where the processor
+// has the transforms.
 constexpr double long_variation_bits = 1 << 22;
+
+// From this size on a variation computed in one go goes through classes that double, each
+// kept on the way; the doubling costs more than the direct route, which a shorter one takes.
+constexpr double variation_in_classes_bits = 1 << 26;
 
 // GMP's binomial C(n, k) takes its fast route only for k above n / 16, and is quadratic from
 // there down: C(10000000, 625000) took 13 s, one class more 0.05 s.
@@ -51,12 +58,19 @@ double log_error(double magnitude) { return 1e-12 * magnitude + 1e-9; }
 void FastRun::begin(const CalcState& st, const StepRule& rule) {
     rule_ = rule;
     if (holding_) return;
-    limbs_to_value(st.vysledek, st.top_index, st.limb_digits, value_);
+    // A trusted factorial or variation that goes on in one go is read from the limbs in
+    // decimal words when it is needed, and computed afresh in binary when that is needed.
+    if (value_trusted && goes_in_steps_kind() && decimal_transforms_available() &&
+        st.pocitadlo > 1) {
+        value_.release();
+        lazy_counter_ = st.pocitadlo;
+    } else {
+        limbs_to_value(st.vysledek, st.top_index, st.limb_digits, value_);
+        lazy_counter_ = 0;
+    }
     products_.clear();
     divisors_.clear();
     power_steps_ = 0;
-    counted_target_ = 0;
-    lazy_counter_ = 0;
     lazy_binomial_ = -1;
     pending_shift_ = 0;
     steps_since_growth_ = 0;
@@ -75,7 +89,6 @@ void FastRun::drop() {
     products_.clear();
     divisors_.clear();
     power_steps_ = 0;
-    counted_target_ = 0;
     pending_shift_ = 0;
     steps_since_growth_ = 0;
 }
@@ -84,9 +97,16 @@ int64_t FastRun::advance(CalcState& st, int64_t end_counter, int64_t max_steps,
                          std::chrono::steady_clock::time_point deadline,
                          const StepsReached& reached) {
     if (max_steps <= 0) max_steps = std::numeric_limits<int64_t>::max();
+    reached_ = &reached;
+    const int64_t end =
+        end_counter - st.pocitadlo > max_steps ? st.pocitadlo + max_steps : end_counter;
+    if (goes_in_steps(st, end)) {
+        const int64_t steps = advance_in_steps(st, end);
+        reached_ = nullptr;
+        return steps;
+    }
     limbs_current_ = false;
     forget_decimal();
-    reached_ = &reached;
     int64_t steps = 0;
     switch (rule_.calc_kind) {
         case kind::powers:
@@ -114,8 +134,8 @@ int64_t FastRun::advance_powers(CalcState& st, int64_t end_counter, int64_t max_
 }
 
 // Factorials, and long variations whose binomial GMP computes fast (above n/16), are
-// counted ahead from a trusted value with nothing else pending. Shorter variations keep their
-// products of factors, which an interrupt does not take back.
+// computed in one go from a trusted value with nothing else pending. Shorter variations keep
+// their products of factors.
 bool FastRun::counts_ahead(int64_t target) const {
     if (!value_trusted || !products_.empty() || pending_shift_ != 0) return false;
     if (rule_.calc_kind == kind::factorial) return true;
@@ -132,38 +152,15 @@ uint32_t FastRun::last_factor_at(int64_t counter) const {
 
 // counter! for factorials; V(n, counter - 1) for variations, whose counter stands one above
 // the class reached.
-void FastRun::counted_value(BigValue& out, int64_t counter, const std::atomic<bool>* cancel) const {
+void FastRun::counted_value(BigValue& out, int64_t counter) const {
     if (rule_.calc_kind == kind::factorial)
-        return fast_factorial(out, static_cast<unsigned long>(counter), cancel);
+        return fast_factorial(out, static_cast<unsigned long>(counter));
     fast_variation(out, static_cast<unsigned long>(rule_.elements),
-                   static_cast<unsigned long>(counter - 1), cancel);
-}
-
-void FastRun::counted_value_in_decimal(DecimalNumber& out, int64_t counter,
-                                       const std::atomic<bool>* cancel) const {
-    if (rule_.calc_kind == kind::factorial)
-        return decimal_factorial(out, static_cast<unsigned long>(counter), cancel);
-    decimal_variation(out, static_cast<unsigned long>(rule_.elements),
-                      static_cast<unsigned long>(counter - 1), cancel);
+                   static_cast<unsigned long>(counter - 1));
 }
 
 int64_t FastRun::advance_products(CalcState& st, int64_t end_counter, int64_t max_steps,
                                   std::chrono::steady_clock::time_point deadline) {
-    const int64_t ahead = std::min(end_counter - st.pocitadlo, max_steps);
-    if (counts_ahead(st.pocitadlo + ahead)) {
-        // The value is the calculation's own for its counter, so the steps need no work now:
-        // the value of the step reached is computed in one go when the limbs are read,
-        // several times faster than the product of the factors.
-        if (counted_target_ == 0) {
-            settled_counter_ = st.pocitadlo;
-            settled_growth_steps_ = steps_since_growth_;
-        }
-        st.pocitadlo = static_cast<int32_t>(st.pocitadlo + ahead);
-        counted_target_ = st.pocitadlo;
-        steps_since_growth_ += ahead;
-        last_factor_ = last_factor_at(st.pocitadlo);
-        return ahead;
-    }
     int64_t steps = 0;
     std::vector<uint32_t> factors;
     while (st.pocitadlo < end_counter && steps < max_steps) {
@@ -255,52 +252,6 @@ int64_t FastRun::advance_combinations(CalcState& st, int64_t end_counter, int64_
     return b - a;
 }
 
-bool FastRun::complete_counted(CalcState& st, const std::atomic<bool>* cancel) {
-    if (counted_target_ == 0) return true;
-    if (counted_pays_in_decimal()) {
-        try {
-            counted_value_in_decimal(decimal_, counted_target_, cancel);
-        } catch (const Cancelled&) {
-            forget_decimal();
-            take_back_counted(st);
-            return false;
-        }
-        // The step reached is settled, its value in binary made only when needed.
-        decimal_held_ = true;
-        value_.release();
-        settled_counter_ = static_cast<int32_t>(counted_target_);
-        lazy_counter_ = counted_target_;
-        counted_target_ = 0;
-        return true;
-    }
-    BigValue value;
-    try {
-        counted_value(value, counted_target_, cancel);
-    } catch (const Cancelled&) {
-        take_back_counted(st);
-        return false;
-    }
-    value_.swap(value);
-    lazy_counter_ = 0;
-    counted_target_ = 0;
-    return true;
-}
-
-double FastRun::counted_work() const {
-    if (counted_target_ == 0 || !counted_pays_in_decimal()) return 0;
-    const auto target = static_cast<unsigned long>(counted_target_);
-    if (rule_.calc_kind == kind::factorial) return decimal_factorial_work(target);
-    return decimal_variation_work(static_cast<unsigned long>(rule_.elements), target - 1);
-}
-
-// Back to the last step whose value is held, so that nothing long is left pending.
-void FastRun::take_back_counted(CalcState& st) {
-    st.pocitadlo = settled_counter_;
-    steps_since_growth_ = settled_growth_steps_;
-    last_factor_ = last_factor_at(settled_counter_);
-    counted_target_ = 0;
-}
-
 void FastRun::ensure_value() {
     if (lazy_binomial_ >= 0) {
         mpz_bin_uiui(value_.get(), static_cast<unsigned long>(rule_.elements),
@@ -350,11 +301,6 @@ void FastRun::push_ratio(uint32_t n, int64_t a, int64_t b,
 }
 
 void FastRun::settle() {
-    if (counted_target_ > 0) {
-        counted_value(value_, counted_target_);
-        counted_target_ = 0;
-        lazy_counter_ = 0;
-    }
     ensure_value();
     if (power_steps_ > 0) {
         BigValue power;
@@ -423,19 +369,10 @@ bool FastRun::nothing_but_steps_pending() const {
            pending_shift_ == 0;
 }
 
-bool FastRun::counted_pays_in_decimal() const {
-    if (!nothing_but_steps_pending() || power_steps_ != 0) return false;
-    if (rule_.calc_kind == kind::factorial)
-        return static_cast<unsigned long>(counted_target_) >= decimal_factorial_from;
-    return variation_bits(rule_.elements, counted_target_ - 1) >= long_variation_bits;
-}
-
 // The exponent of the power held, st.pocitadlo, when the value held is the base to the steps
 // before the pending ones, as a run from a fresh start leaves it; -1 otherwise.
 int64_t FastRun::power_exponent_held(const CalcState& st) const {
-    if (rule_.calc_kind != kind::powers || counted_target_ != 0 || lazy_counter_ != 0 ||
-        rule_.base < 2)
-        return -1;
+    if (rule_.calc_kind != kind::powers || lazy_counter_ != 0 || rule_.base < 2) return -1;
     const int64_t before = int64_t{st.pocitadlo} - power_steps_;
     if (before < 0) return -1;
     const double bits = static_cast<double>(before) * std::log2(rule_.base);
@@ -464,12 +401,13 @@ bool FastRun::power_pays_in_decimal(const CalcState& st) const {
     return bits >= decimal_power_from_bits && power_exponent_held(st) > 0;
 }
 
-// The decimal result goes straight into the limbs; it is not kept beside them.
-void FastRun::write_decimal_limbs(CalcState& st) {
+// The decimal result goes straight into the limbs; it is kept beside them only while a run
+// is to multiply on from it.
+void FastRun::write_decimal_limbs(CalcState& st, bool keep) {
     grow_for_products(st, decimal_.log10(),
                       [&](int64_t e) { return decimal_.at_least(last_factor_, e); });
     decimal_to_limbs(decimal_, st.limb_digits, int64_t{st.top_index} + 1, st.vysledek);
-    forget_decimal();
+    if (!keep) forget_decimal();
 }
 
 void FastRun::forget_decimal() {
@@ -478,9 +416,178 @@ void FastRun::forget_decimal() {
     decimal_.words.shrink_to_fit();
 }
 
-void FastRun::materialize(CalcState& st, const std::atomic<bool>* cancel) {
+bool FastRun::goes_in_steps(const CalcState& st, int64_t end_counter) const {
+    if (!goes_in_steps_kind() || end_counter <= st.pocitadlo || !decimal_transforms_available() ||
+        !counts_ahead(end_counter) || power_steps_ != 0)
+        return false;
+    if (rule_.calc_kind == kind::factorial)
+        return static_cast<unsigned long>(end_counter) >= decimal_factorial_from;
+    return variation_bits(rule_.elements, end_counter - 1) >= long_variation_bits;
+}
+
+namespace {
+
+// The step of a value as the computations name it: m for m!, the class for a variation.
+unsigned long step_of(int32_t calc_kind, int64_t counter) {
+    return static_cast<unsigned long>(calc_kind == kind::factorial ? counter : counter - 1);
+}
+
+size_t words_for(double log10_value) { return static_cast<size_t>(log10_value / 18) + 1; }
+
+// Whether end_counter! needs start! on the way: start is one of its levels end >> j.
+bool is_level_of(int64_t start, int64_t end) {
+    for (int64_t level = end / 2; level >= start && level > 0; level /= 2)
+        if (level == start) return true;
+    return false;
+}
+
+}  // namespace
+
+// The cheaper of computing the value afresh (from a level it has, when that is held) and going
+// on from the value held: the product of the steps to come, then its product with the value.
+namespace {
+
+struct InStepsPlan {
+    bool from_held = false;
+    double work = 0;
+};
+
+// held: whether the value of start is at hand to go on from.
+InStepsPlan plan_in_steps(int32_t calc_kind, unsigned long elements, int64_t start, int64_t end,
+                          bool held) {
+    const unsigned long a = step_of(calc_kind, start), b = step_of(calc_kind, end);
+    const unsigned long top = calc_kind == kind::factorial ? b : elements - a;
+    const double held_log10 = calc_kind == kind::factorial
+                                  ? std::lgamma(a + 1.0) / std::log(10.0)
+                                  : variation_bits(elements, a) * std::log10(2.0);
+    const double rest_log10 =
+        (std::lgamma(top + 1.0) - std::lgamma(top - (b - a) + 1.0)) / std::log(10.0);
+    InStepsPlan afresh;
+    if (calc_kind == kind::factorial) {
+        afresh.work = decimal_factorial_work(b, held && is_level_of(start, end) ? a : 0);
+    } else {
+        afresh.work = variation_bits(elements, b) >= variation_in_classes_bits
+                          ? decimal_variation_in_classes_work(elements, b)
+                          : decimal_falling_product_work(elements, b);
+    }
+    if (a < 2 || !held) return afresh;
+    InStepsPlan from_held{
+        true, decimal_falling_product_work(top, b - a) +
+                  decimal_product_work(words_for(held_log10), words_for(rest_log10), false)};
+    // Few steps to come cost a small part of the value afresh.
+    if (16 * (b - a) < top) return from_held;
+    return from_held.work < afresh.work ? from_held : afresh;
+}
+
+}  // namespace
+
+// The limbs are lent to a backup being written while the next batch runs.
+bool FastRun::value_at_hand(const CalcState& st) const {
+    return decimal_held_ ||
+           (limbs_current_ && st.vysledek.size() > static_cast<size_t>(st.top_index));
+}
+
+const DecimalNumber& FastRun::held_in_decimal(const CalcState& st) {
+    if (!decimal_held_) {
+        limbs_to_decimal(st.vysledek, st.top_index, st.limb_digits, decimal_);
+        decimal_held_ = true;
+    }
+    return decimal_;
+}
+
+bool FastRun::in_steps_from_held(const CalcState& st, int64_t end_counter) const {
+    return plan_in_steps(rule_.calc_kind, static_cast<unsigned long>(rule_.elements), st.pocitadlo,
+                         end_counter, value_at_hand(st))
+        .from_held;
+}
+
+double FastRun::in_steps_work(const CalcState& st, int64_t end_counter) const {
+    if (!goes_in_steps(st, end_counter)) return 0;
+    return plan_in_steps(rule_.calc_kind, static_cast<unsigned long>(rule_.elements), st.pocitadlo,
+                         end_counter, value_at_hand(st))
+        .work;
+}
+
+// The value of end_counter in one go. An interrupt, or a stop asked for at a step kept, ends
+// the batch at the last step kept (or where it began), so that the counter always names a
+// value held.
+int64_t FastRun::advance_in_steps(CalcState& st, int64_t end_counter) {
+    const int64_t start = st.pocitadlo;
+    kept_counter_ = 0;
+    DecimalNumber result;
+    try {
+        if (in_steps_from_held(st, end_counter)) {
+            compute_from_held(result, st, end_counter);
+        } else {
+            compute_afresh(result, st, end_counter);
+        }
+    } catch (const Cancelled&) {
+        if (kept_counter_ > 0) hold_decimal(st, start, kept_counter_, std::move(kept_));
+        kept_.words.clear();
+        kept_.words.shrink_to_fit();
+        return st.pocitadlo - start;
+    }
+    kept_.words.clear();
+    kept_.words.shrink_to_fit();
+    hold_decimal(st, start, end_counter, std::move(result));
+    return end_counter - start;
+}
+
+void FastRun::compute_from_held(DecimalNumber& out, const CalcState& st, int64_t end_counter) {
+    const std::atomic<bool>* cancel = reached_ != nullptr ? reached_->cancel : nullptr;
+    const DecimalNumber& held = held_in_decimal(st);
+    const unsigned long a = step_of(rule_.calc_kind, st.pocitadlo);
+    const unsigned long b = step_of(rule_.calc_kind, end_counter);
+    const unsigned long top =
+        rule_.calc_kind == kind::factorial ? b : static_cast<unsigned long>(rule_.elements) - a;
+    decimal_falling_product(out, top, b - a, cancel);
+    stop_if_cancelled(cancel);
+    multiply(out, held, out, true);
+}
+
+void FastRun::compute_afresh(DecimalNumber& out, CalcState& st, int64_t end_counter) {
+    const std::atomic<bool>* cancel = reached_ != nullptr ? reached_->cancel : nullptr;
+    // Each step on the way replaces the one kept before, if it is further.
+    const StepValue keep = [&](unsigned long step, const DecimalNumber& value) {
+        const int64_t counter =
+            rule_.calc_kind == kind::factorial ? int64_t(step) : int64_t(step) + 1;
+        if (counter <= st.pocitadlo || counter >= end_counter) return;
+        kept_ = value;
+        kept_counter_ = counter;
+        st.pocitadlo = static_cast<int32_t>(counter);
+        if (reached_ == nullptr) return;
+        if (reached_->kept) reached_->kept(counter);
+        if (reached_->stop_here && reached_->stop_here()) throw Cancelled();
+    };
+    const unsigned long b = step_of(rule_.calc_kind, end_counter);
+    if (rule_.calc_kind == kind::factorial) {
+        FactorialLevels levels;
+        levels.level = keep;
+        if (value_at_hand(st) && is_level_of(st.pocitadlo, end_counter)) {
+            levels.seed_n = static_cast<unsigned long>(st.pocitadlo);
+            levels.seed = &held_in_decimal(st);
+        }
+        return decimal_factorial(out, b, cancel, &levels);
+    }
+    const auto n = static_cast<unsigned long>(rule_.elements);
+    if (variation_bits(n, b) >= variation_in_classes_bits)
+        return decimal_variation_in_classes(out, n, b, keep, cancel);
+    decimal_falling_product(out, n, b, cancel);
+}
+
+void FastRun::hold_decimal(CalcState& st, int64_t start, int64_t counter, DecimalNumber&& value) {
+    decimal_ = std::move(value);
+    decimal_held_ = true;
+    value_.release();
+    lazy_counter_ = counter;
+    st.pocitadlo = static_cast<int32_t>(counter);
+    steps_since_growth_ += counter - start;
+    last_factor_ = last_factor_at(counter);
+    limbs_current_ = false;
+}
+
+void FastRun::materialize(CalcState& st, const std::atomic<bool>* cancel, bool keep_decimal) {
     if (!holding_ || limbs_current_) return;
-    if (!complete_counted(st, cancel)) throw Cancelled();
     if (!decimal_held_ && power_pays_in_decimal(st)) {
         // The steps stay pending on the value held, which the binary route multiplies in.
         decimal_power(decimal_, static_cast<unsigned long>(rule_.base),
@@ -488,7 +595,7 @@ void FastRun::materialize(CalcState& st, const std::atomic<bool>* cancel) {
         decimal_held_ = true;
     }
     if (decimal_held_) {
-        write_decimal_limbs(st);
+        write_decimal_limbs(st, keep_decimal && goes_in_steps_kind());
         limbs_current_ = true;
         return;
     }
@@ -514,6 +621,21 @@ bool FastRun::verify_binomial(const CalcState& st, int32_t elements) {
     mpz_divexact(expected.get(), expected.get(), denominator.get());
     settle();
     return mpz_cmp(expected.get(), value_.get()) == 0;
+}
+
+bool FastRun::verify_product(const CalcState& st, const StepRule& rule) {
+    if (st.pocitadlo < 1 || st.vysledek.size() <= static_cast<size_t>(st.top_index)) return false;
+    uint64_t expected = 0;
+    if (rule.calc_kind == kind::factorial) {
+        expected = falling_product_residue(static_cast<uint64_t>(st.pocitadlo),
+                                           static_cast<uint64_t>(st.pocitadlo));
+    } else if (rule.calc_kind == kind::variations && rule.elements >= st.pocitadlo - 1) {
+        expected = falling_product_residue(static_cast<uint64_t>(rule.elements),
+                                           static_cast<uint64_t>(st.pocitadlo - 1));
+    } else {
+        return false;
+    }
+    return limbs_residue(st.vysledek, st.top_index, st.limb_digits) == expected;
 }
 
 }  // namespace cifrovar

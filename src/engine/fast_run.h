@@ -30,6 +30,12 @@ struct StepsReached {
     // Work that would otherwise run longer without telling (combinations) is cut into parts
     // of about this many seconds.
     double part_seconds = 1.0;
+    // A factorial or variation computed in one go keeps the steps it holds on the way: each
+    // is told here as it is kept, and the batch ends there when stop_here() says so.
+    std::function<void(int64_t counter)> kept;
+    std::function<bool()> stop_here;
+    // Raised, it ends such a computation at the last step kept.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 class FastRun {
@@ -52,17 +58,15 @@ class FastRun {
                     const StepsReached& reached = {});
     // Writes the value held into st.vysledek and sets st.top_index as the kernel would have.
     // When cancel turns true meanwhile, Cancelled is thrown; the value is still held and the
-    // limbs stay out of date (a factorial is taken back as complete_counted says).
-    void materialize(CalcState& st, const std::atomic<bool>* cancel = nullptr);
-    // Computes a factorial or variation whose steps were counted but not yet multiplied. When
-    // cancel turns true meanwhile, it returns false with st.pocitadlo taken back to the step whose
-    // value is held, so the run ends there as if interrupted at that step.
-    bool complete_counted(CalcState& st, const std::atomic<bool>* cancel);
-    bool counted_pending() const { return counted_target_ > 0; }
-    // The counter whose value is held while steps are counted ahead of it.
-    int64_t counted_from() const { return settled_counter_; }
-    // What complete_counted() counts into the progress of its thread (0: nothing).
-    double counted_work() const;
+    // limbs stay out of date. A run that goes on after a backup keeps a value held in decimal
+    // words beside the limbs, to multiply on from it.
+    void materialize(CalcState& st, const std::atomic<bool>* cancel = nullptr,
+                     bool keep_decimal = false);
+    // Whether a batch up to end_counter computes the value of its end in one go, keeping the
+    // steps it holds on the way (factorials, long variations), and the work it then counts
+    // into the progress of its thread.
+    bool goes_in_steps(const CalcState& st, int64_t end_counter) const;
+    double in_steps_work(const CalcState& st, int64_t end_counter) const;
     // Forgets the value (the limbs changed by other means).
     void drop();
     // Forgets the value for a fresh calculation, whose value is its own again.
@@ -72,6 +76,8 @@ class FastRun {
     }
     // Checks that the limbs of a combinations calculation are C(n, pocitadlo - 1).
     bool verify_binomial(const CalcState& st, int32_t elements);
+    // Checks that the limbs of a factorial or variation are its value for st.pocitadlo.
+    static bool verify_product(const CalcState& st, const StepRule& rule);
 
   private:
     int64_t advance_powers(CalcState& st, int64_t end_counter, int64_t max_steps);
@@ -91,48 +97,54 @@ class FastRun {
     // Long factorials and powers from a fresh start are computed in decimal words, which go
     // to the limbs without a conversion from binary.
     bool nothing_but_steps_pending() const;
-    bool counted_pays_in_decimal() const;
     bool power_pays_in_decimal(const CalcState& st) const;
     bool binomial_pays_in_decimal() const;
     int64_t power_exponent_held(const CalcState& st) const;
-    void write_decimal_limbs(CalcState& st);
+    void write_decimal_limbs(CalcState& st, bool keep);
+    bool goes_in_steps_kind() const {
+        return rule_.calc_kind == kind::factorial || rule_.calc_kind == kind::variations;
+    }
     void forget_decimal();
     // A value left by the decimal route is computed in binary only when it is needed.
     void ensure_value();
-    void take_back_counted(CalcState& st);
     bool counts_ahead(int64_t target) const;
     uint32_t last_factor_at(int64_t counter) const;
-    void counted_value(BigValue& out, int64_t counter,
-                       const std::atomic<bool>* cancel = nullptr) const;
-    void counted_value_in_decimal(DecimalNumber& out, int64_t counter,
-                                  const std::atomic<bool>* cancel) const;
+    void counted_value(BigValue& out, int64_t counter) const;
+    // The batch of goes_in_steps(): from the value held by the product of the steps to come,
+    // or afresh through steps it keeps on the way.
+    int64_t advance_in_steps(CalcState& st, int64_t end_counter);
+    bool in_steps_from_held(const CalcState& st, int64_t end_counter) const;
+    bool value_at_hand(const CalcState& st) const;
+    const DecimalNumber& held_in_decimal(const CalcState& st);
+    void compute_afresh(DecimalNumber& out, CalcState& st, int64_t end_counter);
+    void compute_from_held(DecimalNumber& out, const CalcState& st, int64_t end_counter);
+    // Holds value as the value of counter, reached from the counter start.
+    void hold_decimal(CalcState& st, int64_t start, int64_t counter, DecimalNumber&& value);
     void grow_for_combinations(CalcState& st, uint64_t mult, uint64_t div);
     // Multiplies and divides in everything pending, so value_ is the exact current value.
     void settle();
 
     StepRule rule_;
     bool holding_ = false;
-    bool limbs_current_ = false;  // the limbs already show the value held
-    BigValue value_;              // the value, times the pending products, over the divisors
-    ProductCounter products_;     // pending factors
-    ProductCounter divisors_;     // pending divisors (combinations)
-    int64_t power_steps_ = 0;     // powers: steps not yet multiplied in
-    // Factorials and variations counted ahead: the value is to become the one of this counter
-    int64_t counted_target_ = 0;
-    int32_t settled_counter_ = 0;       // the counter whose value value_ holds
-    int64_t lazy_counter_ = 0;          // value_ is to be the value of this counter (0: it is)
-    int64_t settled_growth_steps_ = 0;  // steps_since_growth_ at that step
-    int64_t pending_shift_ = 0;         // products: powers of two not yet multiplied in
-    int64_t steps_since_growth_ = 0;    // steps since top_index was last brought up to date
-    uint32_t last_factor_ = 1;          // factor of the last step (products)
-    int32_t growth_base_top_ = 0;       // top_index the pending growth counts from
-    int64_t combination_budget_ = 0;    // steps per combinations batch, adapted to the time taken
-    int64_t part_steps_ = 0;            // steps per part of a combinations batch, likewise
+    bool limbs_current_ = false;      // the limbs already show the value held
+    BigValue value_;                  // the value, times the pending products, over the divisors
+    ProductCounter products_;         // pending factors
+    ProductCounter divisors_;         // pending divisors (combinations)
+    int64_t power_steps_ = 0;         // powers: steps not yet multiplied in
+    int64_t lazy_counter_ = 0;        // value_ is to be the value of this counter (0: it is)
+    int64_t pending_shift_ = 0;       // products: powers of two not yet multiplied in
+    int64_t steps_since_growth_ = 0;  // steps since top_index was last brought up to date
+    uint32_t last_factor_ = 1;        // factor of the last step (products)
+    int32_t growth_base_top_ = 0;     // top_index the pending growth counts from
+    int64_t combination_budget_ = 0;  // steps per combinations batch, adapted to the time taken
+    int64_t part_steps_ = 0;          // steps per part of a combinations batch, likewise
     const StepsReached* reached_ = nullptr;  // set for the time of advance()
     BinomialRatio ratio_;
     int64_t lazy_binomial_ = -1;  // combinations: value_ is to be C(n, this) (-1: it is)
     DecimalNumber decimal_;       // the value in decimal words, when decimal_held_
     bool decimal_held_ = false;   // until the limbs are written or the value changes
+    DecimalNumber kept_;          // the last step kept by advance_in_steps(), while it runs
+    int64_t kept_counter_ = 0;    // its counter (0: none yet)
 };
 
 }  // namespace cifrovar

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -28,6 +29,13 @@ class EngineHooks {
     virtual void yield() = 0;
     // Also called from inside the work of run_batch, on its thread, while a long batch runs.
     virtual void set_status(const std::string& text) = 0;
+
+    // How far a value computed in one go has got: the share of its work done, from 0 to 1,
+    // while the run holds the value of from_counter and computes the one of to_counter; a
+    // negative share when it has ended. The status text stays at the steps kept; this says
+    // only that the work goes on. Called from the thread of the batch, like set_status.
+    virtual void show_work_share(int64_t /*from_counter*/, int64_t /*to_counter*/,
+                                 double /*share*/) {}
 
     // Window states: ready (after a new calculation), busy (a run), finished (after a run).
     virtual void enter_ready() = 0;

@@ -41,36 +41,17 @@ void RunLoop::run() {
         if (!carried_on) return;
     }
     collect_backup();
-    // A factorial or variation counted ahead is computed now, as part of the run, so an
-    // interrupt stops it.
-    if (fast_.counted_pending() && !compute_counted(&st_.interrupt_flag)) e_.finish();
-}
-
-// The steps counted ahead were not shown as reached: the counter shown moves from the step
-// whose value is held towards the one counted to as the share of the computation's work
-// done does, and reaches it when the value is there.
-bool RunLoop::compute_counted(const std::atomic<bool>* cancel) {
-    const int64_t from = fast_.counted_from(), to = st_.pocitadlo;
-    BatchProgress progress(e_.hooks(), e_.settings.ukaz_stav, from, e_.fast.progress_seconds);
-    WorkProgress work(
-        fast_.counted_work(),
-        [&](double share) {
-            const auto span = static_cast<double>(to - from);
-            progress.reached(std::min(to - 1, from + static_cast<int64_t>(share * span)));
-        },
-        cancel);
-    bool completed = true;
-    e_.hooks().run_batch([&] {
-        const CountingInto counting(&work);
-        completed = fast_.complete_counted(st_, cancel);
-    });
-    if (completed) progress.ended(st_.pocitadlo);
-    return completed;
 }
 
 bool RunLoop::use_fast() {
     const int32_t limit = e_.fast.basecase_top_index;
     if (kernel_only_ || limit < 0 || st_.top_index <= limit) return false;
+    if (!fast_.value_trusted && !trust_checked_ && !fast_.holds_value()) {
+        // Limbs from outside that are the calculation's own value may be computed on afresh.
+        trust_checked_ = true;
+        if (plan_.rule.calc_kind == kind::factorial || plan_.rule.calc_kind == kind::variations)
+            fast_.value_trusted = FastRun::verify_product(st_, plan_.rule);
+    }
     if (plan_.rule.calc_kind == kind::combinations && !fast_.value_trusted) {
         // Limbs that came from outside must really be the coefficient before batches divide.
         fast_.begin(st_, plan_.rule);
@@ -155,22 +136,11 @@ bool RunLoop::kernel_step() {
     return true;
 }
 
-// The conversion of a long value runs like a batch, so an interrupt that comes meanwhile ends
-// the run at once, and the backup of that step is left out. An interrupt that came before is
-// seen at the next step, after the backup, as between kernel steps.
-bool RunLoop::convert_for_backup() {
-    if (!fast_.holds_value()) return true;
-    const std::atomic<bool>* cancel = st_.interrupt_flag ? nullptr : &st_.interrupt_flag;
-    if (fast_.counted_pending() && !compute_counted(cancel)) return false;
-    bool converted = true;
-    e_.hooks().run_batch([&] {
-        try {
-            fast_.materialize(st_, cancel);
-        } catch (const Cancelled&) {
-            converted = false;
-        }
-    });
-    return converted;
+// The conversion of a long value runs like a batch. An interrupt that comes meanwhile waits
+// for the backup of the step reached: it is written, then the run ends.
+void RunLoop::convert_for_backup() {
+    if (!fast_.holds_value()) return;
+    e_.hooks().run_batch([&] { fast_.materialize(st_, nullptr, true); });
 }
 
 std::chrono::steady_clock::time_point RunLoop::batch_deadline() const {
@@ -194,20 +164,36 @@ bool RunLoop::fast_batch() {
     // The settings are read here, on the thread that may change them, not by the batch.
     const int32_t max_steps = e_.fast.max_batch_steps;
     BatchProgress progress(e_.hooks(), e_.settings.ukaz_stav, before, e_.fast.progress_seconds);
-    const StepsReached reached{[&](int64_t counter) { progress.reached(counter); },
-                               2 * e_.fast.progress_seconds};
-    e_.hooks().run_batch([&] { fast_.advance(st_, end, max_steps, deadline, reached); });
+    StepsReached reached;
+    reached.tell = [&](int64_t counter) { progress.reached(counter); };
+    reached.part_seconds = 2 * e_.fast.progress_seconds;
+    // A value computed in one go shows each step it keeps at once, and stops at one when the
+    // backup interval has changed, so that the next batch plans the backups afresh.
+    reached.kept = [&](int64_t counter) { progress.ended(counter); };
+    reached.stop_here = [this, interval] { return e_.settings.zalohy != interval; };
+    reached.cancel = &st_.interrupt_flag;
+    const int64_t end_in_steps =
+        std::min<int64_t>(end, max_steps > 0 ? int64_t{before} + max_steps : end);
+    WorkShare share(e_.hooks(), before, end_in_steps, e_.fast.progress_seconds);
+    WorkProgress work(
+        fast_.in_steps_work(st_, end_in_steps), [&](double done) { share.tell(done); }, nullptr);
+    e_.hooks().run_batch([&] {
+        const CountingInto counting(&work);
+        fast_.advance(st_, end, max_steps, deadline, reached);
+    });
+    share.end();
     // The batch left the limbs alone; the backup written meanwhile is waited for only now.
     collect_backup();
-    // Steps counted ahead are shown while their value is computed.
-    if (!fast_.counted_pending()) progress.ended(st_.pocitadlo);
-    if ((st_.pocitadlo - plan_.backup_offset) % e_.settings.zalohy == 0) write_backup();
+    progress.ended(st_.pocitadlo);
+    // A batch stopped before its first step kept has nothing new to back up.
+    if (st_.pocitadlo > before && (st_.pocitadlo - plan_.backup_offset) % e_.settings.zalohy == 0)
+        write_backup();
     return true;
 }
 
 void RunLoop::write_backup() {
     collect_backup();
-    if (!convert_for_backup()) return;
+    convert_for_backup();
     const std::string path = e_.settings.adresar + "/zal" + std::to_string(st_.backup_counter) +
                              plan_.backup_letter + ".cfr";
     backup_.start(e_.hooks(), path, st_);

@@ -31,13 +31,11 @@ class RunLoop {
   private:
     bool kernel_step();
     bool fast_batch();
-    // Computes the value of the steps counted ahead; false when cancel stopped it.
-    bool compute_counted(const std::atomic<bool>* cancel);
     bool use_fast();
     // Converts the value for a backup and starts writing it; the write goes on meanwhile.
     void write_backup();
-    // Brings the limbs up to date for a backup; false when an interrupt stopped it.
-    bool convert_for_backup();
+    // Brings the limbs up to date for a backup.
+    void convert_for_backup();
     // Waits for a backup being written and counts it when it was written.
     void collect_backup();
     std::chrono::steady_clock::time_point batch_deadline() const;
@@ -49,6 +47,7 @@ class RunLoop {
     RunPlan plan_;
     std::chrono::steady_clock::time_point started_;
     bool kernel_only_ = false;
+    bool trust_checked_ = false;
     PendingBackup backup_;
 };
 

@@ -32,7 +32,7 @@ int32_t normalized_interval(std::span<const IntervalItem> items, int32_t value) 
 }
 
 QMenu* add_interval_items(QMenu* parent, const char* name, const char* caption,
-                          std::span<const IntervalItem> items, int32_t& setting) {
+                          std::span<const IntervalItem> items, SharedInterval& setting) {
     QMenu* menu = parent->addMenu(QString::fromUtf8(caption));
     menu->setObjectName(name);
     auto* group = new QActionGroup(menu);

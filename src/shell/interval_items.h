@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <span>
 
+#include "engine/calc_state.h"
+
 class QMenu;
 
 namespace cifrovar {
@@ -25,6 +27,6 @@ int32_t normalized_interval(std::span<const IntervalItem> items, int32_t value);
 // stores its value into setting, which the run reads afresh at every step; the item of the
 // normalised present value starts checked and setting is normalised with it.
 QMenu* add_interval_items(QMenu* parent, const char* name, const char* caption,
-                          std::span<const IntervalItem> items, int32_t& setting);
+                          std::span<const IntervalItem> items, SharedInterval& setting);
 
 }  // namespace cifrovar

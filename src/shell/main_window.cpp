@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
@@ -79,6 +80,14 @@ Thlavni::Thlavni(Prompts& prompts, QWidget* parent)
     statusBar()->setFixedHeight(17);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(status_panel_, 1);
+    // A thin bar beside the step kept shows that a value computed in one go is on its way.
+    work_bar_ = new QProgressBar;
+    work_bar_->setObjectName("prubeh");
+    work_bar_->setRange(0, 1000);
+    work_bar_->setTextVisible(false);
+    work_bar_->setFixedSize(60, 6);
+    work_bar_->hide();
+    statusBar()->addPermanentWidget(work_bar_);
     setFixedSize(sizeHint());
 
     viewer_ = new Tvypis(*engine_, prompts_, this);
@@ -103,6 +112,19 @@ void Thlavni::set_status(const QString& text) {
     }
 }
 
+void Thlavni::show_work_share(double share) {
+    if (share < 0) {
+        work_bar_->hide();
+        return;
+    }
+    work_bar_->setValue(static_cast<int>(share * 1000));
+    work_bar_->show();
+}
+
+bool Thlavni::work_share_shown() const { return work_bar_->isVisible(); }
+
+int Thlavni::work_share_permille() const { return work_bar_->value(); }
+
 QLineEdit* Thlavni::field(Field which) const { return fields_[static_cast<int>(which)]; }
 
 void Thlavni::set_calculation_commands(bool novy, bool otevri, bool uloz, bool prerus) {
@@ -123,6 +145,7 @@ void Thlavni::set_field_state(Field which, bool editable, bool reset) {
 }
 
 void Thlavni::enter_ready() {
+    work_bar_->hide();
     tlacitko_->setEnabled(true);
     b_text_->setEnabled(false);
     set_calculation_commands(false, true, false, false);
@@ -140,6 +163,7 @@ void Thlavni::enter_busy() {
 }
 
 void Thlavni::enter_finished() {
+    work_bar_->hide();
     tlacitko_->setEnabled(true);
     b_text_->setEnabled(true);
     set_calculation_commands(true, true, true, false);

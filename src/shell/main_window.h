@@ -14,6 +14,7 @@ class QActionGroup;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QStackedWidget;
 class QSystemTrayIcon;
@@ -54,6 +55,11 @@ class Thlavni : public QMainWindow {
     // Panel 0 of the status bar.
     QString status_text() const;
     void set_status(const QString& text);
+    // The share of the work of a value computed in one go (0 to 1), or a negative one to hide
+    // it; the status text meanwhile stays at the step kept.
+    void show_work_share(double share);
+    bool work_share_shown() const;
+    int work_share_permille() const;
 
     void enter_ready();
     void enter_busy();
@@ -168,6 +174,7 @@ class Thlavni : public QMainWindow {
     QPushButton* b_text_ = nullptr;
     QStackedWidget* stranky_ = nullptr;
     QLabel* status_panel_ = nullptr;
+    QProgressBar* work_bar_ = nullptr;
     QLineEdit* fields_[7] = {};
     QAction* novy_ = nullptr;
     QAction* otevri_ = nullptr;

@@ -31,6 +31,10 @@ void WindowHooks::set_status(const std::string& text) {
     on_window([&] { window_.set_status(QString::fromStdString(text)); });
 }
 
+void WindowHooks::show_work_share(int64_t, int64_t, double share) {
+    on_window([&] { window_.show_work_share(share); });
+}
+
 void WindowHooks::enter_ready() {
     on_window([&] { window_.enter_ready(); });
 }

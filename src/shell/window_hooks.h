@@ -15,6 +15,7 @@ class WindowHooks : public EngineHooks {
 
     void yield() override;
     void set_status(const std::string& text) override;
+    void show_work_share(int64_t from_counter, int64_t to_counter, double share) override;
     void enter_ready() override;
     void enter_busy() override;
     void enter_finished() override;

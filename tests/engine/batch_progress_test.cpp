@@ -99,34 +99,38 @@ INSTANTIATE_TEST_SUITE_P(
         ProgressCase{"combinations_past_the_peak", kind::combinations, 150000, 200000, 20}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A factorial is counted ahead at once and computed afterwards; the counter shown moves with
-// that computation's work instead of standing at the target while it runs.
-TEST(CountedProgressTest, TextsMoveWhileTheCountedFactorialIsComputed) {
+// A factorial computed in one go shows only the levels it holds on the way (m! for m = n / 2,
+// n / 4, ...), each at once, and between them the share of its work.
+TEST(InStepsProgressTest, TheStatusShowsOnlyTheLevelsHeld) {
     EngineFixture f;
-    prepare(f, 0);
-    f.factorial("300000");
+    prepare(f, 600);
     std::vector<int64_t> shown;
-    for (const std::string& s : f.hooks.statuses)
-        if (const int64_t counter = shown_counter(s); counter >= 0) shown.push_back(counter);
-    ASSERT_GE(shown.size(), 10u);
-    for (size_t i = 0; i < shown.size(); ++i) {
-        EXPECT_EQ(shown[i] % 1000, 0) << shown[i];
-        if (i > 0) {
-            EXPECT_GT(shown[i], shown[i - 1]);
-        }
-    }
-    EXPECT_EQ(shown.back(), 300000);
+    f.hooks.on_status = [&](const std::string& text) {
+        const int64_t counter = shown_counter(text);
+        if (counter < 0) return;
+        EXPECT_LE(counter, f.engine.st.pocitadlo) << text;
+        shown.push_back(counter);
+    };
+    f.factorial("300000");
+    EXPECT_EQ(shown, (std::vector<int64_t>{18000, 37000, 75000, 150000, 300000}));
     EXPECT_EQ(f.digits(), factorial_text(300000));
 }
 
-TEST(CountedProgressTest, WithinTheSpacingOnlyTheTargetIsShown) {
+TEST(InStepsProgressTest, TheShareOfWorkGrowsAndIsDroppedAtTheEnd) {
     EngineFixture f;
-    prepare(f, 600);
+    prepare(f, 0);
     f.factorial("300000");
-    std::vector<std::string> progress;
-    for (const std::string& s : f.hooks.statuses)
-        if (shown_counter(s) >= 0) progress.push_back(s);
-    EXPECT_EQ(progress, std::vector<std::string>{"Výpočet:300000"});
+    const std::vector<double>& shares = f.hooks.work_shares;
+    ASSERT_GE(shares.size(), 10u);
+    for (size_t i = 0; i + 1 < shares.size(); ++i) {
+        EXPECT_GE(shares[i], 0);
+        EXPECT_LE(shares[i], 1);
+        if (i > 0) {
+            EXPECT_GE(shares[i], shares[i - 1]);
+        }
+    }
+    EXPECT_GT(shares[shares.size() - 2], 0.9);
+    EXPECT_EQ(shares.back(), -1);
 }
 
 }  // namespace

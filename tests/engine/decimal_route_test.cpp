@@ -89,37 +89,5 @@ TEST_F(DecimalRouteRunTest, RunsGoOnFromADecimalResult) {
     EXPECT_EQ(k.digits(), factorial_text(300002));
 }
 
-// Raises the interrupt as the second piece of work starts: after the batch that counted the
-// steps, as the factorial is computed.
-class InterruptOnSecondBatch : public RecordingHooks {
-  public:
-    CalcState* state = nullptr;
-    int calls = 0;
-    void run_batch(const std::function<void()>& work) override {
-        if (++calls == 2) state->interrupt_flag = true;
-        work();
-    }
-};
-
-TEST_F(DecimalRouteRunTest, AnInterruptDuringTheDecimalFactorialTakesTheRunBack) {
-    InterruptOnSecondBatch hooks;
-    Engine engine(hooks);
-    hooks.state = &engine.st;
-    engine.settings.autotext = false;
-    engine.fast.basecase_top_index = 0;
-    engine.st.calc_kind = kind::factorial;
-    hooks.fields[Field::fkt_zadani] = "300000";
-    engine.run();
-    EXPECT_EQ(engine.st.pocitadlo, 1);
-    engine.materialize();
-    EXPECT_EQ(limbs_to_decimal(engine.st.vysledek, engine.st.top_index, engine.st.limb_digits),
-              "1");
-    hooks.fields[Field::fkt_zadani] = "300000";
-    engine.run();
-    engine.materialize();
-    EXPECT_EQ(limbs_to_decimal(engine.st.vysledek, engine.st.top_index, engine.st.limb_digits),
-              factorial_text(300000));
-}
-
 }  // namespace
 }  // namespace cifrovar::testing

@@ -63,42 +63,26 @@ struct InterruptedRun {
     }
 };
 
-TEST(InterruptedRunTest, AnInterruptDuringABackupsConversionEndsTheRunThereWithoutTheBackup) {
-    InterruptedRun whole(kind::variations);
-    whole.engine.run();
-    ASSERT_EQ(whole.hooks.backups.size(), 1u);
-    const int32_t backup_step = whole.hooks.backups.front().pocitadlo;
+// The backup of the step reached is written before the run ends, and the value is kept.
+TEST(InterruptedRunTest, AnInterruptDuringABackupsConversionWritesTheBackupFirst) {
+    for (const int32_t calc_kind : {kind::factorial, kind::variations}) {
+        InterruptedRun cut(calc_kind);
+        cut.hooks.raise_at_call =
+            2;  // the first batch reaches the backup step; then its conversion
+        cut.engine.run();
+        ASSERT_EQ(cut.hooks.backups.size(), 1u);
+        const BackupRecord& backup = cut.hooks.backups.front();
+        EXPECT_EQ(backup.pocitadlo, cut.engine.st.pocitadlo);
+        const std::string expected =
+            calc_kind == kind::factorial ? factorial_text(30000) : variations_text(30000, 100000);
+        EXPECT_EQ(limbs_to_decimal(backup.limbs, backup.top_index, 4), expected);
 
-    InterruptedRun cut(kind::variations);
-    cut.hooks.raise_at_call = 2;  // the first batch reaches the backup step; then its conversion
-    cut.engine.run();
-    EXPECT_TRUE(cut.hooks.backups.empty());
-    EXPECT_EQ(cut.engine.st.pocitadlo, backup_step);
-
-    // The value was kept: the run continues from there to the right digits.
-    cut.hooks.fields[Field::vrc_trida] = "40000";
-    cut.engine.run();
-    EXPECT_EQ(cut.digits(), variations_text(40000, 100000));
-}
-
-TEST(InterruptedRunTest, AnInterruptWhileAFactorialCountedAheadIsComputedTakesTheRunBack) {
-    // For the backup at step 30000 (the first batch only counted the steps) ...
-    InterruptedRun at_backup(kind::factorial);
-    at_backup.hooks.raise_at_call = 2;
-    at_backup.engine.run();
-    EXPECT_TRUE(at_backup.hooks.backups.empty());
-    // ... and at the end of a run without backups: both end at the first step, the last one
-    // whose value is held, and nothing long is left to compute.
-    InterruptedRun at_end(kind::factorial, never_interval);
-    at_end.hooks.raise_at_call = 2;
-    at_end.engine.run();
-    for (InterruptedRun* run : {&at_backup, &at_end}) {
-        EXPECT_EQ(run->engine.st.pocitadlo, 1);
-        EXPECT_EQ(run->hooks.fields[Field::fkt_zadani], "1");
-        EXPECT_EQ(run->digits(), "1");
-        run->hooks.fields[Field::fkt_zadani] = "40000";
-        run->engine.run();
-        EXPECT_EQ(run->digits(), factorial_text(40000));
+        // The value was kept: the run continues from there to the right digits.
+        cut.hooks.fields[Field::fkt_zadani] = "40000";
+        cut.hooks.fields[Field::vrc_trida] = "40000";
+        cut.engine.run();
+        EXPECT_EQ(cut.digits(), calc_kind == kind::factorial ? factorial_text(40000)
+                                                             : variations_text(40000, 100000));
     }
 }
 

@@ -12,6 +12,11 @@ void RecordingHooks::set_status(const std::string& text) {
     if (on_status) on_status(text);
 }
 
+void RecordingHooks::show_work_share(int64_t, int64_t, double share) {
+    work_shares.push_back(share);
+    if (on_work_share) on_work_share(share);
+}
+
 bool RecordingHooks::write_backup(const std::string& path, const CalcState& state) {
     if (backups_fail) return false;
     backups.push_back(

@@ -39,9 +39,14 @@ class RecordingHooks : public EngineHooks {
     std::function<void()> on_yield;
     // Called with every status text as it is set; tests use it to look at the state meanwhile.
     std::function<void(const std::string&)> on_status;
+    // The shares of work told while a value is computed in one go (-1 when it ended), and a
+    // call with each as it comes.
+    std::vector<double> work_shares;
+    std::function<void(double)> on_work_share;
 
     void yield() override;
     void set_status(const std::string& text) override;
+    void show_work_share(int64_t from_counter, int64_t to_counter, double share) override;
     void enter_ready() override { states.push_back("ready"); }
     void enter_busy() override { states.push_back("busy"); }
     void enter_finished() override { states.push_back("finished"); }

@@ -1,0 +1,188 @@
+#include "engine/variation_classes.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <vector>
+
+#include "engine/big_value.h"
+#include "engine/cancel.h"
+#include "engine/decimal_binomial.h"
+#include "engine/decimal_word.h"
+#include "engine/fast_multiply.h"
+#include "engine/work_progress.h"
+
+namespace cifrovar {
+
+namespace {
+
+// Where GMP's binomial, and the binomial from the primes, are fast.
+bool binomial_route(unsigned long top, unsigned long count) { return 16 * count >= top; }
+
+double log10_factorial(double n) { return std::lgamma(n + 1) / std::log(10.0); }
+
+// log10 of top (top - 1) ... (top - count + 1).
+double log10_falling(double top, double count) {
+    return log10_factorial(top) - log10_factorial(top - count);
+}
+
+size_t words_of(double log10_value) {
+    return static_cast<size_t>(log10_value / decimal_word_digits) + 1;
+}
+
+// Below the n / 16 of GMP's fast binomial, C(top, count) from its primes still pays where
+// the walk over the odd numbers up to top costs little against the product's bits.
+bool primes_route(unsigned long top, unsigned long count) {
+    const double bits =
+        log10_falling(static_cast<double>(top), static_cast<double>(count)) / std::log10(2.0);
+    return static_cast<double>(top) <= 8 * bits;
+}
+
+// Below this half class the variation is computed in one go.
+constexpr unsigned long first_class = 1ul << 15;
+
+// Leaves of the product tree of a falling product, multiplied in binary and converted: about
+// 2^15 bits, as the binomial's pieces.
+unsigned long leaf_factors(unsigned long top) {
+    return std::max(16ul, (1ul << 15) / static_cast<unsigned long>(std::bit_width(top)));
+}
+
+// The product tree in decimal words: the leaves in binary, the merges by the transforms.
+void falling_product_tree(DecimalNumber& out, unsigned long top, unsigned long count,
+                          const std::atomic<bool>* cancel) {
+    if (count <= leaf_factors(top)) {
+        std::vector<uint32_t> factors(count);
+        for (unsigned long i = 0; i < count; ++i) factors[i] = static_cast<uint32_t>(top - i);
+        BigValue leaf;
+        product_of(leaf, factors.data(), factors.size());
+        return to_decimal(out, leaf);
+    }
+    stop_if_cancelled(cancel);
+    const unsigned long half = count / 2;
+    DecimalNumber low;
+    falling_product_tree(out, top, half, cancel);
+    falling_product_tree(low, top - half, count - half, cancel);
+    multiply(out, out, low, true);
+}
+
+double falling_product_tree_work(unsigned long top, unsigned long count) {
+    if (count <= leaf_factors(top)) return 0;
+    const unsigned long half = count / 2;
+    const double high = log10_falling(static_cast<double>(top), static_cast<double>(half));
+    const double low =
+        log10_falling(static_cast<double>(top - half), static_cast<double>(count - half));
+    return falling_product_tree_work(top, half) +
+           falling_product_tree_work(top - half, count - half) +
+           decimal_product_work(words_of(high), words_of(low), false);
+}
+
+// The class above h in the chain k, k >> 1, k >> 2, ...
+unsigned long class_above(unsigned long k, unsigned long h) {
+    unsigned long above = k;
+    while ((above >> 1) > h) above >>= 1;
+    return above;
+}
+
+// v = V(n, b) from v = V(n, h), with h! given and b - h being h or h + 1.
+void extend(DecimalNumber& v, unsigned long n, unsigned long h, unsigned long b,
+            const DecimalNumber& h_factorial, const std::atomic<bool>* cancel) {
+    DecimalNumber factor;
+    if (b - h == h) {
+        decimal_falling_product(factor, n - h, h, cancel, &h_factorial);
+    } else {
+        DecimalNumber count_factorial = h_factorial;
+        multiply_small(count_factorial, h + 1);
+        decimal_falling_product(factor, n - h, b - h, cancel, &count_factorial);
+    }
+    stop_if_cancelled(cancel);
+    multiply(v, v, factor, true);
+}
+
+double extend_work(unsigned long n, unsigned long h, unsigned long b) {
+    const double nd = static_cast<double>(n), hd = static_cast<double>(h);
+    return decimal_falling_product_work(n - h, b - h, true) +
+           decimal_product_work(words_of(log10_falling(nd, hd)),
+                                words_of(log10_falling(nd - hd, static_cast<double>(b - h))),
+                                false);
+}
+
+}  // namespace
+
+void decimal_falling_product(DecimalNumber& out, unsigned long top, unsigned long count,
+                             const std::atomic<bool>* cancel,
+                             const DecimalNumber* count_factorial) {
+    if (count == 0) {
+        out.words.assign(1, 1);
+        return;
+    }
+    if (binomial_route(top, count))
+        return decimal_variation(out, top, count, cancel, count_factorial);
+    if (!primes_route(top, count)) return falling_product_tree(out, top, count, cancel);
+    DecimalNumber binomial;
+    decimal_binomial(binomial, top, count, cancel);
+    if (count_factorial != nullptr) {
+        stop_if_cancelled(cancel);
+        return multiply(out, *count_factorial, binomial, true);
+    }
+    decimal_factorial(out, count, cancel);
+    stop_if_cancelled(cancel);
+    multiply(out, out, binomial, true);
+}
+
+double decimal_falling_product_work(unsigned long top, unsigned long count,
+                                    bool count_factorial_given) {
+    if (count == 0) return 0;
+    if (binomial_route(top, count))
+        return decimal_variation_work(top, count, count_factorial_given);
+    if (!primes_route(top, count)) return falling_product_tree_work(top, count);
+    const double topd = static_cast<double>(top), countd = static_cast<double>(count);
+    const double binomial = log10_falling(topd, countd) - log10_factorial(countd);
+    return decimal_binomial_work(top, count) +
+           (count_factorial_given ? 0 : decimal_factorial_work(count)) +
+           decimal_product_work(words_of(log10_factorial(countd)), words_of(binomial), false);
+}
+
+void decimal_variation_in_classes(DecimalNumber& out, unsigned long n, unsigned long k,
+                                  const StepValue& classes, const std::atomic<bool>* cancel) {
+    const unsigned long half = k / 2;
+    if (half < first_class) return decimal_falling_product(out, n, k, cancel);
+    unsigned long held = 0;  // out holds V(n, held) once held > 0
+    FactorialLevels levels;
+    levels.level = [&](unsigned long h, const DecimalNumber& h_factorial) {
+        if (h == 0) return;
+        if (held == 0) {
+            decimal_falling_product(out, n, h, cancel, &h_factorial);
+            held = h;
+            if (classes) classes(h, out);
+        }
+        const unsigned long b = class_above(k, h);
+        extend(out, n, h, b, h_factorial, cancel);
+        held = b;
+        if (classes) classes(b, out);
+    };
+    DecimalNumber half_factorial;
+    decimal_factorial(half_factorial, half, cancel, &levels);
+    if (held != half) {
+        // Too short for levels: the half is computed in one go.
+        decimal_falling_product(out, n, half, cancel, &half_factorial);
+        if (classes && half > 0) classes(half, out);
+    }
+    extend(out, n, half, k, half_factorial, cancel);
+}
+
+double decimal_variation_in_classes_work(unsigned long n, unsigned long k) {
+    const unsigned long half = k / 2;
+    if (half < first_class) return decimal_falling_product_work(n, k);
+    double work = decimal_factorial_work(half) + extend_work(n, half, k);
+    // The classes below half, as the levels of half! give them; the smallest is made directly.
+    unsigned long h = half;
+    while (h / 2 > 0 && h >= 2) {
+        const unsigned long lower = h / 2;
+        work += extend_work(n, lower, h);
+        h = lower;
+        if (h < (1ul << 15)) break;
+    }
+    return work;
+}
+
+}  // namespace cifrovar

@@ -1,0 +1,34 @@
+#pragma once
+
+// Private to the engine: long variations computed through classes that double, so that a long
+// computation holds a variation of a smaller class at every moment after its first levels,
+// and a product of consecutive numbers in decimal words.
+#include <atomic>
+
+#include "engine/decimal_factorial.h"
+
+namespace cifrovar {
+
+// out = top (top - 1) ... (top - count + 1), count <= top. From count >= top / 16 on it is
+// C(top, count) count!, with count! taken from count_factorial when given; below, where
+// GMP's binomial is slow, a product tree in binary. Cancellable like decimal_factorial.
+void decimal_falling_product(DecimalNumber& out, unsigned long top, unsigned long count,
+                             const std::atomic<bool>* cancel = nullptr,
+                             const DecimalNumber* count_factorial = nullptr);
+
+// The work that decimal_falling_product counts (the product tree in binary counts none).
+double decimal_falling_product_work(unsigned long top, unsigned long count,
+                                    bool count_factorial_given = false);
+
+// out = V(n, k) = n (n - 1) ... (n - k + 1) through the classes h = k >> i, smallest first:
+// V(n, b) = V(n, h) V(n - h, b - h) for the next class b = 2h or 2h + 1, whose factor needs
+// h!, which the levels of (k / 2)! give in the same order. classes(h, V(n, h)) hears each
+// class below k on the way. Cancellable like decimal_factorial.
+void decimal_variation_in_classes(DecimalNumber& out, unsigned long n, unsigned long k,
+                                  const StepValue& classes,
+                                  const std::atomic<bool>* cancel = nullptr);
+
+// The work that decimal_variation_in_classes counts.
+double decimal_variation_in_classes_work(unsigned long n, unsigned long k);
+
+}  // namespace cifrovar

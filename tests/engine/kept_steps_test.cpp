@@ -1,0 +1,185 @@
+// What a run shows is what it keeps: interrupted at any moment of any route, a run keeps at
+// least the last step its status showed, holds exactly that step's value, continues from it to
+// the exact result, and has written the backup of every multiple of the interval it reached.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "support/engine_fixture.h"
+#include "support/gmp_oracle.h"
+
+namespace cifrovar::testing {
+namespace {
+
+struct RouteCase {
+    const char* name;
+    int32_t calc_kind;
+    unsigned long operand;  // base, or the number of elements
+    unsigned long target;   // exponent, n or class
+    int32_t basecase_top_index;
+    int32_t backup_interval;
+};
+
+void PrintTo(const RouteCase& c, std::ostream* os) { *os << c.name; }
+
+int64_t shown_counter(const std::string& text) {
+    const std::string lead = "Výpočet:";
+    return text.rfind(lead, 0) == 0 ? std::stoll(text.substr(lead.size())) : -1;
+}
+
+// The step a counter stands for, and its value as GMP gives it.
+unsigned long step_of(const RouteCase& c, int64_t counter) {
+    return static_cast<unsigned long>(
+        c.calc_kind == kind::variations || c.calc_kind == kind::combinations ? counter - 1
+                                                                             : counter);
+}
+
+std::string value_of(const RouteCase& c, unsigned long step) {
+    switch (c.calc_kind) {
+        case kind::powers:
+            return power_text(c.operand, step);
+        case kind::factorial:
+            return factorial_text(step);
+        case kind::variations:
+            return variations_text(step, c.operand);
+        default:
+            return binomial_text(c.operand, step);
+    }
+}
+
+// The same step comes back in many runs of a case.
+const std::string& value_at(const RouteCase& c, unsigned long step) {
+    static std::map<std::tuple<int32_t, unsigned long, unsigned long>, std::string> known;
+    const auto key = std::make_tuple(c.calc_kind, c.operand, step);
+    auto it = known.find(key);
+    if (it == known.end()) it = known.emplace(key, value_of(c, step)).first;
+    return it->second;
+}
+
+// A run of the case that raises the interrupt at the given event (a yield, a step shown or a
+// share of work told), or never for 0; it counts the events it saw.
+struct InterruptedAt {
+    EngineFixture f;
+    const RouteCase& c;
+    int events = 0;
+    int64_t last_shown = 0;
+
+    InterruptedAt(const RouteCase& route, int interrupt_at) : c(route) {
+        f.engine.fast.basecase_top_index = c.basecase_top_index;
+        f.engine.fast.min_batch_seconds = 0.001;
+        f.engine.fast.progress_seconds = 0;
+        f.engine.settings.ukaz_stav = 1;
+        f.engine.settings.zalohy = c.backup_interval;
+        f.engine.settings.adresar = "/z";
+        auto event = [this, interrupt_at] {
+            if (++events == interrupt_at) f.engine.interrupt();
+        };
+        f.hooks.on_yield = event;
+        f.hooks.on_work_share = [event](double) { event(); };
+        // The interrupt command is taken only while the run yields or works, not before the
+        // run has begun.
+        f.hooks.on_status = [this, event](const std::string& text) {
+            if (shown_counter(text) < 0) return;
+            last_shown = std::max(last_shown, shown_counter(text));
+            event();
+        };
+        start(std::to_string(c.target));
+    }
+
+    void start(const std::string& target) {
+        const std::string operand = std::to_string(c.operand);
+        switch (c.calc_kind) {
+            case kind::powers:
+                return f.power(operand, target);
+            case kind::factorial:
+                return f.factorial(target);
+            case kind::variations:
+                return f.variations(target, operand);
+            default:
+                return f.combinations(target, operand);
+        }
+    }
+};
+
+class KeptStepTest : public ::testing::TestWithParam<RouteCase> {};
+
+TEST_P(KeptStepTest, AnInterruptAtAnyMomentKeepsTheStepShownAndItsBackups) {
+    const RouteCase& c = GetParam();
+    const int events = InterruptedAt(c, 0).events;
+    ASSERT_GT(events, 3);
+    std::set<int> moments;
+    for (int i = 1; i <= 7; ++i) moments.insert(std::max(1, events * i / 8));
+    for (const int moment : moments) {
+        SCOPED_TRACE("interrupted at event " + std::to_string(moment) + " of " +
+                     std::to_string(events));
+        InterruptedAt run(c, moment);
+        const int64_t kept = run.f.engine.st.pocitadlo;
+        EXPECT_GE(kept, run.last_shown);
+        if (run.last_shown > 0) {
+            EXPECT_EQ(run.f.hooks.last_progress(), "Výpočet:" + std::to_string(kept));
+        }
+        EXPECT_EQ(run.f.digits(), value_at(c, step_of(c, kept)));
+
+        // Every multiple of the interval reached has its backup, in order, with its value.
+        std::vector<int64_t> backed_up;
+        for (const BackupRecord& b : run.f.hooks.backups) backed_up.push_back(b.pocitadlo);
+        std::vector<int64_t> multiples;
+        for (int64_t s = c.backup_interval; s <= int64_t(step_of(c, kept)); s += c.backup_interval)
+            multiples.push_back(
+                c.calc_kind == kind::variations || c.calc_kind == kind::combinations ? s + 1 : s);
+        EXPECT_EQ(backed_up, multiples);
+        if (!run.f.hooks.backups.empty()) {
+            const BackupRecord& last = run.f.hooks.backups.back();
+            EXPECT_EQ(limbs_to_decimal(last.limbs, last.top_index, run.f.engine.st.limb_digits),
+                      value_at(c, step_of(c, last.pocitadlo)));
+        }
+
+        run.f.continue_to(std::to_string(c.target));
+        EXPECT_EQ(run.f.digits(), value_at(c, c.target));
+    }
+}
+
+constexpr int32_t fast = 0, kernel = -1, never = never_interval;
+
+INSTANTIATE_TEST_SUITE_P(
+    Routes, KeptStepTest,
+    ::testing::Values(
+        // The factorial's levels, from the start and from each backup on.
+        RouteCase{"factorial_in_steps", kind::factorial, 0, 300000, fast, never},
+        RouteCase{"factorial_in_steps_with_backups", kind::factorial, 0, 300000, fast, 100000},
+        RouteCase{"factorial_kernel", kind::factorial, 0, 1500, kernel, 1000},
+        // Products of chunks of factors, and a long variation computed in one go.
+        RouteCase{"variations_in_chunks", kind::variations, 100000, 40000, fast, 10000},
+        RouteCase{"variations_in_one_go", kind::variations, 1000000, 270000, fast, never},
+        RouteCase{"variations_kernel", kind::variations, 5000, 2500, kernel, 1000},
+        RouteCase{"combinations_in_parts", kind::combinations, 300000, 150000, fast, 100000},
+        RouteCase{"combinations_kernel", kind::combinations, 5000, 2500, kernel, 1000},
+        RouteCase{"powers", kind::powers, 7, 300000, fast, 100000},
+        RouteCase{"powers_kernel", kind::powers, 7, 3000, kernel, 1000}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A backup interval chosen while a factorial is computed in one go takes effect from the next
+// level it holds: the computation stops there and the rest is planned by the new interval.
+TEST(KeptStepTest, ABackupIntervalChosenDuringARunInStepsIsPlannedFromTheNextLevel) {
+    EngineFixture f;
+    f.engine.fast.basecase_top_index = 0;
+    f.engine.settings.adresar = "/z";
+    f.hooks.on_status = [&](const std::string& text) {
+        if (text == "Výpočet:37000") f.engine.settings.zalohy = 100000;
+    };
+    f.factorial("300000");
+    std::vector<int64_t> backed_up;
+    for (const BackupRecord& b : f.hooks.backups) backed_up.push_back(b.pocitadlo);
+    EXPECT_EQ(backed_up, (std::vector<int64_t>{100000, 200000, 300000}));
+    const BackupRecord& first = f.hooks.backups.front();
+    EXPECT_EQ(limbs_to_decimal(first.limbs, first.top_index, 4), factorial_text(100000));
+    EXPECT_EQ(f.digits(), factorial_text(300000));
+}
+
+}  // namespace
+}  // namespace cifrovar::testing
