@@ -9,6 +9,7 @@
 #include "engine/decimal_binomial.h"
 #include "engine/decimal_factorial.h"
 #include "engine/fast_factorial.h"
+#include "engine/fast_multiply.h"
 #include "engine/growth.h"
 #include "engine/limb_conversion.h"
 #include "engine/residue_check.h"
@@ -133,16 +134,31 @@ int64_t FastRun::advance_powers(CalcState& st, int64_t end_counter, int64_t max_
     return steps;
 }
 
-// Factorials, and long variations whose binomial GMP computes fast (above n/16), are
-// computed in one go from a trusted value with nothing else pending. Shorter variations keep
-// their products of factors.
+// Factorials and long variations are computed in one go from a trusted value with nothing
+// else pending. Shorter variations keep their products of factors.
 bool FastRun::counts_ahead(int64_t target) const {
     if (!value_trusted || !products_.empty() || pending_shift_ != 0) return false;
     if (rule_.calc_kind == kind::factorial) return true;
     return rule_.calc_kind == kind::variations &&
-           gmp_binomial_is_fast(rule_.elements, target - 1) &&
            variation_bits(rule_.elements, target - 1) >= long_variation_bits;
 }
+
+namespace {
+
+// top (top - 1) ... (top - count + 1) by a product tree, where GMP's binomial is slow.
+void falling_product(BigValue& out, unsigned long top, unsigned long count) {
+    if (count <= static_cast<unsigned long>(chunk_steps)) {
+        std::vector<uint32_t> factors(count);
+        for (unsigned long i = 0; i < count; ++i) factors[i] = static_cast<uint32_t>(top - i);
+        return product_of(out, factors.data(), factors.size());
+    }
+    BigValue low;
+    falling_product(out, top, count / 2);
+    falling_product(low, top - count / 2, count - count / 2);
+    fast_multiply(out.get(), out.get(), low.get(), true);
+}
+
+}  // namespace
 
 // The factor of the step that led to the counter.
 uint32_t FastRun::last_factor_at(int64_t counter) const {
@@ -155,8 +171,10 @@ uint32_t FastRun::last_factor_at(int64_t counter) const {
 void FastRun::counted_value(BigValue& out, int64_t counter) const {
     if (rule_.calc_kind == kind::factorial)
         return fast_factorial(out, static_cast<unsigned long>(counter));
-    fast_variation(out, static_cast<unsigned long>(rule_.elements),
-                   static_cast<unsigned long>(counter - 1));
+    const auto n = static_cast<unsigned long>(rule_.elements);
+    const auto k = static_cast<unsigned long>(counter - 1);
+    if (gmp_binomial_is_fast(n, k)) return fast_variation(out, n, k);
+    falling_product(out, n, k);
 }
 
 int64_t FastRun::advance_products(CalcState& st, int64_t end_counter, int64_t max_steps,

@@ -175,8 +175,10 @@ bool RunLoop::fast_batch() {
     const int64_t end_in_steps =
         std::min<int64_t>(end, max_steps > 0 ? int64_t{before} + max_steps : end);
     WorkShare share(e_.hooks(), before, end_in_steps, e_.fast.progress_seconds);
+    // Its products stop within a piece of their work when the interrupt comes.
     WorkProgress work(
-        fast_.in_steps_work(st_, end_in_steps), [&](double done) { share.tell(done); }, nullptr);
+        fast_.in_steps_work(st_, end_in_steps), [&](double done) { share.tell(done); },
+        &st_.interrupt_flag);
     e_.hooks().run_batch([&] {
         const CountingInto counting(&work);
         fast_.advance(st_, end, max_steps, deadline, reached);

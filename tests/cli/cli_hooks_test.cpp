@@ -49,6 +49,27 @@ TEST_F(ProgressLine, ShowsTheTimeElapsedAndTheTimeLeft) {
               "Výpočet ukončen  uplynulo 1:12\n");
 }
 
+// While a value is computed in one go, the step stays at the one held and the share of the
+// whole run done follows it; the estimate goes by that share.
+TEST_F(ProgressLine, AValueComputedInOneGoShowsItsShareAfterTheStepHeld) {
+    CliHooks h = hooks(false);
+    h.enter_busy();
+    h.set_status("Výpočet:1");
+    now += seconds(10);
+    h.show_work_share(1, 1001, 0.25);
+    now += seconds(10);
+    h.show_work_share(1, 1001, 0.5);
+    h.set_status("Výpočet:501");
+    h.show_work_share(1, 1001, -1);
+    h.enter_finished();
+    EXPECT_EQ(err.str(),
+              "Výpočet:1  uplynulo 0:00\n"
+              "Výpočet:1  25 %  uplynulo 0:10  zbývá asi 0:30\n"
+              "Výpočet:1  50 %  uplynulo 0:20  zbývá asi 0:20\n"
+              "Výpočet:501  50 %  uplynulo 0:20  zbývá asi 0:20\n"
+              "Výpočet ukončen  uplynulo 0:20\n");
+}
+
 TEST_F(ProgressLine, ContinuedRunsAndRunsWithoutAStateHaveTheirOwnEstimate) {
     st.pocitadlo = 501;  // continues from 2^501
     CliHooks h = hooks(false);

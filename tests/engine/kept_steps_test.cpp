@@ -181,5 +181,45 @@ TEST(KeptStepTest, ABackupIntervalChosenDuringARunInStepsIsPlannedFromTheNextLev
     EXPECT_EQ(f.digits(), factorial_text(300000));
 }
 
+// Limbs from outside (a calculation file) that are the factorial of their step go on in one
+// go to the exact result; limbs that are not are multiplied on step by step, as the kernel
+// would, rather than replaced by the right factorial.
+TEST(KeptStepTest, LimbsFromOutsideGoOnInOneGoOnlyWhenTheyAreTheValueOfTheirStep) {
+    EngineFixture source;
+    source.engine.fast.basecase_top_index = 0;
+    source.factorial("100000");
+    source.engine.materialize();
+    for (const bool tampered : {false, true}) {
+        EngineFixture f;
+        f.engine.fast.basecase_top_index = 0;
+        f.engine.st.calc_kind = kind::factorial;
+        f.engine.st.pocitadlo = 100000;
+        f.engine.st.top_index = source.engine.st.top_index;
+        f.engine.st.vysledek = source.engine.st.vysledek;
+        if (tampered) f.engine.st.vysledek[5] ^= 1;
+        f.engine.st.interrupt_flag = true;  // a loaded calculation continues
+        f.engine.limbs_replaced();
+        f.hooks.fields[Field::fkt_zadani] = "300000";
+        f.engine.run();
+        if (!tampered) {
+            EXPECT_EQ(f.digits(), factorial_text(300000));
+            continue;
+        }
+        pole1 limbs = source.engine.st.vysledek;
+        limbs[5] ^= 1;
+        mpz_t expected, rest;
+        mpz_inits(expected, rest, nullptr);
+        mpz_set_str(expected, limbs_to_decimal(limbs, source.engine.st.top_index, 4).c_str(), 10);
+        mpz_fac_ui(rest, 300000);
+        mpz_t below;
+        mpz_init(below);
+        mpz_fac_ui(below, 100000);
+        mpz_divexact(rest, rest, below);
+        mpz_mul(expected, expected, rest);
+        EXPECT_EQ(f.digits(), decimal_text(expected));
+        mpz_clears(expected, rest, below, nullptr);
+    }
+}
+
 }  // namespace
 }  // namespace cifrovar::testing

@@ -232,12 +232,43 @@ class MainWindowTest : public QObject {
                 seen << text;
         });
         watch.start(0);
-        fill_page(f, "u_variace", "200000", "999999999");
+        fill_page(f, "u_variace", "100000", "999999999");
         f.click("tlacitko");
         watch.stop();
         QVERIFY2(seen.size() >= 2, qPrintable(seen.join(", ")));
-        QCOMPARE(f.find<QLineEdit>("vrc_trida")->text(), QString("200000"));
+        QCOMPARE(f.find<QLineEdit>("vrc_trida")->text(), QString("100000"));
         QCOMPARE(f.window->status_text(), QString("Výpočet ukončen"));
+    }
+
+    // A factorial computed in one go shows only the levels it holds in the status, and the
+    // share of its work in the bar beside it, which is gone once the run has ended.
+    void work_share_moves_beside_the_steps_held() {
+        WindowFixture f;
+        Engine& engine = f.window->engine();
+        engine.settings.ukaz_stav = 1;
+        engine.fast.basecase_top_index = 0;
+        engine.fast.progress_seconds = 0;
+        QStringList seen;
+        QList<int> shares;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            const QString text = f.window->status_text();
+            if (text.startsWith("Výpočet:") && (seen.isEmpty() || seen.back() != text))
+                seen << text;
+            if (f.window->work_share_shown()) shares << f.window->work_share_permille();
+        });
+        watch.start(0);
+        fill_page(f, "u_faktorial", "4000000", "");
+        f.click("tlacitko");
+        watch.stop();
+        for (const QString& text : seen) {
+            const qint64 step = text.mid(8).toLongLong();
+            QVERIFY2(step == 4000000 || 4000000 % step == 0, qPrintable(seen.join(", ")));
+        }
+        QVERIFY2(shares.size() >= 2 && shares.back() > shares.front(),
+                 qPrintable(QString::number(shares.size())));
+        QVERIFY(!f.window->work_share_shown());
+        QCOMPARE(f.find<QLineEdit>("fkt_zadani")->text(), QString("4000000"));
     }
 
     // The window's backups, written beside the run's batches, hold the calculation of their
