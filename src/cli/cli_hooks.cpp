@@ -90,7 +90,7 @@ void CliHooks::show_work_share(int64_t from_counter, int64_t to_counter, double 
         return;
     }
     work_ = WorkShare{from_counter, to_counter, share};
-    if (shown_counter(status_)) print_line(status_);
+    if (!status_.empty()) print_line(status_);
 }
 
 void CliHooks::print_line(const std::string& text) {

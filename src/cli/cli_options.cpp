@@ -25,6 +25,10 @@ The progress line on standard error shows the step reached (the exponent, n, or 
 plus one), the time since the run started and an estimate of the time left, from the
 share of the result's digits reached so far and the pace of the run until then:
   Výpočet:123000  uplynulo 0:12  zbývá asi 0:40
+The step shown is always one whose value the run holds: Ctrl+C keeps at least that step.
+Long factorials, variations and combinations are computed in one go through steps they keep
+on the way (n/2!, n/4!, ...); meanwhile the share of the whole run's work follows the step:
+  Výpočet:5000000  62 %  uplynulo 0:02  zbývá asi 0:01
 The estimate covers the run itself, not the writing out of the result that follows it.
 
 A calculation file holds a finished or interrupted calculation: "open FILE" shows its

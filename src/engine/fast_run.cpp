@@ -82,6 +82,9 @@ void FastRun::begin(const CalcState& st, const StepRule& rule) {
 
 void FastRun::drop() {
     holding_ = false;
+    count_factorial_.words.clear();
+    count_factorial_.words.shrink_to_fit();
+    count_factorial_n_ = 0;
     limbs_current_ = false;
     value_.release();
     lazy_counter_ = 0;
@@ -422,8 +425,10 @@ bool FastRun::power_pays_in_decimal(const CalcState& st) const {
 // The decimal result goes straight into the limbs; it is kept beside them only while a run
 // is to multiply on from it.
 void FastRun::write_decimal_limbs(CalcState& st, bool keep) {
-    grow_for_products(st, decimal_.log10(),
-                      [&](int64_t e) { return decimal_.at_least(last_factor_, e); });
+    // Combinations have grown the limbs with their batches.
+    if (rule_.calc_kind != kind::combinations)
+        grow_for_products(st, decimal_.log10(),
+                          [&](int64_t e) { return decimal_.at_least(last_factor_, e); });
     decimal_to_limbs(decimal_, st.limb_digits, int64_t{st.top_index} + 1, st.vysledek);
     if (!keep) forget_decimal();
 }
@@ -434,13 +439,37 @@ void FastRun::forget_decimal() {
     decimal_.words.shrink_to_fit();
 }
 
+int64_t FastRun::in_steps_end(const CalcState& st, int64_t end_counter) const {
+    // A batch of combinations stays on one side of the largest coefficient, whose size the
+    // limbs must reach on the way.
+    const int64_t peak = rule_.elements / 2;
+    if (rule_.calc_kind == kind::combinations && st.pocitadlo - 1 < peak)
+        return std::min(end_counter, peak + 2);
+    return end_counter;
+}
+
 bool FastRun::goes_in_steps(const CalcState& st, int64_t end_counter) const {
+    end_counter = in_steps_end(st, end_counter);
+    if (rule_.calc_kind == kind::combinations) return binomial_in_one_go(st, end_counter);
     if (!goes_in_steps_kind() || end_counter <= st.pocitadlo || !decimal_transforms_available() ||
         !counts_ahead(end_counter) || power_steps_ != 0)
         return false;
     if (rule_.calc_kind == kind::factorial)
         return static_cast<unsigned long>(end_counter) >= decimal_factorial_from;
     return variation_bits(rule_.elements, end_counter - 1) >= long_variation_bits;
+}
+
+// A coefficient from a trusted value is computed afresh from its primes in decimal words where
+// GMP's binomial is fast (its binary value is then taken from GMP when needed) and the classes
+// to go are not so few that the ratio from the class held costs less.
+bool FastRun::binomial_in_one_go(const CalcState& st, int64_t end_counter) const {
+    const int64_t a = int64_t{st.pocitadlo} - 1, b = end_counter - 1;
+    const uint32_t n = static_cast<uint32_t>(rule_.elements);
+    if (b <= a || !decimal_transforms_available() || !value_trusted || !products_.empty() ||
+        !divisors_.empty() || !gmp_binomial_is_fast(n, b) ||
+        binomial_bits(n, b) < decimal_binomial_from_bits)
+        return false;
+    return 16 * (b - a) >= std::min<int64_t>(b, n - b);
 }
 
 namespace {
@@ -514,6 +543,7 @@ const DecimalNumber& FastRun::held_in_decimal(const CalcState& st) {
 }
 
 bool FastRun::in_steps_from_held(const CalcState& st, int64_t end_counter) const {
+    if (rule_.calc_kind == kind::combinations) return false;
     return plan_in_steps(rule_.calc_kind, static_cast<unsigned long>(rule_.elements), st.pocitadlo,
                          end_counter, value_at_hand(st))
         .from_held;
@@ -521,6 +551,10 @@ bool FastRun::in_steps_from_held(const CalcState& st, int64_t end_counter) const
 
 double FastRun::in_steps_work(const CalcState& st, int64_t end_counter) const {
     if (!goes_in_steps(st, end_counter)) return 0;
+    end_counter = in_steps_end(st, end_counter);
+    if (rule_.calc_kind == kind::combinations)
+        return decimal_binomial_work(static_cast<unsigned long>(rule_.elements),
+                                     static_cast<unsigned long>(end_counter - 1));
     return plan_in_steps(rule_.calc_kind, static_cast<unsigned long>(rule_.elements), st.pocitadlo,
                          end_counter, value_at_hand(st))
         .work;
@@ -530,8 +564,12 @@ double FastRun::in_steps_work(const CalcState& st, int64_t end_counter) const {
 // the batch at the last step kept (or where it began), so that the counter always names a
 // value held.
 int64_t FastRun::advance_in_steps(CalcState& st, int64_t end_counter) {
+    end_counter = in_steps_end(st, end_counter);
     const int64_t start = st.pocitadlo;
     kept_counter_ = 0;
+    // The limbs hold the largest coefficient passed, before the next batch goes down from it.
+    if (rule_.calc_kind == kind::combinations && start - 1 >= rule_.elements / 2)
+        grow_for_combinations(st, 1, 1);
     DecimalNumber result;
     try {
         if (in_steps_from_held(st, end_counter)) {
@@ -558,7 +596,17 @@ void FastRun::compute_from_held(DecimalNumber& out, const CalcState& st, int64_t
     const unsigned long b = step_of(rule_.calc_kind, end_counter);
     const unsigned long top =
         rule_.calc_kind == kind::factorial ? b : static_cast<unsigned long>(rule_.elements) - a;
-    decimal_falling_product(out, top, b - a, cancel);
+    // Backups at a fixed interval make every batch take as many steps: its factorial is kept.
+    const DecimalNumber* count_factorial = nullptr;
+    if (falling_product_takes_factorial(top, b - a)) {
+        if (count_factorial_n_ != b - a) {
+            count_factorial_n_ = 0;
+            decimal_factorial(count_factorial_, b - a, cancel);
+            count_factorial_n_ = b - a;
+        }
+        count_factorial = &count_factorial_;
+    }
+    decimal_falling_product(out, top, b - a, cancel, count_factorial);
     stop_if_cancelled(cancel);
     multiply(out, held, out, true);
 }
@@ -578,6 +626,8 @@ void FastRun::compute_afresh(DecimalNumber& out, CalcState& st, int64_t end_coun
         if (reached_->stop_here && reached_->stop_here()) throw Cancelled();
     };
     const unsigned long b = step_of(rule_.calc_kind, end_counter);
+    if (rule_.calc_kind == kind::combinations)
+        return decimal_binomial(out, static_cast<unsigned long>(rule_.elements), b, cancel);
     if (rule_.calc_kind == kind::factorial) {
         FactorialLevels levels;
         levels.level = keep;
@@ -597,6 +647,17 @@ void FastRun::hold_decimal(CalcState& st, int64_t start, int64_t counter, Decima
     decimal_ = std::move(value);
     decimal_held_ = true;
     value_.release();
+    limbs_current_ = false;
+    if (rule_.calc_kind == kind::combinations) {
+        const int64_t b = counter - 1;
+        const auto n = static_cast<uint64_t>(rule_.elements);
+        lazy_binomial_ = b;
+        // Rising, the value before the last step is the largest the limbs had to hold.
+        if (b <= rule_.elements / 2 + 1)
+            grow_for_combinations(st, static_cast<uint64_t>(b), n - static_cast<uint64_t>(b) + 1);
+        st.pocitadlo = static_cast<int32_t>(counter);
+        return;
+    }
     lazy_counter_ = counter;
     st.pocitadlo = static_cast<int32_t>(counter);
     steps_since_growth_ += counter - start;

@@ -66,6 +66,8 @@ class FastRun {
     // steps it holds on the way (factorials, long variations), and the work it then counts
     // into the progress of its thread.
     bool goes_in_steps(const CalcState& st, int64_t end_counter) const;
+    // The counter such a batch ends at, for a batch up to end_counter.
+    int64_t in_steps_end(const CalcState& st, int64_t end_counter) const;
     double in_steps_work(const CalcState& st, int64_t end_counter) const;
     // Forgets the value (the limbs changed by other means).
     void drop();
@@ -114,6 +116,7 @@ class FastRun {
     // or afresh through steps it keeps on the way.
     int64_t advance_in_steps(CalcState& st, int64_t end_counter);
     bool in_steps_from_held(const CalcState& st, int64_t end_counter) const;
+    bool binomial_in_one_go(const CalcState& st, int64_t end_counter) const;
     bool value_at_hand(const CalcState& st) const;
     const DecimalNumber& held_in_decimal(const CalcState& st);
     void compute_afresh(DecimalNumber& out, CalcState& st, int64_t end_counter);
@@ -145,6 +148,9 @@ class FastRun {
     bool decimal_held_ = false;   // until the limbs are written or the value changes
     DecimalNumber kept_;          // the last step kept by advance_in_steps(), while it runs
     int64_t kept_counter_ = 0;    // its counter (0: none yet)
+    // The factorial of the steps of the last batch that went on from the value held.
+    DecimalNumber count_factorial_;
+    unsigned long count_factorial_n_ = 0;
 };
 
 }  // namespace cifrovar

@@ -172,8 +172,8 @@ bool RunLoop::fast_batch() {
     reached.kept = [&](int64_t counter) { progress.ended(counter); };
     reached.stop_here = [this, interval] { return e_.settings.zalohy != interval; };
     reached.cancel = &st_.interrupt_flag;
-    const int64_t end_in_steps =
-        std::min<int64_t>(end, max_steps > 0 ? int64_t{before} + max_steps : end);
+    const int64_t end_in_steps = fast_.in_steps_end(
+        st_, std::min<int64_t>(end, max_steps > 0 ? int64_t{before} + max_steps : end));
     WorkShare share(e_.hooks(), before, end_in_steps, e_.fast.progress_seconds);
     // Its products stop within a piece of their work when the interrupt comes.
     WorkProgress work(

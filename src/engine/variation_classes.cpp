@@ -108,6 +108,10 @@ double extend_work(unsigned long n, unsigned long h, unsigned long b) {
 
 }  // namespace
 
+bool falling_product_takes_factorial(unsigned long top, unsigned long count) {
+    return count > 0 && (binomial_route(top, count) || primes_route(top, count));
+}
+
 void decimal_falling_product(DecimalNumber& out, unsigned long top, unsigned long count,
                              const std::atomic<bool>* cancel,
                              const DecimalNumber* count_factorial) {

@@ -16,7 +16,10 @@ void decimal_falling_product(DecimalNumber& out, unsigned long top, unsigned lon
                              const std::atomic<bool>* cancel = nullptr,
                              const DecimalNumber* count_factorial = nullptr);
 
-// The work that decimal_falling_product counts (the product tree in binary counts none).
+// Whether decimal_falling_product(out, top, count) takes count! (given, or computed itself).
+bool falling_product_takes_factorial(unsigned long top, unsigned long count);
+
+// The work that decimal_falling_product counts.
 double decimal_falling_product_work(unsigned long top, unsigned long count,
                                     bool count_factorial_given = false);
 

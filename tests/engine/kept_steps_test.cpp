@@ -157,7 +157,11 @@ INSTANTIATE_TEST_SUITE_P(
         RouteCase{"variations_in_chunks", kind::variations, 100000, 40000, fast, 10000},
         RouteCase{"variations_in_one_go", kind::variations, 1000000, 270000, fast, never},
         RouteCase{"variations_kernel", kind::variations, 5000, 2500, kernel, 1000},
-        RouteCase{"combinations_in_parts", kind::combinations, 300000, 150000, fast, 100000},
+        // Coefficients from their primes in one go, up to the largest and down from it.
+        RouteCase{"combinations_in_one_go", kind::combinations, 300000, 150000, fast, 100000},
+        RouteCase{"combinations_past_the_peak", kind::combinations, 300000, 220000, fast, never},
+        // Below n / 16 the ratio in parts.
+        RouteCase{"combinations_in_parts", kind::combinations, 10000000, 40000, fast, 10000},
         RouteCase{"combinations_kernel", kind::combinations, 5000, 2500, kernel, 1000},
         RouteCase{"powers", kind::powers, 7, 300000, fast, 100000},
         RouteCase{"powers_kernel", kind::powers, 7, 3000, kernel, 1000}),
