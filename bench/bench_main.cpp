@@ -42,6 +42,7 @@ std::vector<BenchCase> all_cases(bool large) {
     };
     if (large) {
         cases.push_back({"10000000!", Operation::factorial, 10000000, 0});
+        cases.push_back({"C(100000000,50000000)", Operation::combinations, 50000000, 100000000});
     }
     return cases;
 }
@@ -101,7 +102,8 @@ void print_usage(std::ostream& out) {
            "       cifrovar-bench --only ours|gmp --case NAME [--out DIR]\n"
            "cases: 100000!  1000000!  2^10000000  7^3000000  999999999^1000000\n"
            "       C(1000000,500000)  C(10000000,5000000)  C(1000000000,400000)\n"
-           "       V(1000000,500000)  10000000! (with --large, or named by --case)\n"
+           "       V(1000000,500000)  10000000!  C(100000000,50000000) (with --large, or named by "
+           "--case)\n"
            "--case also takes any N!, A^B, C(N,K) or V(N,K) with operands below 2^31\n"
            "--only runs one side in this process, without a child and without the check\n";
 }
