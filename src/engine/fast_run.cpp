@@ -517,12 +517,14 @@ InStepsPlan plan_in_steps(int32_t calc_kind, unsigned long elements, int64_t sta
                           ? decimal_variation_in_classes_work(elements, b)
                           : decimal_falling_product_work(elements, b);
     }
-    if (a < 2 || !held) return afresh;
+    // Going on from the value held keeps no step on the way: it is taken only where the step
+    // held is at least half the way, so that an interrupt meanwhile keeps a step that took at
+    // least about half the time spent, or where the steps to come are few.
+    if (a < 2 || !held || 2 * a < b) return afresh;
     InStepsPlan from_held{
         true, decimal_falling_product_work(top, b - a) +
                   decimal_product_work(words_for(held_log10), words_for(rest_log10), false)};
-    // Few steps to come cost a small part of the value afresh.
-    if (16 * (b - a) < top) return from_held;
+    if (16 * (b - a) < b) return from_held;
     return from_held.work < afresh.work ? from_held : afresh;
 }
 
