@@ -76,6 +76,12 @@ double falling_product_tree_work(unsigned long top, unsigned long count) {
            decimal_product_work(words_of(high), words_of(low), false);
 }
 
+bool chain_starts_below(unsigned long n, unsigned long next_class, double from_bits) {
+    return log10_falling(static_cast<double>(n), static_cast<double>(next_class)) /
+               std::log10(2.0) >=
+           from_bits;
+}
+
 // The class above h in the chain k, k >> 1, k >> 2, ...
 unsigned long class_above(unsigned long k, unsigned long h) {
     unsigned long above = k;
@@ -147,19 +153,20 @@ double decimal_falling_product_work(unsigned long top, unsigned long count,
 }
 
 void decimal_variation_in_classes(DecimalNumber& out, unsigned long n, unsigned long k,
-                                  const StepValue& classes, const std::atomic<bool>* cancel) {
+                                  const StepValue& classes, const std::atomic<bool>* cancel,
+                                  double chain_from_bits) {
     const unsigned long half = k / 2;
     if (half < first_class) return decimal_falling_product(out, n, k, cancel);
     unsigned long held = 0;  // out holds V(n, held) once held > 0
     FactorialLevels levels;
     levels.level = [&](unsigned long h, const DecimalNumber& h_factorial) {
-        if (h == 0) return;
+        const unsigned long b = class_above(k, h);
         if (held == 0) {
+            if (!chain_starts_below(n, b, chain_from_bits)) return;
             decimal_falling_product(out, n, h, cancel, &h_factorial);
             held = h;
             if (classes) classes(h, out);
         }
-        const unsigned long b = class_above(k, h);
         extend(out, n, h, b, h_factorial, cancel);
         held = b;
         if (classes) classes(b, out);
@@ -177,15 +184,22 @@ void decimal_variation_in_classes(DecimalNumber& out, unsigned long n, unsigned 
 double decimal_variation_in_classes_work(unsigned long n, unsigned long k) {
     const unsigned long half = k / 2;
     if (half < first_class) return decimal_falling_product_work(n, k);
+    // The levels of half!, smallest first, as decimal_factorial tells them.
+    std::vector<unsigned long> level_steps;
+    for (unsigned long frame = half; frame >= first_class; frame /= 2)
+        level_steps.push_back(frame / 2);
     double work = decimal_factorial_work(half) + extend_work(n, half, k);
-    // The classes below half, as the levels of half! give them; the smallest is made directly.
-    unsigned long h = half;
-    while (h / 2 > 0 && h >= 2) {
-        const unsigned long lower = h / 2;
-        work += extend_work(n, lower, h);
-        h = lower;
-        if (h < (1ul << 15)) break;
+    unsigned long held = 0;
+    for (auto h = level_steps.rbegin(); h != level_steps.rend(); ++h) {
+        const unsigned long b = class_above(k, *h);
+        if (held == 0) {
+            if (!chain_starts_below(n, b, variation_chain_from_bits)) continue;
+            work += decimal_falling_product_work(n, *h, true);
+        }
+        work += extend_work(n, *h, b);
+        held = b;
     }
+    if (held != half) work += decimal_falling_product_work(n, half, true);
     return work;
 }
 

@@ -23,13 +23,20 @@ bool falling_product_takes_factorial(unsigned long top, unsigned long count);
 double decimal_falling_product_work(unsigned long top, unsigned long count,
                                     bool count_factorial_given = false);
 
+// The chain of classes starts where the next class would take a direct computation some
+// tenths of a second: below, the doubling would cost more than it keeps (its binomials walk
+// the primes up to n).
+constexpr double variation_chain_from_bits = 1 << 25;
+
 // out = V(n, k) = n (n - 1) ... (n - k + 1) through the classes h = k >> i, smallest first:
 // V(n, b) = V(n, h) V(n - h, b - h) for the next class b = 2h or 2h + 1, whose factor needs
-// h!, which the levels of (k / 2)! give in the same order. classes(h, V(n, h)) hears each
+// h!, which the levels of (k / 2)! give in the same order. The first class is computed
+// directly, the smallest whose next class has chain_from_bits. classes(h, V(n, h)) hears each
 // class below k on the way. Cancellable like decimal_factorial.
 void decimal_variation_in_classes(DecimalNumber& out, unsigned long n, unsigned long k,
                                   const StepValue& classes,
-                                  const std::atomic<bool>* cancel = nullptr);
+                                  const std::atomic<bool>* cancel = nullptr,
+                                  double chain_from_bits = variation_chain_from_bits);
 
 // The work that decimal_variation_in_classes counts.
 double decimal_variation_in_classes_work(unsigned long n, unsigned long k);

@@ -97,7 +97,7 @@ TEST(VariationClassesTest, EachClassIsToldInOrderWithItsValue) {
     const unsigned long n = 1000000, k = 400001;
     Told told;
     DecimalNumber out;
-    decimal_variation_in_classes(out, n, k, recording(told));
+    decimal_variation_in_classes(out, n, k, recording(told), nullptr, 0);
     EXPECT_TRUE(same_words(out.words, words_of(falling(n, k))));
     ASSERT_GE(told.size(), 3u);
     for (size_t i = 0; i < told.size(); ++i) {
@@ -111,7 +111,7 @@ TEST(VariationClassesTest, ACancelStopsIt) {
     std::atomic<bool> cancel{false};
     DecimalNumber out;
     const StepValue stop = [&](unsigned long, const DecimalNumber&) { cancel = true; };
-    EXPECT_THROW(decimal_variation_in_classes(out, 1000000, 400000, stop, &cancel), Cancelled);
+    EXPECT_THROW(decimal_variation_in_classes(out, 1000000, 400000, stop, &cancel, 0), Cancelled);
 }
 
 // Limbs of every width become decimal words and back, and their residues match the product

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "engine/decimal_factorial.h"
 #include "engine/decimal_number.h"
 #include "engine/side_by_side.h"
+#include "engine/variation_classes.h"
 #include "support/decimal_words.h"
 
 namespace cifrovar::testing {
@@ -102,6 +104,32 @@ INSTANTIATE_TEST_SUITE_P(
         WorkCase{"factorial_1000000", 1000000, 0}, WorkCase{"factorial_4194305", 4194305, 0},
         WorkCase{"variation_short", 1000000, 150000}, WorkCase{"variation_long", 400000, 300001}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The same for the values that a run computes in one go through the steps it keeps: a long
+// variation through its classes, and the product of the steps to come, by each of its routes.
+TEST(PlannedWorkTest, ClassesAndProductsOfStepsCountTheirPlan) {
+    const struct {
+        double planned;
+        std::function<void(DecimalNumber&)> compute;
+    } cases[] = {
+        {decimal_variation_in_classes_work(20000000, 1000000),
+         [](DecimalNumber& out) { decimal_variation_in_classes(out, 20000000, 1000000, {}); }},
+        {decimal_falling_product_work(100000000, 300000),  // a product tree
+         [](DecimalNumber& out) { decimal_falling_product(out, 100000000, 300000); }},
+        {decimal_falling_product_work(4000000, 200000),  // the binomial from its primes
+         [](DecimalNumber& out) { decimal_falling_product(out, 4000000, 200000); }},
+    };
+    for (const auto& c : cases) {
+        ASSERT_GT(c.planned, 0);
+        WorkProgress progress(c.planned, nullptr, nullptr);
+        DecimalNumber out;
+        {
+            const CountingInto counting(&progress);
+            c.compute(out);
+        }
+        EXPECT_NEAR(progress.share_done(), 1.0, 0.05);
+    }
+}
 
 // The interrupt is seen within the top level, whose last product alone took 4 s of 26 for
 // 100000000!; checked only between levels, the computation would run to its end.
