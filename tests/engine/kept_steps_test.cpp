@@ -185,6 +185,29 @@ TEST(KeptStepTest, ABackupIntervalChosenDuringARunInStepsIsPlannedFromTheNextLev
     EXPECT_EQ(f.digits(), factorial_text(300000));
 }
 
+// The limbs' length is part of what a run leaves (files and headings show it): a factorial
+// computed in one go, from the start or from a kept level, leaves it as the kernel does.
+TEST(KeptStepTest, AFactorialInOneGoLeavesTheKernelsTopIndex) {
+    EngineFixture kernel;
+    kernel.engine.fast.basecase_top_index = -1;
+    kernel.factorial("34001");
+    for (const bool interrupted : {false, true}) {
+        EngineFixture f;
+        f.engine.fast.basecase_top_index = 0;
+        f.hooks.on_status = [&](const std::string& text) {
+            if (interrupted && text == "Výpočet:17000") f.engine.interrupt();
+        };
+        f.factorial("34001");
+        if (interrupted) {
+            ASSERT_EQ(f.engine.st.pocitadlo, 17000);
+            f.hooks.on_status = nullptr;
+            f.continue_to("34001");
+        }
+        EXPECT_EQ(f.digits(), kernel.digits());
+        EXPECT_EQ(f.engine.st.top_index, kernel.engine.st.top_index);
+    }
+}
+
 // Limbs from outside (a calculation file) that are the factorial of their step go on in one
 // go to the exact result; limbs that are not are multiplied on step by step, as the kernel
 // would, rather than replaced by the right factorial.
