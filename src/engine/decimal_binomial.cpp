@@ -138,6 +138,17 @@ class DecimalProductCounter {
     std::vector<Part> parts_;
 };
 
+// A segment's share of the shares' work, 1 on average: the time per segment grows along the
+// primes, as the merges of the products get longer (C(999999999, 499999999) spent a quarter of
+// its shares' time on their first 43 % of segments, and 40 % on the first 63 %), about as
+// 1 + 7 x at the share x of the way.
+double segment_weight(uint64_t segment, uint64_t count) {
+    constexpr double growth = 7;
+    const double c = static_cast<double>(count);
+    const double mean = 1 + growth * (c - 1) / (2 * c);
+    return (1 + growth * static_cast<double>(segment) / c) / mean;
+}
+
 // The product of the factors of C(n, k) from every second segment of the primes, the
 // first of them when share is 0 and the second when it is 1. Alternate segments give both
 // shares about half of the bits.
@@ -168,7 +179,7 @@ void product_of_share(DecimalNumber& out, const PrimeSegments& primes, int share
             bits += rough_log2(power);
             if (bits >= leaf_bits) flush();
         });
-        if (progress != nullptr) progress->add(segment_work);
+        if (progress != nullptr) progress->add(segment_work * segment_weight(s, primes.count()));
     }
     if (!factors.empty()) flush();
     product.take(out);
