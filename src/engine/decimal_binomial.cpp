@@ -9,6 +9,7 @@
 
 #include "engine/cancel.h"
 #include "engine/decimal_word.h"
+#include "engine/mapped_blocks.h"
 #include "engine/side_by_side.h"
 #include "engine/work_progress.h"
 
@@ -219,6 +220,11 @@ void decimal_binomial(DecimalNumber& out, unsigned long n, unsigned long k,
         return;
     }
     k = std::min(k, n - k);
+    // The shares' merges ask for the same few sizes of transform again and again: keeping
+    // blocks of four times the coefficient's length spared C(100000000, 50000000) a third of
+    // its time, which went to faulting fresh pages in.
+    keep_blocks_up_to(static_cast<size_t>(
+        4 * 8 * binomial_words(static_cast<double>(n), static_cast<double>(k))));
     const PrimeSegments primes(n);
     WorkProgress* const progress = work_counted_here();
     const double segment_work =
@@ -229,6 +235,7 @@ void decimal_binomial(DecimalNumber& out, unsigned long n, unsigned long k,
     // The shares' freed pieces stay in the threads' heaps, beside the top product's transforms
     // unless they are given back first.
     malloc_trim(0);
+    release_kept_blocks();
     multiply(out, out, other, true);
 }
 

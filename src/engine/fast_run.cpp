@@ -12,6 +12,7 @@
 #include "engine/fast_multiply.h"
 #include "engine/growth.h"
 #include "engine/limb_conversion.h"
+#include "engine/mapped_blocks.h"
 #include "engine/residue_check.h"
 #include "engine/variation_classes.h"
 #include "engine/work_progress.h"
@@ -566,6 +567,10 @@ double FastRun::in_steps_work(const CalcState& st, int64_t end_counter) const {
 // the batch at the last step kept (or where it began), so that the counter always names a
 // value held.
 int64_t FastRun::advance_in_steps(CalcState& st, int64_t end_counter) {
+    // The blocks kept for the computation's products are given back however it ends.
+    struct Released {
+        ~Released() { release_kept_blocks(); }
+    } released;
     end_counter = in_steps_end(st, end_counter);
     const int64_t start = st.pocitadlo;
     kept_counter_ = 0;
@@ -669,6 +674,9 @@ void FastRun::hold_decimal(CalcState& st, int64_t start, int64_t counter, Decima
 
 void FastRun::materialize(CalcState& st, const std::atomic<bool>* cancel, bool keep_decimal) {
     if (!holding_ || limbs_current_) return;
+    struct Released {
+        ~Released() { release_kept_blocks(); }
+    } released;
     if (!decimal_held_ && power_pays_in_decimal(st)) {
         // The steps stay pending on the value held, which the binary route multiplies in.
         decimal_power(decimal_, static_cast<unsigned long>(rule_.base),

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "engine/decimal_word.h"
+#include "engine/mapped_blocks.h"
 #include "engine/side_by_side.h"
 #include "engine/work_progress.h"
 
@@ -448,16 +449,13 @@ struct Buffer {
             if (!data) throw std::bad_alloc();
             return;
         }
-        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED) throw std::bad_alloc();
-        if (bytes >= (size_t{4} << 20)) madvise(p, bytes, MADV_HUGEPAGE);
-        data = static_cast<double*>(p);
+        data = static_cast<double*>(take_mapped_block(bytes));
     }
     ~Buffer() {
         if (bytes <= heap_bytes) {
             std::free(data);
         } else {
-            munmap(data, bytes);
+            give_back_mapped_block(data, bytes);
         }
     }
     Buffer(const Buffer&) = delete;

@@ -1,0 +1,23 @@
+#pragma once
+
+// Private to the engine: the mapped blocks of the transforms, kept for the next product of
+// the same size instead of unmapped. A product tree asks for the same few sizes again and
+// again, and on this machine a quarter of a long product's time went to faulting fresh pages
+// in and to unmapping them.
+#include <cstddef>
+
+namespace cifrovar {
+
+// A block of bytes (a multiple of the page size is not needed), mapped or taken from those
+// kept; its contents are undefined.
+void* take_mapped_block(size_t bytes);
+// Keeps the block for a later take of the same size while the blocks kept stay within their
+// bound; unmaps it otherwise.
+void give_back_mapped_block(void* block, size_t bytes);
+// Lets the blocks kept add up to this many bytes (within their bound) until the next release,
+// for a computation that knows it makes many products of the same few sizes.
+void keep_blocks_up_to(size_t bytes);
+// Unmaps every block kept, so that a computation's end leaves no memory behind.
+void release_kept_blocks();
+
+}  // namespace cifrovar
