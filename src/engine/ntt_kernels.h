@@ -652,15 +652,20 @@ struct DecimalProduct {
     // x's transform of length 2^log, in a buffer with room more doubles after it.
     static std::unique_ptr<Buffer> transformed(Words x, int log, int prime, bool two,
                                                size_t room = 0) {
-        const size_t n = size_t{1} << log;
-        auto buffer = std::make_unique<Buffer>(n + room);
-        shared(two, n, [&](size_t begin, size_t end) { load(buffer->data, begin, end, x, prime); });
-        if (two) {
-            K::forward_on_two(buffer->data, log, prime, K::mod_for(prime));
-        } else {
-            K::forward(buffer->data, log, prime, K::mod_for(prime));
-        }
+        auto buffer = std::make_unique<Buffer>((size_t{1} << log) + room);
+        transform_into(*buffer, x, log, prime, two);
         return buffer;
+    }
+
+    // The same into a buffer of at least 2^log doubles, whose contents are all replaced.
+    static void transform_into(Buffer& buffer, Words x, int log, int prime, bool two) {
+        const size_t n = size_t{1} << log;
+        shared(two, n, [&](size_t begin, size_t end) { load(buffer.data, begin, end, x, prime); });
+        if (two) {
+            K::forward_on_two(buffer.data, log, prime, K::mod_for(prime));
+        } else {
+            K::forward(buffer.data, log, prime, K::mod_for(prime));
+        }
     }
 
     // x = x * other / n transformed back, for transforms of length n = 2^log.
@@ -827,11 +832,14 @@ struct DecimalProduct {
         });
         out.assign(a.size + b.size, 0);
         std::vector<uint64_t> product(n + 1);
+        // The parts' transforms take the same buffers one after another: mapping them afresh
+        // for each part faulted their pages in again.
+        std::unique_ptr<Buffer> residues[3];
         for (size_t start = 0; start < a.size; start += part) {
             const Words piece{a.words + start, std::min(part, a.size - start)};
-            std::unique_ptr<Buffer> residues[3];
             each_prime(log, two, [&](int i, bool shared_transform) {
-                residues[i] = transformed(piece, log, i, shared_transform);
+                if (!residues[i]) residues[i] = std::make_unique<Buffer>(n);
+                transform_into(*residues[i], piece, log, i, shared_transform);
                 count_work(tick);
                 times_back(residues[i]->data, of_b[i]->data, log, i, shared_transform);
                 count_work(tick);
