@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench_case.h"
+#include "engine/fields.h"
 #include "engine_side.h"
 #include "files/calculation_file.h"
 
@@ -47,20 +48,6 @@ class MeasuringHooks : public BenchHooks {
         return true;
     }
 };
-
-// The target field of the case, set to text.
-Field target_field(const BenchCase& c) {
-    switch (c.op) {
-        case Operation::power:
-            return Field::moc_exponent;
-        case Operation::factorial:
-            return Field::fkt_zadani;
-        case Operation::variations:
-            return Field::vrc_trida;
-        default:
-            return Field::kmb_trida;
-    }
-}
 
 // A run to the end, with the limbs written as a reader would need them.
 double fresh_seconds(const BenchCase& c) {
@@ -113,7 +100,8 @@ void interrupt_table(const BenchCase& c, double fresh) {
             returned > raised ? std::chrono::duration<double>(returned - raised).count() : 0;
         const int64_t kept = step_of(c, engine.st), shown = hooks.last_shown;
         const double kept_fresh = kept > 1 ? fresh_seconds(with_target(c, kept)) : 0;
-        hooks.fields[target_field(c)] = std::to_string(c.op == Operation::power ? c.b : c.a);
+        hooks.fields[*target_field(engine.st.calc_kind)] =
+            std::to_string(c.op == Operation::power ? c.b : c.a);
         const auto start = Clock::now();
         engine.run();
         engine.materialize();
