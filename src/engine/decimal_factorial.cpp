@@ -28,17 +28,6 @@ constexpr unsigned long binary_power_bits = 1ul << 20;
 // top level of 100000000! in GMP.
 constexpr unsigned long binomial_from_primes_from = 1ul << 22;
 
-// From n/16 on, C(n, k) from its primes in decimal words costs less than GMP's binomial and
-// its conversion (C(999999999, 62500000): 9.6 s against 14.9 s and 18.7 s), and it can be
-// interrupted and counts its progress. Below, the walk over all primes up to n would not pay.
-bool binomial_from_primes(unsigned long n, unsigned long k) { return 16 * k >= n; }
-
-double log10_factorial(double n) { return std::lgamma(n + 1) / std::log(10.0); }
-
-size_t words_of(double log10_value) {
-    return static_cast<size_t>(log10_value / decimal_word_digits) + 1;
-}
-
 }  // namespace
 
 // n! = (m!)^2 * C(n, m), times m + 1 when n is odd, for m = n / 2. The binomial has about n
@@ -79,13 +68,27 @@ void decimal_factorial(DecimalNumber& out, unsigned long n, const std::atomic<bo
     multiply(out, out, binomial, true);
 }
 
+double log10_factorial(double n) { return std::lgamma(n + 1) / std::log(10.0); }
+
+// From n/16 on, C(n, k) from its primes in decimal words costs less than GMP's binomial and
+// its conversion (C(999999999, 62500000): 9.6 s against 14.9 s and 18.7 s), and it can be
+// interrupted and counts its progress. Below, where GMP's binomial is slow, it still pays
+// while the walk over the odd numbers up to n costs little against the variation's bits.
+bool variation_binomial_from_primes(unsigned long n, unsigned long k) {
+    if (16 * k >= n) return true;
+    const double nd = static_cast<double>(n);
+    const double bits =
+        (log10_factorial(nd) - log10_factorial(nd - static_cast<double>(k))) / std::log10(2.0);
+    return nd <= 8 * bits;
+}
+
 double decimal_factorial_work(unsigned long n, unsigned long seed_n) {
     if (n < whole_below || n == seed_n) return 0;
     const unsigned long m = n / 2;
     // (m!)^2 times C(n, m), or times C(n, m) (m + 1) = n! / (m!)^2 when n is odd
     const double half = log10_factorial(m);
-    const size_t half_words = words_of(half);
-    const size_t binomial_words = words_of(log10_factorial(n) - 2 * half);
+    const size_t half_words = decimal_words_for(half);
+    const size_t binomial_words = decimal_words_for(log10_factorial(n) - 2 * half);
     const double binomial = n < binomial_from_primes_from ? 0 : decimal_binomial_work(n, m);
     return decimal_factorial_work(m, seed_n) + binomial +
            decimal_product_work(half_words, half_words, true) +
@@ -95,7 +98,7 @@ double decimal_factorial_work(unsigned long n, unsigned long seed_n) {
 void decimal_variation(DecimalNumber& out, unsigned long n, unsigned long k,
                        const std::atomic<bool>* cancel, const DecimalNumber* k_factorial) {
     DecimalNumber binomial;
-    if (binomial_from_primes(n, k)) {
+    if (variation_binomial_from_primes(n, k)) {
         decimal_binomial(binomial, n, k, cancel);
     } else {
         BigValue b;
@@ -115,9 +118,9 @@ void decimal_variation(DecimalNumber& out, unsigned long n, unsigned long k,
 double decimal_variation_work(unsigned long n, unsigned long k, bool k_factorial_given) {
     const double factorial = log10_factorial(k);
     const double binomial = log10_factorial(n) - factorial - log10_factorial(n - k);
-    return (binomial_from_primes(n, k) ? decimal_binomial_work(n, k) : 0) +
+    return (variation_binomial_from_primes(n, k) ? decimal_binomial_work(n, k) : 0) +
            (k_factorial_given ? 0 : decimal_factorial_work(k)) +
-           decimal_product_work(words_of(factorial), words_of(binomial), false);
+           decimal_product_work(decimal_words_for(factorial), decimal_words_for(binomial), false);
 }
 
 // The exponent's leading bits are raised in binary while the power stays short; the rest

@@ -31,8 +31,15 @@ void decimal_factorial(DecimalNumber& out, unsigned long n,
 // that is one of its levels.
 double decimal_factorial_work(unsigned long n, unsigned long seed_n = 0);
 
+// log10 of n!, from the gamma function.
+double log10_factorial(double n);
+
+// Whether decimal_variation(out, n, k) takes C(n, k) from its primes in decimal words, where
+// that is fast; otherwise from GMP's binomial, converted.
+bool variation_binomial_from_primes(unsigned long n, unsigned long k);
+
 // out = n (n - 1) ... (n - k + 1) = C(n, k) k! for k <= n, likewise cancellable; fast where
-// GMP's binomial is, from k = n / 16 on. k_factorial, when given, holds k! already.
+// the binomial comes from its primes. k_factorial, when given, holds k! already.
 void decimal_variation(DecimalNumber& out, unsigned long n, unsigned long k,
                        const std::atomic<bool>* cancel = nullptr,
                        const DecimalNumber* k_factorial = nullptr);

@@ -2,12 +2,18 @@
 
 // Private to the engine: words of 18 decimal digits, the radix in which long decimal results
 // are multiplied, and the division of a double word by that radix.
+#include <cstddef>
 #include <cstdint>
 
 namespace cifrovar {
 
 constexpr uint64_t decimal_word = 1000000000000000000ull;  // 10^18
 constexpr int decimal_word_digits = 18;
+
+// The words of a number whose log10 is given, for plans of the work of its products.
+inline size_t decimal_words_for(double log10_value) {
+    return static_cast<size_t>(log10_value / decimal_word_digits) + 1;
+}
 
 // hi * 2^64 + lo = q * 10^18 + r for hi < 10^18, by the precomputed reciprocal of the
 // normalized divisor (Möller and Granlund), a few multiplications instead of a division.

@@ -8,6 +8,7 @@
 
 #include "engine/decimal_binomial.h"
 #include "engine/decimal_factorial.h"
+#include "engine/decimal_word.h"
 #include "engine/fast_factorial.h"
 #include "engine/fast_multiply.h"
 #include "engine/growth.h"
@@ -480,8 +481,6 @@ unsigned long step_of(int32_t calc_kind, int64_t counter) {
     return static_cast<unsigned long>(calc_kind == kind::factorial ? counter : counter - 1);
 }
 
-size_t words_for(double log10_value) { return static_cast<size_t>(log10_value / 18) + 1; }
-
 // Whether end_counter! needs start! on the way: start is one of its levels end >> j.
 bool is_level_of(int64_t start, int64_t end) {
     for (int64_t level = end / 2; level >= start && level > 0; level /= 2)
@@ -522,9 +521,9 @@ InStepsPlan plan_in_steps(int32_t calc_kind, unsigned long elements, int64_t sta
     // held is at least half the way, so that an interrupt meanwhile keeps a step that took at
     // least about half the time spent, or where the steps to come are few.
     if (a < 2 || !held || 2 * a < b) return afresh;
-    InStepsPlan from_held{
-        true, decimal_falling_product_work(top, b - a) +
-                  decimal_product_work(words_for(held_log10), words_for(rest_log10), false)};
+    InStepsPlan from_held{true, decimal_falling_product_work(top, b - a) +
+                                    decimal_product_work(decimal_words_for(held_log10),
+                                                         decimal_words_for(rest_log10), false)};
     if (16 * (b - a) < b) return from_held;
     return from_held.work < afresh.work ? from_held : afresh;
 }

@@ -7,7 +7,6 @@
 
 #include "engine/big_value.h"
 #include "engine/cancel.h"
-#include "engine/decimal_binomial.h"
 #include "engine/decimal_word.h"
 #include "engine/fast_multiply.h"
 #include "engine/work_progress.h"
@@ -16,26 +15,9 @@ namespace cifrovar {
 
 namespace {
 
-// Where GMP's binomial, and the binomial from the primes, are fast.
-bool binomial_route(unsigned long top, unsigned long count) { return 16 * count >= top; }
-
-double log10_factorial(double n) { return std::lgamma(n + 1) / std::log(10.0); }
-
 // log10 of top (top - 1) ... (top - count + 1).
 double log10_falling(double top, double count) {
     return log10_factorial(top) - log10_factorial(top - count);
-}
-
-size_t words_of(double log10_value) {
-    return static_cast<size_t>(log10_value / decimal_word_digits) + 1;
-}
-
-// Below the n / 16 of GMP's fast binomial, C(top, count) from its primes still pays where
-// the walk over the odd numbers up to top costs little against the product's bits.
-bool primes_route(unsigned long top, unsigned long count) {
-    const double bits =
-        log10_falling(static_cast<double>(top), static_cast<double>(count)) / std::log10(2.0);
-    return static_cast<double>(top) <= 8 * bits;
 }
 
 // Below this half class the variation is computed in one go.
@@ -73,7 +55,7 @@ double falling_product_tree_work(unsigned long top, unsigned long count) {
         log10_falling(static_cast<double>(top - half), static_cast<double>(count - half));
     return falling_product_tree_work(top, half) +
            falling_product_tree_work(top - half, count - half) +
-           decimal_product_work(words_of(high), words_of(low), false);
+           decimal_product_work(decimal_words_for(high), decimal_words_for(low), false);
 }
 
 bool chain_starts_below(unsigned long n, unsigned long next_class, double from_bits) {
@@ -107,15 +89,15 @@ void extend(DecimalNumber& v, unsigned long n, unsigned long h, unsigned long b,
 double extend_work(unsigned long n, unsigned long h, unsigned long b) {
     const double nd = static_cast<double>(n), hd = static_cast<double>(h);
     return decimal_falling_product_work(n - h, b - h, true) +
-           decimal_product_work(words_of(log10_falling(nd, hd)),
-                                words_of(log10_falling(nd - hd, static_cast<double>(b - h))),
-                                false);
+           decimal_product_work(
+               decimal_words_for(log10_falling(nd, hd)),
+               decimal_words_for(log10_falling(nd - hd, static_cast<double>(b - h))), false);
 }
 
 }  // namespace
 
 bool falling_product_takes_factorial(unsigned long top, unsigned long count) {
-    return count > 0 && (binomial_route(top, count) || primes_route(top, count));
+    return count > 0 && variation_binomial_from_primes(top, count);
 }
 
 void decimal_falling_product(DecimalNumber& out, unsigned long top, unsigned long count,
@@ -125,31 +107,17 @@ void decimal_falling_product(DecimalNumber& out, unsigned long top, unsigned lon
         out.words.assign(1, 1);
         return;
     }
-    if (binomial_route(top, count))
-        return decimal_variation(out, top, count, cancel, count_factorial);
-    if (!primes_route(top, count)) return falling_product_tree(out, top, count, cancel);
-    DecimalNumber binomial;
-    decimal_binomial(binomial, top, count, cancel);
-    if (count_factorial != nullptr) {
-        stop_if_cancelled(cancel);
-        return multiply(out, *count_factorial, binomial, true);
-    }
-    decimal_factorial(out, count, cancel);
-    stop_if_cancelled(cancel);
-    multiply(out, out, binomial, true);
+    // Where the binomial would come from GMP, slow below top / 16, a product tree instead.
+    if (!variation_binomial_from_primes(top, count))
+        return falling_product_tree(out, top, count, cancel);
+    decimal_variation(out, top, count, cancel, count_factorial);
 }
 
 double decimal_falling_product_work(unsigned long top, unsigned long count,
                                     bool count_factorial_given) {
     if (count == 0) return 0;
-    if (binomial_route(top, count))
-        return decimal_variation_work(top, count, count_factorial_given);
-    if (!primes_route(top, count)) return falling_product_tree_work(top, count);
-    const double topd = static_cast<double>(top), countd = static_cast<double>(count);
-    const double binomial = log10_falling(topd, countd) - log10_factorial(countd);
-    return decimal_binomial_work(top, count) +
-           (count_factorial_given ? 0 : decimal_factorial_work(count)) +
-           decimal_product_work(words_of(log10_factorial(countd)), words_of(binomial), false);
+    if (!variation_binomial_from_primes(top, count)) return falling_product_tree_work(top, count);
+    return decimal_variation_work(top, count, count_factorial_given);
 }
 
 void decimal_variation_in_classes(DecimalNumber& out, unsigned long n, unsigned long k,

@@ -9,9 +9,9 @@
 
 namespace cifrovar {
 
-// out = top (top - 1) ... (top - count + 1), count <= top. From count >= top / 16 on it is
-// C(top, count) count!, with count! taken from count_factorial when given; below, where
-// GMP's binomial is slow, a product tree in binary. Cancellable like decimal_factorial.
+// out = top (top - 1) ... (top - count + 1), count <= top: decimal_variation where its
+// binomial comes from the primes, with count! taken from count_factorial when given; else a
+// product tree in decimal words. Cancellable like decimal_factorial.
 void decimal_falling_product(DecimalNumber& out, unsigned long top, unsigned long count,
                              const std::atomic<bool>* cancel = nullptr,
                              const DecimalNumber* count_factorial = nullptr);
