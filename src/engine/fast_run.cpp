@@ -476,9 +476,14 @@ bool FastRun::binomial_in_one_go(const CalcState& st, int64_t end_counter) const
 
 namespace {
 
-// The step of a value as the computations name it: m for m!, the class for a variation.
+// The step of a value as the computations name it: m for m!, the class for a variation or a
+// coefficient, whose counter stands one above it; and back.
 unsigned long step_of(int32_t calc_kind, int64_t counter) {
     return static_cast<unsigned long>(calc_kind == kind::factorial ? counter : counter - 1);
+}
+
+int64_t counter_of(int32_t calc_kind, unsigned long step) {
+    return calc_kind == kind::factorial ? int64_t(step) : int64_t(step) + 1;
 }
 
 // Whether end_counter! needs start! on the way: start is one of its levels end >> j.
@@ -566,10 +571,7 @@ double FastRun::in_steps_work(const CalcState& st, int64_t end_counter) const {
 // the batch at the last step kept (or where it began), so that the counter always names a
 // value held.
 int64_t FastRun::advance_in_steps(CalcState& st, int64_t end_counter) {
-    // The blocks kept for the computation's products are given back however it ends.
-    struct Released {
-        ~Released() { release_kept_blocks(); }
-    } released;
+    const KeptBlocksReleasedAtEnd released;
     end_counter = in_steps_end(st, end_counter);
     const int64_t start = st.pocitadlo;
     kept_counter_ = 0;
@@ -577,6 +579,7 @@ int64_t FastRun::advance_in_steps(CalcState& st, int64_t end_counter) {
     if (rule_.calc_kind == kind::combinations && start - 1 >= rule_.elements / 2)
         grow_for_combinations(st, 1, 1);
     DecimalNumber result;
+    int64_t reached = end_counter;
     try {
         if (in_steps_from_held(st, end_counter)) {
             compute_from_held(result, st, end_counter);
@@ -584,15 +587,12 @@ int64_t FastRun::advance_in_steps(CalcState& st, int64_t end_counter) {
             compute_afresh(result, st, end_counter);
         }
     } catch (const Cancelled&) {
-        if (kept_counter_ > 0) hold_decimal(st, start, kept_counter_, std::move(kept_));
-        kept_.words.clear();
-        kept_.words.shrink_to_fit();
-        return st.pocitadlo - start;
+        reached = kept_counter_;
+        result = std::move(kept_);
     }
-    kept_.words.clear();
-    kept_.words.shrink_to_fit();
-    hold_decimal(st, start, end_counter, std::move(result));
-    return end_counter - start;
+    kept_ = DecimalNumber{};
+    if (reached > 0) hold_decimal(st, start, reached, std::move(result));
+    return st.pocitadlo - start;
 }
 
 void FastRun::compute_from_held(DecimalNumber& out, const CalcState& st, int64_t end_counter) {
@@ -621,8 +621,7 @@ void FastRun::compute_afresh(DecimalNumber& out, CalcState& st, int64_t end_coun
     const std::atomic<bool>* cancel = reached_ != nullptr ? reached_->cancel : nullptr;
     // Each step on the way replaces the one kept before, if it is further.
     const StepValue keep = [&](unsigned long step, const DecimalNumber& value) {
-        const int64_t counter =
-            rule_.calc_kind == kind::factorial ? int64_t(step) : int64_t(step) + 1;
+        const int64_t counter = counter_of(rule_.calc_kind, step);
         if (counter <= st.pocitadlo || counter >= end_counter) return;
         kept_ = value;
         kept_counter_ = counter;
@@ -654,6 +653,7 @@ void FastRun::hold_decimal(CalcState& st, int64_t start, int64_t counter, Decima
     decimal_held_ = true;
     value_.release();
     limbs_current_ = false;
+    st.pocitadlo = static_cast<int32_t>(counter);
     if (rule_.calc_kind == kind::combinations) {
         const int64_t b = counter - 1;
         const auto n = static_cast<uint64_t>(rule_.elements);
@@ -661,21 +661,16 @@ void FastRun::hold_decimal(CalcState& st, int64_t start, int64_t counter, Decima
         // Rising, the value before the last step is the largest the limbs had to hold.
         if (b <= rule_.elements / 2 + 1)
             grow_for_combinations(st, static_cast<uint64_t>(b), n - static_cast<uint64_t>(b) + 1);
-        st.pocitadlo = static_cast<int32_t>(counter);
         return;
     }
     lazy_counter_ = counter;
-    st.pocitadlo = static_cast<int32_t>(counter);
     steps_since_growth_ += counter - start;
     last_factor_ = last_factor_at(counter);
-    limbs_current_ = false;
 }
 
 void FastRun::materialize(CalcState& st, const std::atomic<bool>* cancel, bool keep_decimal) {
     if (!holding_ || limbs_current_) return;
-    struct Released {
-        ~Released() { release_kept_blocks(); }
-    } released;
+    const KeptBlocksReleasedAtEnd released;
     if (!decimal_held_ && power_pays_in_decimal(st)) {
         // The steps stay pending on the value held, which the binary route multiplies in.
         decimal_power(decimal_, static_cast<unsigned long>(rule_.base),

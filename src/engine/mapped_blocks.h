@@ -20,4 +20,12 @@ void keep_blocks_up_to(size_t bytes);
 // Unmaps every block kept, so that a computation's end leaves no memory behind.
 void release_kept_blocks();
 
+// Releases the blocks kept when the scope of a computation ends, however it ends.
+struct KeptBlocksReleasedAtEnd {
+    KeptBlocksReleasedAtEnd() = default;
+    KeptBlocksReleasedAtEnd(const KeptBlocksReleasedAtEnd&) = delete;
+    KeptBlocksReleasedAtEnd& operator=(const KeptBlocksReleasedAtEnd&) = delete;
+    ~KeptBlocksReleasedAtEnd() { release_kept_blocks(); }
+};
+
 }  // namespace cifrovar
