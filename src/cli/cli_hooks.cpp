@@ -89,7 +89,7 @@ void CliHooks::show_work_share(int64_t from_counter, int64_t to_counter, double 
         work_.reset();
         return;
     }
-    work_ = WorkShare{from_counter, to_counter, share};
+    work_ = WorkInHand{from_counter, to_counter, share};
     if (!status_.empty()) print_line(status_);
 }
 

@@ -53,7 +53,7 @@ class CliHooks : public EngineHooks {
     std::string progress_line(const std::string& text) const;
     void print_line(const std::string& text);
     // A value computed in one go: the counters it goes from and to, and the share done.
-    struct WorkShare {
+    struct WorkInHand {
         int64_t from, to;
         double share;
     };
@@ -67,7 +67,7 @@ class CliHooks : public EngineHooks {
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     const CalcState* state_ = nullptr;
     std::optional<ProgressEstimate> estimate_;
-    std::optional<WorkShare> work_;
+    std::optional<WorkInHand> work_;
     std::string status_;
     // The work of one value may be told from the second thread of its products.
     std::unique_ptr<std::mutex> line_ = std::make_unique<std::mutex>();

@@ -73,7 +73,6 @@ struct CalcState {
     int32_t kmb_prvky = 0;
 };
 
-// Settings the run reads afresh between steps.
 // An interval that the window may change while a batch reads it on its worker thread.
 class SharedInterval {
   public:
@@ -91,6 +90,7 @@ class SharedInterval {
     std::atomic<int32_t> value_;
 };
 
+// Settings the run reads afresh between steps.
 struct RunSettings {
     SharedInterval ukaz_stav = 1000;         // progress interval in steps
     SharedInterval zalohy = never_interval;  // backup interval in steps

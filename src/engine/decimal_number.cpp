@@ -189,10 +189,6 @@ void decimal_to_limbs(const DecimalNumber& x, int32_t limb_digits, int64_t count
     }
 }
 
-}  // namespace cifrovar
-
-namespace cifrovar {
-
 // The digits are gathered from the bottom in a 128-bit number: at most 17 digits are left
 // over from the words written, and a limb adds at most 9.
 void limbs_to_decimal(const pole1& limbs, int32_t top, int32_t limb_digits, DecimalNumber& x) {
