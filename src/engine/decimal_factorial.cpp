@@ -105,14 +105,13 @@ void decimal_variation(DecimalNumber& out, unsigned long n, unsigned long k,
         mpz_bin_uiui(b.get(), n, k);
         to_decimal(binomial, b, cancel);
     }
-    if (k_factorial != nullptr) {
-        stop_if_cancelled(cancel);
-        multiply(out, *k_factorial, binomial, true);
-        return;
+    DecimalNumber computed;
+    if (k_factorial == nullptr) {
+        decimal_factorial(computed, k, cancel);
+        k_factorial = &computed;
     }
-    decimal_factorial(out, k, cancel);
     stop_if_cancelled(cancel);
-    multiply(out, out, binomial, true);
+    multiply(out, *k_factorial, binomial, true);
 }
 
 double decimal_variation_work(unsigned long n, unsigned long k, bool k_factorial_given) {

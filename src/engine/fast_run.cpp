@@ -148,23 +148,6 @@ bool FastRun::counts_ahead(int64_t target) const {
            variation_bits(rule_.elements, target - 1) >= long_variation_bits;
 }
 
-namespace {
-
-// top (top - 1) ... (top - count + 1) by a product tree, where GMP's binomial is slow.
-void falling_product(BigValue& out, unsigned long top, unsigned long count) {
-    if (count <= static_cast<unsigned long>(chunk_steps)) {
-        std::vector<uint32_t> factors(count);
-        for (unsigned long i = 0; i < count; ++i) factors[i] = static_cast<uint32_t>(top - i);
-        return product_of(out, factors.data(), factors.size());
-    }
-    BigValue low;
-    falling_product(out, top, count / 2);
-    falling_product(low, top - count / 2, count - count / 2);
-    fast_multiply(out.get(), out.get(), low.get(), true);
-}
-
-}  // namespace
-
 // The factor of the step that led to the counter.
 uint32_t FastRun::last_factor_at(int64_t counter) const {
     return static_cast<uint32_t>(
@@ -179,7 +162,7 @@ void FastRun::counted_value(BigValue& out, int64_t counter) const {
     const auto n = static_cast<unsigned long>(rule_.elements);
     const auto k = static_cast<unsigned long>(counter - 1);
     if (gmp_binomial_is_fast(n, k)) return fast_variation(out, n, k);
-    falling_product(out, n, k);
+    binary_falling_product(out, n, k);
 }
 
 int64_t FastRun::advance_products(CalcState& st, int64_t end_counter, int64_t max_steps,

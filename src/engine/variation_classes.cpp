@@ -33,10 +33,8 @@ unsigned long leaf_factors(unsigned long top) {
 void falling_product_tree(DecimalNumber& out, unsigned long top, unsigned long count,
                           const std::atomic<bool>* cancel) {
     if (count <= leaf_factors(top)) {
-        std::vector<uint32_t> factors(count);
-        for (unsigned long i = 0; i < count; ++i) factors[i] = static_cast<uint32_t>(top - i);
         BigValue leaf;
-        product_of(leaf, factors.data(), factors.size());
+        binary_falling_product(leaf, top, count);
         return to_decimal(out, leaf);
     }
     stop_if_cancelled(cancel);
@@ -95,6 +93,19 @@ double extend_work(unsigned long n, unsigned long h, unsigned long b) {
 }
 
 }  // namespace
+
+void binary_falling_product(BigValue& out, unsigned long top, unsigned long count) {
+    constexpr unsigned long leaf = 2048;
+    if (count <= leaf) {
+        std::vector<uint32_t> factors(count);
+        for (unsigned long i = 0; i < count; ++i) factors[i] = static_cast<uint32_t>(top - i);
+        return product_of(out, factors.data(), factors.size());
+    }
+    BigValue low;
+    binary_falling_product(out, top, count / 2);
+    binary_falling_product(low, top - count / 2, count - count / 2);
+    fast_multiply(out.get(), out.get(), low.get(), true);
+}
 
 bool falling_product_takes_factorial(unsigned long top, unsigned long count) {
     return count > 0 && variation_binomial_from_primes(top, count);

@@ -16,6 +16,10 @@ void decimal_falling_product(DecimalNumber& out, unsigned long top, unsigned lon
                              const std::atomic<bool>* cancel = nullptr,
                              const DecimalNumber* count_factorial = nullptr);
 
+// The same in binary, by a product tree, for a value needed in binary where GMP's binomial
+// is slow.
+void binary_falling_product(BigValue& out, unsigned long top, unsigned long count);
+
 // Whether decimal_falling_product(out, top, count) takes count! (given, or computed itself).
 bool falling_product_takes_factorial(unsigned long top, unsigned long count);
 
