@@ -724,14 +724,62 @@ struct DecimalProduct {
     // The words are made only once the transforms are, so that the two do not add up.
     static bool multiply(std::vector<uint64_t>& out, Words a, Words b, bool two) {
         if (a.size < b.size) std::swap(a, b);
-        if (a.size >= 4 * b.size) return multiply_in_parts(out, a, b, two);
         const size_t count = a.size + b.size - 1;
         const int log = log_for(count);
+        const int part_log = a.size >= 2 * b.size ? cheapest_part_log(a.size, b.size) : -1;
+        if (part_log >= 0 &&
+            (log < 0 || parts_work(a.size, b.size, part_log) < whole_work(a.size, b.size)))
+        {
+            multiply_in_parts(out, a, b, part_log, two);
+            return true;
+        }
         if (log < 0) return false;
-        const size_t half = size_t{1} << (log - 1);
-        const bool wraps = count > half && count - half <= half / 4 && a.size <= half;
-        multiply_in(out, a, b, wraps ? log - 1 : log, two);
+        multiply_in(out, a, b, whole_log(a.size, b.size), two);
         return true;
+    }
+
+    // The transform length of a product in one piece: the product's own, or half of it where
+    // the coefficients past that half are few enough to unwrap (see multiply_in).
+    static int whole_log(size_t la, size_t lb) {
+        const size_t count = la + lb - 1;
+        const int log = log_for(count);
+        const size_t half = size_t{1} << (log - 1);
+        const bool wraps = count > half && count - half <= half / 4 && la <= half;
+        return wraps ? log - 1 : log;
+    }
+
+    // The work of transforms of length 2^log, in their coefficient steps.
+    static double transform_work(int log) { return std::ldexp(static_cast<double>(log), log); }
+
+    // The work of a product in one piece: three transforms for each prime, those of the
+    // wrapped coefficients, and the reconstruction, which costs about one transform.
+    static double whole_work(size_t la, size_t lb) {
+        const int log = whole_log(la, lb);
+        const size_t excess = la + lb - 1 > (size_t{1} << log) ? la + lb - 1 - (size_t{1} << log) : 0;
+        double work = 10 * transform_work(log);
+        if (excess > 0) work += 9 * transform_work(log_for(2 * excess - 1));
+        return work;
+    }
+
+    // The work of la words times lb words in parts with transforms of length 2^log: the short
+    // factor's transforms once, and for each part two transforms per prime and its
+    // reconstruction.
+    static double parts_work(size_t la, size_t lb, int log) {
+        const size_t part = (size_t{1} << log) - lb + 1;
+        const size_t parts = (la + part - 1) / part;
+        return transform_work(log) * static_cast<double>(3 + 7 * parts);
+    }
+
+    // The part length for which a long factor of la words times a short one of lb costs least:
+    // shorter transforms take more parts, longer ones work on more padding and need more memory,
+    // whose first touch costs as much as a transform on some machines. -1 when none fits.
+    static int cheapest_part_log(size_t la, size_t lb) {
+        int best = -1;
+        for (int log = log_for(2 * lb); log >= 0 && log <= max_log - 1; ++log) {
+            if ((size_t{1} << log) >= la + lb) break;
+            if (best < 0 || parts_work(la, lb, log) < parts_work(la, lb, best)) best = log;
+        }
+        return best;
     }
 
     // The product in transforms of length n = 2^log. A product of count = n + excess
@@ -815,11 +863,10 @@ struct DecimalProduct {
     }
 
     // A long a times a short b: a is taken in parts, each multiplied by b's transforms made
-    // once, in transforms of about four times b's length instead of the whole product's. This
-    // costs less and needs the memory of the short transforms only.
-    static bool multiply_in_parts(std::vector<uint64_t>& out, Words a, Words b, bool two) {
-        const int log = log_for(4 * b.size);
-        if (log < 0) return false;
+    // once, in transforms of length 2^log (a few times b's length) instead of the whole
+    // product's. This costs less and needs the memory of the short transforms only.
+    static void multiply_in_parts(std::vector<uint64_t>& out, Words a, Words b, int log,
+                                  bool two) {
         const size_t n = size_t{1} << log;
         const size_t part = n - b.size + 1;  // part + b.size - 1 coefficients fit
         const size_t parts = (a.size + part - 1) / part;
@@ -849,7 +896,6 @@ struct DecimalProduct {
             carried(product.data(), r, count, two, tick);
             add_words(out.data(), start, a.size + b.size, product.data(), count + 1);
         }
-        return true;
     }
 
     // out[at ..] += words[0 .. m), the carry going on to out[size - 1] at most.
