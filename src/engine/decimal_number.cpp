@@ -63,9 +63,10 @@ void through_binary(DecimalNumber& out, const DecimalNumber& a, const DecimalNum
     to_decimal(out, x);
 }
 
-// Regroups the number's digits, taken nine at a time, into limbs of Digits digits.
+// Regroups the number's digits, taken nine at a time, into limbs of Digits digits; returns how
+// many of the count limbs it wrote.
 template <int Digits>
-void regroup(const DecimalNumber& x, int64_t count, int32_t* out) {
+int64_t regroup(const DecimalNumber& x, int64_t count, int32_t* out) {
     constexpr uint64_t radix = powers_of_ten[Digits];
     uint64_t pending = 0;  // below 10^held
     int held = 0;
@@ -83,7 +84,31 @@ void regroup(const DecimalNumber& x, int64_t count, int32_t* out) {
         take(w % half_word);
         take(w / half_word);
     }
-    if (pending != 0 && next < count) out[next] = static_cast<int32_t>(pending);
+    if (pending != 0 && next < count) out[next++] = static_cast<int32_t>(pending);
+    return next;
+}
+
+int64_t regroup_any(const DecimalNumber& x, int32_t limb_digits, int64_t count, int32_t* out) {
+    switch (limb_digits) {
+        case 1:
+            return regroup<1>(x, count, out);
+        case 2:
+            return regroup<2>(x, count, out);
+        case 3:
+            return regroup<3>(x, count, out);
+        case 4:
+            return regroup<4>(x, count, out);
+        case 5:
+            return regroup<5>(x, count, out);
+        case 6:
+            return regroup<6>(x, count, out);
+        case 7:
+            return regroup<7>(x, count, out);
+        case 8:
+            return regroup<8>(x, count, out);
+        default:
+            return regroup<9>(x, count, out);
+    }
 }
 
 }  // namespace
@@ -164,29 +189,14 @@ void multiply_small(DecimalNumber& x, uint64_t m) {
     x.trim();
 }
 
+// The limbs are left uninitialised by their allocator and written once: the number's own,
+// then zeros up to count. Clearing them all first cost a pass over a result of hundreds of
+// megabytes at every backup.
 void decimal_to_limbs(const DecimalNumber& x, int32_t limb_digits, int64_t count, pole1& limbs) {
-    limbs.assign(static_cast<size_t>(count), 0);
+    limbs.resize(static_cast<size_t>(count));
     int32_t* out = limbs.data();
-    switch (limb_digits) {
-        case 1:
-            return regroup<1>(x, count, out);
-        case 2:
-            return regroup<2>(x, count, out);
-        case 3:
-            return regroup<3>(x, count, out);
-        case 4:
-            return regroup<4>(x, count, out);
-        case 5:
-            return regroup<5>(x, count, out);
-        case 6:
-            return regroup<6>(x, count, out);
-        case 7:
-            return regroup<7>(x, count, out);
-        case 8:
-            return regroup<8>(x, count, out);
-        default:
-            return regroup<9>(x, count, out);
-    }
+    const int64_t written = regroup_any(x, limb_digits, count, out);
+    std::fill(out + written, out + count, 0);
 }
 
 // The digits are gathered from the bottom in a 128-bit number: at most 17 digits are left
