@@ -6,6 +6,7 @@
 
 #include "engine/decimal_word.h"
 #include "engine/fast_multiply.h"
+#include "engine/large_blocks.h"
 #include "engine/limb_conversion.h"
 #include "engine/ntt_multiply.h"
 
@@ -193,7 +194,7 @@ void multiply_small(DecimalNumber& x, uint64_t m) {
 // then zeros up to count. Clearing them all first cost a pass over a result of hundreds of
 // megabytes at every backup.
 void decimal_to_limbs(const DecimalNumber& x, int32_t limb_digits, int64_t count, pole1& limbs) {
-    limbs.resize(static_cast<size_t>(count));
+    resize_in_large_pages(limbs, static_cast<size_t>(count));
     int32_t* out = limbs.data();
     const int64_t written = regroup_any(x, limb_digits, count, out);
     std::fill(out + written, out + count, 0);

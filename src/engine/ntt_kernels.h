@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "engine/decimal_word.h"
+#include "engine/large_blocks.h"
 #include "engine/mapped_blocks.h"
 #include "engine/side_by_side.h"
 #include "engine/work_progress.h"
@@ -724,13 +725,10 @@ struct DecimalProduct {
     // The words are made only once the transforms are, so that the two do not add up.
     static bool multiply(std::vector<uint64_t>& out, Words a, Words b, bool two) {
         if (a.size < b.size) std::swap(a, b);
-        const size_t count = a.size + b.size - 1;
-        const int log = log_for(count);
-        const int part_log = a.size >= 2 * b.size ? cheapest_part_log(a.size, b.size) : -1;
-        if (part_log >= 0 &&
-            (log < 0 || parts_work(a.size, b.size, part_log) < whole_work(a.size, b.size)))
-        {
-            multiply_in_parts(out, a, b, part_log, two);
+        const int log = log_for(a.size + b.size - 1);
+        const PartPlan parts = a.size >= 2 * b.size ? cheapest_parts(a.size, b.size) : PartPlan{};
+        if (parts.log >= 0 && (log < 0 || parts.work < whole_work(a.size, b.size))) {
+            multiply_in_parts(out, a, b, parts, two);
             return true;
         }
         if (log < 0) return false;
@@ -751,33 +749,56 @@ struct DecimalProduct {
     // The work of transforms of length 2^log, in their coefficient steps.
     static double transform_work(int log) { return std::ldexp(static_cast<double>(log), log); }
 
+    // The work of unwrapping excess coefficients: three transforms per prime of their product.
+    static double unwrap_work(size_t excess) {
+        return excess == 0 ? 0 : 9 * transform_work(log_for(2 * excess - 1));
+    }
+
     // The work of a product in one piece: three transforms for each prime, those of the
     // wrapped coefficients, and the reconstruction, which costs about one transform.
     static double whole_work(size_t la, size_t lb) {
         const int log = whole_log(la, lb);
-        const size_t excess = la + lb - 1 > (size_t{1} << log) ? la + lb - 1 - (size_t{1} << log) : 0;
-        double work = 10 * transform_work(log);
-        if (excess > 0) work += 9 * transform_work(log_for(2 * excess - 1));
-        return work;
+        const size_t n = size_t{1} << log, count = la + lb - 1;
+        return 10 * transform_work(log) + unwrap_work(count > n ? count - n : 0);
     }
 
-    // The work of la words times lb words in parts with transforms of length 2^log: the short
-    // factor's transforms once, and for each part two transforms per prime and its
-    // reconstruction.
-    static double parts_work(size_t la, size_t lb, int log) {
-        const size_t part = (size_t{1} << log) - lb + 1;
-        const size_t parts = (la + part - 1) / part;
-        return transform_work(log) * static_cast<double>(3 + 7 * parts);
+    // A long factor taken in parts of `part` words, multiplied in transforms of length 2^log.
+    struct PartPlan {
+        int log = -1;
+        size_t part = 0;
+        double work = 0;
+    };
+
+    // The work of la words times lb words in parts: the short factor's transforms once, and
+    // for each part two transforms per prime, its reconstruction and its wrapped coefficients.
+    static PartPlan plan_parts(size_t la, size_t lb, int log, size_t part) {
+        const size_t n = size_t{1} << log, parts = (la + part - 1) / part;
+        const size_t excess = part + lb - 1 > n ? part + lb - 1 - n : 0;
+        return {log, part,
+                transform_work(log) * static_cast<double>(3 + 7 * parts) +
+                    static_cast<double>(parts) * unwrap_work(excess)};
     }
 
-    // The part length for which a long factor of la words times a short one of lb costs least:
-    // shorter transforms take more parts, longer ones work on more padding and need more memory,
-    // whose first touch costs as much as a transform on some machines. -1 when none fits.
-    static int cheapest_part_log(size_t la, size_t lb) {
-        int best = -1;
+    // The parts for which a long factor of la words times a short one of lb costs least.
+    // Shorter transforms take more parts, longer ones work on more padding and need more
+    // memory, whose first touch costs as much as a transform on some machines. Parts may be
+    // up to n / 8 words longer than their product's transform holds, the coefficients past it
+    // unwrapped as in multiply_in: that saves a whole part where the long factor is a little
+    // longer than a number of them. Empty when none fits.
+    static PartPlan cheapest_parts(size_t la, size_t lb) {
+        PartPlan best;
+        auto consider = [&](const PartPlan& plan) {
+            if (best.log < 0 || plan.work < best.work) best = plan;
+        };
         for (int log = log_for(2 * lb); log >= 0 && log <= max_log - 1; ++log) {
-            if ((size_t{1} << log) >= la + lb) break;
-            if (best < 0 || parts_work(la, lb, log) < parts_work(la, lb, best)) best = log;
+            const size_t n = size_t{1} << log;
+            if (n >= la + lb) break;
+            const size_t fitting = n - lb + 1, parts = (la + fitting - 1) / fitting;
+            consider(plan_parts(la, lb, log, fitting));
+            if (parts < 2) continue;
+            const size_t longer = (la + parts - 2) / (parts - 1);
+            if (longer <= n && longer + lb - 1 - n <= n / 8)
+                consider(plan_parts(la, lb, log, longer));
         }
         return best;
     }
@@ -838,7 +859,7 @@ struct DecimalProduct {
             for (int i = 0; i < 3; ++i) residue(i, false);
         }
         const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
-        out.resize(count + 1);
+        resize_in_large_pages(out, count + 1);
         carried(out.data(), r, count, two, tick);
     }
 
@@ -865,37 +886,53 @@ struct DecimalProduct {
     // A long a times a short b: a is taken in parts, each multiplied by b's transforms made
     // once, in transforms of length 2^log (a few times b's length) instead of the whole
     // product's. This costs less and needs the memory of the short transforms only.
-    static void multiply_in_parts(std::vector<uint64_t>& out, Words a, Words b, int log,
-                                  bool two) {
-        const size_t n = size_t{1} << log;
-        const size_t part = n - b.size + 1;  // part + b.size - 1 coefficients fit
+    static void multiply_in_parts(std::vector<uint64_t>& out, Words a, Words b,
+                                  const PartPlan& plan, bool two) {
+        const size_t n = size_t{1} << plan.log, part = plan.part;
         const size_t parts = (a.size + part - 1) / part;
+        const size_t longest = part + b.size - 1;
+        const size_t room = longest > n ? (longest - n + K::lanes - 1) / K::lanes * K::lanes : 0;
         // Each part's reconstruction counts as one of its transforms.
         const double tick = decimal_product_work(a.size, b.size, false) / (3 + 7 * parts);
         std::unique_ptr<Buffer> of_b[3];
-        each_prime(log, two, [&](int i, bool shared_transform) {
-            of_b[i] = transformed(b, log, i, shared_transform);
+        each_prime(plan.log, two, [&](int i, bool shared_transform) {
+            of_b[i] = transformed(b, plan.log, i, shared_transform);
             count_work(tick);
         });
-        out.assign(a.size + b.size, 0);
-        std::vector<uint64_t> product(n + 1);
+        resize_in_large_pages(out, a.size + b.size);
+        std::fill(out.begin(), out.end(), 0);
+        std::vector<uint64_t> product;
+        resize_in_large_pages(product, std::max(n, longest) + 1);
         // The parts' transforms take the same buffers one after another: mapping them afresh
         // for each part faulted their pages in again.
         std::unique_ptr<Buffer> residues[3];
         for (size_t start = 0; start < a.size; start += part) {
             const Words piece{a.words + start, std::min(part, a.size - start)};
-            each_prime(log, two, [&](int i, bool shared_transform) {
-                if (!residues[i]) residues[i] = std::make_unique<Buffer>(n);
-                transform_into(*residues[i], piece, log, i, shared_transform);
+            const size_t count = piece.size + b.size - 1, excess = count > n ? count - n : 0;
+            each_prime(plan.log, two, [&](int i, bool shared_transform) {
+                if (!residues[i]) residues[i] = std::make_unique<Buffer>(n + room);
+                double* x = residues[i]->data;
+                transform_into(*residues[i], piece, plan.log, i, shared_transform);
                 count_work(tick);
-                times_back(residues[i]->data, of_b[i]->data, log, i, shared_transform);
+                times_back(x, of_b[i]->data, plan.log, i, shared_transform);
                 count_work(tick);
+                if (excess > 0) unwrap_low(x, piece, b, n, excess, i);
             });
             const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
-            const size_t count = piece.size + b.size - 1;
             carried(product.data(), r, count, two, tick);
             add_words(out.data(), start, a.size + b.size, product.data(), count + 1);
         }
+    }
+
+    // The cyclic product x of a and b in transforms of length n, n + excess coefficients
+    // long, unwrapped by the product of their lowest excess words.
+    static void unwrap_low(double* x, Words a, Words b, size_t n, size_t excess, int prime) {
+        const Words a_low{a.words, excess}, b_low{b.words, excess};
+        const int low_log = log_for(2 * excess - 1);
+        const auto low = transformed(a_low, low_log, prime, false);
+        times_back(low->data, transformed(b_low, low_log, prime, false)->data, low_log, prime,
+                   false);
+        unwrap(x, low->data, n, excess, K::mod_for(prime));
     }
 
     // out[at ..] += words[0 .. m), the carry going on to out[size - 1] at most.

@@ -467,8 +467,9 @@ INSTANTIATE_TEST_SUITE_P(
         ProductCase{"nines_32_by_3000", 32, Fill::nines, 3000, Fill::nines},
         ProductCase{"32_by_32", 32, Fill::random, 32, Fill::runs},
         // The transforms from 33 words on, with a long factor from twice the short one's
-        // length taken in parts where that costs less: at that boundary, and in parts of
-        // transforms of a few lengths, the last part shorter than the others.
+        // length taken in parts where that costs less: at that boundary, in parts of
+        // transforms of a few lengths, the last part shorter than the others, and in parts a
+        // few words longer than their transforms hold, their top coefficients unwrapped.
         ProductCase{"33_by_33", 33, Fill::random, 33, Fill::random},
         ProductCase{"nines_33_by_33", 33, Fill::nines, 33, Fill::nines},
         ProductCase{"33_by_131", 33, Fill::random, 131, Fill::nines},
@@ -479,6 +480,8 @@ INSTANTIATE_TEST_SUITE_P(
         ProductCase{"nines_1000_by_2000", 1000, Fill::nines, 2000, Fill::nines},
         ProductCase{"nines_1000_by_10493", 1000, Fill::nines, 10493, Fill::nines},
         ProductCase{"top_3000_by_runs_29000", 3000, Fill::top, 29000, Fill::runs},
+        ProductCase{"nines_1000_by_2101", 1000, Fill::nines, 2101, Fill::nines},
+        ProductCase{"runs_1000_by_top_2348", 1000, Fill::runs, 2348, Fill::top},
         // Around the length where two threads split the carries, and around a transform
         // length: 2048 + 2049 - 1 = 4096 coefficients, 32768 + 32769 - 1 = 2^16.
         ProductCase{"2048_by_2048", 2048, Fill::nines, 2048, Fill::nines},
