@@ -115,6 +115,9 @@ struct FastPathOptions {
     // Inside a batch a progress text comes at most this often, so that a long batch keeps the
     // status moving without flooding the window with texts.
     double progress_seconds = 0.5;
+    // An interrupt lets a computation in one go keep the step in hand first when the rest of
+    // it takes at most this share of the run's time so far (the interrupt may take a tenth).
+    double interrupt_grace = 0.07;
 };
 
 }  // namespace cifrovar

@@ -550,6 +550,23 @@ double FastRun::in_steps_work(const CalcState& st, int64_t end_counter) const {
         .work;
 }
 
+// A factorial computed afresh keeps its levels (end / 2, end / 4, ...) above the step it began
+// at; any other computation in one go keeps only its end.
+std::vector<double> FastRun::kept_step_work(const CalcState& st, int64_t end_counter) const {
+    if (!goes_in_steps(st, end_counter)) return {};
+    end_counter = in_steps_end(st, end_counter);
+    std::vector<double> work;
+    if (rule_.calc_kind == kind::factorial && !in_steps_from_held(st, end_counter)) {
+        const unsigned long seed =
+            value_at_hand(st) && is_level_of(st.pocitadlo, end_counter) ? st.pocitadlo : 0;
+        for (int64_t level = end_counter / 2; level > st.pocitadlo; level /= 2)
+            work.push_back(decimal_factorial_work(static_cast<unsigned long>(level), seed));
+        std::reverse(work.begin(), work.end());
+    }
+    work.push_back(in_steps_work(st, end_counter));
+    return work;
+}
+
 // The value of end_counter in one go. An interrupt, or a stop asked for at a step kept, ends
 // the batch at the last step kept (or where it began), so that the counter always names a
 // value held.

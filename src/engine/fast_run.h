@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "engine/big_value.h"
 #include "engine/binomial_ratio.h"
@@ -69,6 +70,9 @@ class FastRun {
     // The counter such a batch ends at, for a batch up to end_counter.
     int64_t in_steps_end(const CalcState& st, int64_t end_counter) const;
     double in_steps_work(const CalcState& st, int64_t end_counter) const;
+    // The work such a batch will have counted when it keeps each step on the way, rising, the
+    // last being the whole batch's; empty for a batch not in one go.
+    std::vector<double> kept_step_work(const CalcState& st, int64_t end_counter) const;
     // Forgets the value (the limbs changed by other means).
     void drop();
     // Forgets the value for a fresh calculation, whose value is its own again.

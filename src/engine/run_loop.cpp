@@ -170,15 +170,19 @@ bool RunLoop::fast_batch() {
     // A value computed in one go shows each step it keeps at once, and stops at one when the
     // backup interval has changed, so that the next batch plans the backups afresh.
     reached.kept = [&](int64_t counter) { progress.ended(counter); };
-    reached.stop_here = [this, interval] { return e_.settings.zalohy != interval; };
-    reached.cancel = &st_.interrupt_flag;
+    reached.stop_here = [this, interval] {
+        return e_.settings.zalohy != interval || st_.interrupt_flag;
+    };
     const int64_t end_in_steps = fast_.in_steps_end(
         st_, std::min<int64_t>(end, max_steps > 0 ? int64_t{before} + max_steps : end));
     WorkShare share(e_.hooks(), before, end_in_steps, e_.fast.progress_seconds);
-    // Its products stop within a piece of their work when the interrupt comes.
+    // Its products stop within a piece of their work when the interrupt comes, unless the
+    // step in hand is about to be kept.
     WorkProgress work(
         fast_.in_steps_work(st_, end_in_steps), [&](double done) { share.tell(done); },
         &st_.interrupt_flag);
+    work.go_on_when(step_in_hand_nearly_done(fast_.kept_step_work(st_, end_in_steps)));
+    reached.cancel = work.stop_flag();
     e_.hooks().run_batch([&] {
         const CountingInto counting(&work);
         fast_.advance(st_, end, max_steps, deadline, reached);
@@ -191,6 +195,23 @@ bool RunLoop::fast_batch() {
     if (st_.pocitadlo > before && (st_.pocitadlo - plan_.backup_offset) % e_.settings.zalohy == 0)
         write_backup();
     return true;
+}
+
+// An interrupt near the end of a step that the computation keeps lets it keep that step:
+// the halves of a factorial's levels take about as long as each other, so that a level
+// interrupted near its end would keep only a step of less than half the time spent. It goes
+// on while the rest, at the pace of the batch so far, fits into a share of the time the run
+// has taken, which keeps the interrupt within its allowance of a tenth of that time.
+std::function<bool(double)> RunLoop::step_in_hand_nearly_done(std::vector<double> kept_work) const {
+    const auto batch_began = std::chrono::steady_clock::now();
+    return [this, batch_began, kept = std::move(kept_work)](double done) {
+        const auto next = std::upper_bound(kept.begin(), kept.end(), done);
+        if (next == kept.end() || done <= 0) return false;
+        const auto now = std::chrono::steady_clock::now();
+        const double batch_seconds = std::chrono::duration<double>(now - batch_began).count();
+        const double run_seconds = std::chrono::duration<double>(now - started_).count();
+        return (*next - done) / done * batch_seconds <= e_.fast.interrupt_grace * run_seconds;
+    };
 }
 
 void RunLoop::write_backup() {

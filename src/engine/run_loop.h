@@ -4,6 +4,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "engine/engine.h"
 #include "engine/fast_run.h"
@@ -39,6 +41,9 @@ class RunLoop {
     // Waits for a backup being written and counts it when it was written.
     void collect_backup();
     std::chrono::steady_clock::time_point batch_deadline() const;
+    // Whether a computation in one go interrupted with the given work done goes on to the
+    // step it keeps next, of those whose work is in kept_work.
+    std::function<bool(double)> step_in_hand_nearly_done(std::vector<double> kept_work) const;
     [[noreturn]] void growth_failed(int32_t completed_counter);
 
     Engine& e_;

@@ -18,12 +18,20 @@ WorkProgress::WorkProgress(double planned, std::function<void(double share)> tel
     : planned_(planned), tell_(std::move(tell)), cancel_(cancel) {}
 
 void WorkProgress::add(double work) {
-    stop_if_cancelled(cancel_);
+    if (stopping()) throw Cancelled();
     const double done = done_.fetch_add(work, std::memory_order_relaxed) + work;
     if (!tell_ || planned_ <= 0) return;
     // The work of the other thread does not wait while one tells.
     std::unique_lock lock(telling_, std::try_to_lock);
     if (lock.owns_lock()) tell_(std::min(1.0, done / planned_));
+}
+
+bool WorkProgress::stopping() {
+    if (cancel_ == nullptr || !cancel_->load(std::memory_order_relaxed)) return false;
+    if (stop_.load(std::memory_order_relaxed)) return true;
+    if (go_on_ && go_on_(done_.load(std::memory_order_relaxed))) return false;
+    stop_ = true;
+    return true;
 }
 
 double WorkProgress::share_done() const {

@@ -18,15 +18,28 @@ class WorkProgress {
     // piece of work counted.
     WorkProgress(double planned, std::function<void(double share)> tell,
                  const std::atomic<bool>* cancel);
-    // Counts work done; throws Cancelled when the cancel flag is raised.
+    // Counts work done; throws Cancelled when the cancel flag is raised and the computation
+    // is to stop.
     void add(double work);
     // The share done so far, not bounded by 1.
     double share_done() const;
 
+    // Asked with the work done at each piece of work while the cancel flag is raised, from
+    // either thread: true lets the computation go on (to a step it keeps, where it stops by
+    // itself); the first false stops it for good. Set before the work.
+    void go_on_when(std::function<bool(double done)> decide) { go_on_ = std::move(decide); }
+    // Raised once the computation is to stop: the flag for the computation's own checks
+    // between its products, which must agree with add().
+    const std::atomic<bool>* stop_flag() const { return &stop_; }
+
   private:
+    bool stopping();
+
     const double planned_;
     const std::function<void(double)> tell_;
     const std::atomic<bool>* const cancel_;
+    std::function<bool(double)> go_on_;
+    std::atomic<bool> stop_{false};
     std::atomic<double> done_{0};
     std::mutex telling_;
 };

@@ -185,6 +185,31 @@ TEST(KeptStepTest, ABackupIntervalChosenDuringARunInStepsIsPlannedFromTheNextLev
     EXPECT_EQ(f.digits(), factorial_text(300000));
 }
 
+// An interrupt that comes while a level is computed lets the run finish that level first when
+// the rest fits into the share of the run's time allowed for it: with a share that holds any
+// rest it keeps the next level, with none the level before.
+TEST(KeptStepTest, AnInterruptLetsTheLevelInHandBeKeptWithinItsAllowance) {
+    for (const double grace : {0.0, 1e9}) {
+        SCOPED_TRACE("allowance " + std::to_string(grace));
+        EngineFixture f;
+        f.engine.fast.basecase_top_index = 0;
+        f.engine.fast.progress_seconds = 0;
+        f.engine.fast.interrupt_grace = grace;
+        f.engine.settings.ukaz_stav = 1;
+        bool level_shown = false;
+        f.hooks.on_status = [&](const std::string& text) {
+            if (text == "Výpočet:75000") level_shown = true;
+        };
+        f.hooks.on_work_share = [&](double) {
+            if (level_shown) f.engine.interrupt();
+        };
+        f.factorial("300000");
+        EXPECT_EQ(f.engine.st.pocitadlo, grace == 0 ? 75000 : 150000);
+        EXPECT_EQ(f.hooks.last_progress(), "Výpočet:" + std::to_string(f.engine.st.pocitadlo));
+        EXPECT_EQ(f.digits(), factorial_text(static_cast<unsigned long>(f.engine.st.pocitadlo)));
+    }
+}
+
 // The limbs' length is part of what a run leaves (files and headings show it): a factorial
 // computed in one go, from the start or from a kept level, leaves it as the kernel does.
 TEST(KeptStepTest, AFactorialInOneGoLeavesTheKernelsTopIndex) {

@@ -66,6 +66,29 @@ TEST(WorkProgressTest, ARaisedFlagStopsTheNextPieceOfWork) {
     EXPECT_THROW(side_by_side([] { count_work(1); }, [] {}), Cancelled);
 }
 
+// A raised flag asks whether to go on, with the work done, at every piece of work until the
+// answer is no; from then on the work stops, and so do the checks between products.
+TEST(WorkProgressTest, ARaisedFlagMayLetTheWorkGoOnUntilTheFirstNo) {
+    std::atomic<bool> cancel{false};
+    WorkProgress progress(10, nullptr, &cancel);
+    std::vector<double> asked;
+    progress.go_on_when([&](double done) {
+        asked.push_back(done);
+        return done < 3;
+    });
+    const CountingInto counting(&progress);
+    count_work(1);
+    EXPECT_TRUE(asked.empty());
+    cancel = true;
+    count_work(1);
+    count_work(1);
+    EXPECT_FALSE(progress.stop_flag()->load());
+    EXPECT_THROW(count_work(1), Cancelled);
+    EXPECT_TRUE(progress.stop_flag()->load());
+    EXPECT_THROW(count_work(1), Cancelled);
+    EXPECT_EQ(asked, (std::vector<double>{1, 2, 3}));
+}
+
 struct WorkCase {
     const char* name;
     unsigned long n, k;  // k == 0: n!
