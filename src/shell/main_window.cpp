@@ -17,6 +17,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 
 #include "engine/engine.h"
 #include "output/private_temp_file.h"
@@ -127,6 +128,12 @@ int Thlavni::work_share_permille() const { return work_bar_->value(); }
 
 QLineEdit* Thlavni::field(Field which) const { return fields_[static_cast<int>(which)]; }
 
+void Thlavni::show_in_field(Field which, const QString& text) {
+    QLineEdit* edit = field(which);
+    edit->setMaxLength(std::max<int>(typed_operand_length, static_cast<int>(text.size())));
+    edit->setText(text);
+}
+
 void Thlavni::set_calculation_commands(bool novy, bool otevri, bool uloz, bool prerus) {
     b_novy_->setEnabled(novy);
     novy_->setEnabled(novy);
@@ -140,7 +147,7 @@ void Thlavni::set_calculation_commands(bool novy, bool otevri, bool uloz, bool p
 
 void Thlavni::set_field_state(Field which, bool editable, bool reset) {
     QLineEdit* edit = field(which);
-    if (reset) edit->setText("0");
+    if (reset) show_in_field(which, "0");
     edit->setReadOnly(!editable);
 }
 

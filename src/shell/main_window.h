@@ -22,6 +22,9 @@ class QToolButton;
 
 namespace cifrovar {
 
+// The characters a user may type into an operand field.
+constexpr int typed_operand_length = 9;
+
 class Engine;
 class PrivateTempFile;
 class Prompts;
@@ -67,6 +70,9 @@ class Thlavni : public QMainWindow {
     // Shows the page of the current calculation kind.
     void select_page();
     QLineEdit* field(Field which) const;
+    // Puts a value of the program's own into an operand field whole: nine characters are what
+    // a user types, but a file's operand may have ten digits.
+    void show_in_field(Field which, const QString& text);
 
     // Renders the result and shows it in the viewer (does nothing after a failure report).
     void show_result();

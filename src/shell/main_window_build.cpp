@@ -69,7 +69,12 @@ QLineEdit* operand_edit(QWidget* page, const char* name, int left, int top) {
     auto* edit = new QLineEdit(QStringLiteral("0"), page);
     edit->setObjectName(name);
     edit->setGeometry(left, top, 65, 21);
-    edit->setMaxLength(9);
+    edit->setMaxLength(typed_operand_length);
+    // A longer value the program showed stands whole until the user's edits bring the text
+    // within what may be typed.
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
+        if (text.size() <= typed_operand_length) edit->setMaxLength(typed_operand_length);
+    });
     return edit;
 }
 

@@ -54,7 +54,7 @@ std::string WindowHooks::read_field(Field field) {
 }
 
 void WindowHooks::write_field(Field field, const std::string& text) {
-    on_window([&] { window_.field(field)->setText(QString::fromStdString(text)); });
+    on_window([&] { window_.show_in_field(field, QString::fromStdString(text)); });
 }
 
 void WindowHooks::inform(const std::string& text) {

@@ -430,6 +430,36 @@ class MainWindowTest : public QObject {
         QCOMPARE(second.result_digits(), factorial_text(150));
     }
 
+    // An operand of ten digits from a file stands whole in its field, so that the heading, the
+    // file saved again and a continued run use it rather than a copy cut to the nine characters
+    // a user may type; typing into the field stays limited to nine.
+    void ten_digit_operands_from_files() {
+        WindowFixture first;
+        first.run_power("$3B9ACA05", "1");  // 1000000005, nine characters in hexadecimal
+        const QString saved = first.path("p.cfr");
+        first.prompts.files.push_back(saved);
+        first.click("b_uloz");
+
+        WindowFixture second;
+        second.prompts.files.push_back(saved);
+        second.click("b_otevri");
+        QVERIFY(second.prompts.errors.empty());
+        auto* base = second.find<QLineEdit>("moc_zaklad");
+        QCOMPARE(base->text(), QString("1000000005"));
+        second.prompts.files.push_back(second.path("again.cfr"));
+        second.click("b_uloz");
+        QCOMPARE(read_file(second.path("again.cfr")), read_file(saved));
+        second.type("moc_exponent", "2");
+        second.click("tlacitko");
+        QCOMPARE(second.result_digits(), std::string("1000000010000000025"));
+
+        second.click("b_novy");
+        second.click("u_mocniny");
+        base->selectAll();
+        QTest::keyClicks(base, "12345678901");
+        QCOMPARE(base->text(), QString("123456789"));
+    }
+
     void failed_open_and_save() {
         WindowFixture f;
         f.run_power("3", "50");
