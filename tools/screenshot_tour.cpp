@@ -19,6 +19,7 @@
 #include "shell/dialog_prompts.h"
 #include "shell/help_pages.h"
 #include "shell/main_window.h"
+#include "shell/qt_translation.h"
 #include "viewer/result_viewer.h"
 
 namespace {
@@ -105,6 +106,7 @@ void check_tray(Thlavni& window) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Cifrovar");
+    cifrovar::install_qt_czech(app);
     out_dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
     QDir().mkpath(out_dir);
     cifrovar::DialogPrompts prompts;
