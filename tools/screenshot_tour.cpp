@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -101,6 +102,22 @@ void check_tray(Thlavni& window) {
     expect(window.isVisible() && !window.isMinimized() && !window.tray()->isVisible(), "restored");
 }
 
+// "Konec" in the tray's menu closes the window hidden there and ends the program: the event
+// loop returns instead of waiting on with nothing left to reach the program by.
+void quit_from_the_tray(Thlavni& window) {
+    click(window, "min_do_tray");
+    settle();
+    QTimer::singleShot(0, &window,
+                       [&window] { window.tray()->contextMenu()->actions()[3]->trigger(); });
+    QTimer::singleShot(5000, [] {
+        std::puts("Konec from the tray ended the program: NO");
+        std::exit(1);
+    });
+    QApplication::exec();
+    expect(!window.isVisible() && !window.tray()->isVisible(),
+           "Konec from the tray ended the program");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -140,5 +157,6 @@ int main(int argc, char** argv) {
     check_tray(window);
     shoot("12-restored");
     expect(cifrovar::open_help(), "the help page was handed to the desktop");
+    if (QSystemTrayIcon::isSystemTrayAvailable()) quit_from_the_tray(window);
     return failures == 0 ? 0 : 1;
 }

@@ -64,7 +64,11 @@ void Thlavni::build_tray() {
     trayikona_->setContextMenu(popup);
     connect(obnovit, &QAction::triggered, this, [this] { restore_from_tray(); });
     connect(dalsi, &QAction::triggered, this, [this] { second_instance(); });
-    connect(konec, &QAction::triggered, this, &QWidget::close);
+    // Qt ends the program when its last visible window closes; the window hidden in the tray
+    // is not visible, so the program ends here once the closing sequence has closed it.
+    connect(konec, &QAction::triggered, this, [this] {
+        if (close()) QCoreApplication::quit();
+    });
     connect(trayikona_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
