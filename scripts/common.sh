@@ -5,7 +5,7 @@
 # Debian packages the build and the tests need.
 CIFROVAR_PACKAGES=(cmake ninja-build g++ pkg-config libgmp-dev libmpfr-dev libcli11-dev libgtest-dev clang-format
     qt6-base-dev qt6-qpa-plugins libqt6svg6 qt6-translations-l10n fonts-dejavu-core xvfb xauth trayer
-    xdg-utils xdotool)
+    openbox xdg-utils xdotool)
 # What scripts/fuzz needs on top: clang++ and its libFuzzer and sanitizer runtimes.
 CIFROVAR_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 

@@ -51,8 +51,12 @@ void Thlavni::apply_configuration(const Configuration& c, bool with_directory) {
     const QRect screen = QGuiApplication::primaryScreen()
                              ? QGuiApplication::primaryScreen()->geometry()
                              : QRect(0, 0, 1024, 768);
-    move(c.left.value_or(screen.width() / 2 - width() / 2),
-         c.top.value_or(screen.height() / 2 - height() / 2));
+    // The position stored is the window's inside, as the viewer's is: placed before the window
+    // manager has framed it, the frame's corner is not known yet, and a frame position stored
+    // but applied to the inside moved the window up and left by the frame on every start.
+    setGeometry(QRect(QPoint(c.left.value_or(screen.width() / 2 - width() / 2),
+                             c.top.value_or(screen.height() / 2 - height() / 2)),
+                      size()));
     set_mark(*this, "saveconf_end", c.ukladat_konf);
     set_mark(*this, "autotext", c.vysledek_auto);
     set_mark(*this, "nuly_na_konci", c.nuly_na_konci);
@@ -74,8 +78,8 @@ Configuration Thlavni::current_configuration() const {
     c.ukaz_stav = engine_->settings.ukaz_stav;
     c.zalohy = engine_->settings.zalohy;
     c.log_chyby = mark(*this, "logerrors");
-    c.left = x();
-    c.top = y();
+    c.left = geometry().x();
+    c.top = geometry().y();
     c.priorita = current_priority_class().value_or(32);
     store_viewer_settings(viewer_->settings(), c);
     c.adresar = engine_->settings.adresar;
