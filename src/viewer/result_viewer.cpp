@@ -27,6 +27,22 @@ namespace cifrovar {
 
 namespace {
 
+// The box of the wrap width takes every width typed, key by key, and brings it into the range
+// when it is used: a spin box refuses the keys that would leave its range, so that 600 could
+// not be typed (it stayed 60) and a typed 0 was dropped for the previous width.
+class WrapWidthBox : public QSpinBox {
+  protected:
+    QValidator::State validate(QString& text, int&) const override {
+        if (text.isEmpty()) return QValidator::Intermediate;
+        bool number = false;
+        text.toInt(&number);
+        return number && text.size() <= 4 ? QValidator::Acceptable : QValidator::Invalid;
+    }
+    int valueFromText(const QString& text) const override {
+        return std::clamp(text.toInt(), minimum(), maximum());
+    }
+};
+
 QLineEdit* read_only_edit(const char* name) {
     auto* edit = new QLineEdit;
     edit->setObjectName(name);
@@ -76,7 +92,7 @@ void Tvypis::build() {
     QLabel* po = named_label("Label1", "po");
     po->setToolTip(wrap_hint);
     wrap_row->addWidget(po);
-    zalom_po_ = new QSpinBox;
+    zalom_po_ = new WrapWidthBox;
     zalom_po_->setObjectName("zalom_po");
     zalom_po_->setRange(ViewerSettings::min_wrap, ViewerSettings::max_wrap);
     zalom_po_->setValue(80);

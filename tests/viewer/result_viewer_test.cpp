@@ -49,6 +49,34 @@ class ResultViewerTest : public QObject {
             return ones;
         }();
     }
+    // A width is typed key by key, also one outside the range, and brought into the range when
+    // the text is saved: 600 becomes 512 and 0 becomes 1.
+    void typed_widths_outside_the_range_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("width");
+        QTest::newRow("above") << "600" << 512;
+        QTest::newRow("below") << "0" << 1;
+    }
+    void typed_widths_outside_the_range() {
+        QFETCH(QString, typed);
+        QFETCH(int, width);
+        WindowFixture f;
+        f.run_power("2", "2000");  // 603 digits
+        Tvypis& v = f.window->viewer();
+        v.findChild<QCheckBox*>("zalom_button")->setChecked(true);
+        auto* spin = v.findChild<QSpinBox*>("zalom_po");
+        spin->findChild<QLineEdit*>()->selectAll();
+        QTest::keyClicks(spin, typed);
+        QCOMPARE(spin->findChild<QLineEdit*>()->text(), typed);
+        // Clicking "Uložit" takes the focus from the box first.
+        QFocusEvent focus_out(QEvent::FocusOut, Qt::MouseFocusReason);
+        QCoreApplication::sendEvent(spin, &focus_out);
+        f.prompts.files.push_back(f.path("out"));
+        v.b_uloztextClick();
+        QCOMPARE(spin->value(), width);
+        QCOMPARE(crlf_lines(read_file(f.path("out.txt"))).first().size(), width);
+    }
+
     void save_with_and_without_wrapping() {
         QFETCH(bool, wrap);
         QFETCH(int, width);
