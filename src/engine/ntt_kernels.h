@@ -725,22 +725,24 @@ struct DecimalProduct {
     // The words are made only once the transforms are, so that the two do not add up.
     static bool multiply(std::vector<uint64_t>& out, Words a, Words b, bool two) {
         if (a.size < b.size) std::swap(a, b);
-        const int log = log_for(a.size + b.size - 1);
+        const int log = whole_log(a.size, b.size);
         const PartPlan parts = a.size >= 2 * b.size ? cheapest_parts(a.size, b.size) : PartPlan{};
-        if (parts.log >= 0 && (log < 0 || parts.work < whole_work(a.size, b.size))) {
+        if (parts.log >= 0 && (log < 0 || parts.work < whole_work(a.size, b.size, log))) {
             multiply_in_parts(out, a, b, parts, two);
             return true;
         }
         if (log < 0) return false;
-        multiply_in(out, a, b, whole_log(a.size, b.size), two);
+        multiply_in(out, a, b, log, two);
         return true;
     }
 
     // The transform length of a product in one piece: the product's own, or half of it where
-    // the coefficients past that half are few enough to unwrap (see multiply_in).
+    // the coefficients past that half are few enough to unwrap (see multiply_in); -1 when the
+    // product is too long for the transforms.
     static int whole_log(size_t la, size_t lb) {
         const size_t count = la + lb - 1;
         const int log = log_for(count);
+        if (log < 0) return -1;
         const size_t half = size_t{1} << (log - 1);
         const bool wraps = count > half && count - half <= half / 4 && la <= half;
         return wraps ? log - 1 : log;
@@ -754,10 +756,9 @@ struct DecimalProduct {
         return excess == 0 ? 0 : 9 * transform_work(log_for(2 * excess - 1));
     }
 
-    // The work of a product in one piece: three transforms for each prime, those of the
-    // wrapped coefficients, and the reconstruction, which costs about one transform.
-    static double whole_work(size_t la, size_t lb) {
-        const int log = whole_log(la, lb);
+    // The work of a product in one piece in transforms of length 2^log: three for each prime,
+    // those of the wrapped coefficients, and the reconstruction, which costs about one.
+    static double whole_work(size_t la, size_t lb, int log) {
         const size_t n = size_t{1} << log, count = la + lb - 1;
         return 10 * transform_work(log) + unwrap_work(count > n ? count - n : 0);
     }
@@ -816,7 +817,7 @@ struct DecimalProduct {
     static void multiply_in(std::vector<uint64_t>& out, Words a, Words b, int log, bool two) {
         const size_t n = size_t{1} << log;
         const size_t count = a.size + b.size - 1, excess = count > n ? count - n : 0;
-        const size_t room = (excess + K::lanes - 1) / K::lanes * K::lanes;
+        const size_t room = room_for(excess);
         const bool square = a.words == b.words && a.size == b.size;
         const bool shared_transforms = shares_transforms(log, two);
         const bool whole_transforms = shares_primes(log, two);
@@ -844,13 +845,8 @@ struct DecimalProduct {
             count_work(tick);
             of_b.reset();
             if (excess == 0) return;
-            const Words a_low{a.words, excess}, b_low{b.words, excess};
-            const int low_log = log_for(2 * excess - 1);
-            const auto low = transformed(a_low, low_log, i, false);
-            times_back(low->data, square ? low->data : transformed(b_low, low_log, i, false)->data,
-                       low_log, i, false);
+            unwrap_low(x, a, b, n, excess, i);
             count_work((square ? 2 : 3) * tick);
-            unwrap(x, low->data, n, excess, K::mod_for(i));
         };
         if (whole_transforms) {
             side_by_side([&] { residue(1, false); }, [&] { residue(0, false); });
@@ -891,7 +887,7 @@ struct DecimalProduct {
         const size_t n = size_t{1} << plan.log, part = plan.part;
         const size_t parts = (a.size + part - 1) / part;
         const size_t longest = part + b.size - 1;
-        const size_t room = longest > n ? (longest - n + K::lanes - 1) / K::lanes * K::lanes : 0;
+        const size_t room = room_for(longest > n ? longest - n : 0);
         // Each part's reconstruction counts as one of its transforms.
         const double tick = decimal_product_work(a.size, b.size, false) / (3 + 7 * parts);
         std::unique_ptr<Buffer> of_b[3];
@@ -925,15 +921,19 @@ struct DecimalProduct {
     }
 
     // The cyclic product x of a and b in transforms of length n, n + excess coefficients
-    // long, unwrapped by the product of their lowest excess words.
+    // long, unwrapped by the product of their lowest excess words (a square's from one).
     static void unwrap_low(double* x, Words a, Words b, size_t n, size_t excess, int prime) {
+        const bool square = a.words == b.words && a.size == b.size;
         const Words a_low{a.words, excess}, b_low{b.words, excess};
         const int low_log = log_for(2 * excess - 1);
         const auto low = transformed(a_low, low_log, prime, false);
-        times_back(low->data, transformed(b_low, low_log, prime, false)->data, low_log, prime,
-                   false);
+        times_back(low->data, square ? low->data : transformed(b_low, low_log, prime, false)->data,
+                   low_log, prime, false);
         unwrap(x, low->data, n, excess, K::mod_for(prime));
     }
+
+    // The doubles past a transform that unwrapping excess coefficients writes, in whole vectors.
+    static size_t room_for(size_t excess) { return (excess + K::lanes - 1) / K::lanes * K::lanes; }
 
     // out[at ..] += words[0 .. m), the carry going on to out[size - 1] at most.
     static void add_words(uint64_t* out, size_t at, size_t size, const uint64_t* words, size_t m) {
