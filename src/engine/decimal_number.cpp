@@ -90,26 +90,10 @@ int64_t regroup(const DecimalNumber& x, int64_t count, int32_t* out) {
 }
 
 int64_t regroup_any(const DecimalNumber& x, int32_t limb_digits, int64_t count, int32_t* out) {
-    switch (limb_digits) {
-        case 1:
-            return regroup<1>(x, count, out);
-        case 2:
-            return regroup<2>(x, count, out);
-        case 3:
-            return regroup<3>(x, count, out);
-        case 4:
-            return regroup<4>(x, count, out);
-        case 5:
-            return regroup<5>(x, count, out);
-        case 6:
-            return regroup<6>(x, count, out);
-        case 7:
-            return regroup<7>(x, count, out);
-        case 8:
-            return regroup<8>(x, count, out);
-        default:
-            return regroup<9>(x, count, out);
-    }
+    constexpr int64_t (*by_digits[])(const DecimalNumber&, int64_t, int32_t*) = {
+        regroup<1>, regroup<2>, regroup<3>, regroup<4>, regroup<5>,
+        regroup<6>, regroup<7>, regroup<8>, regroup<9>};
+    return by_digits[(limb_digits >= 1 && limb_digits <= 8 ? limb_digits : 9) - 1](x, count, out);
 }
 
 }  // namespace
