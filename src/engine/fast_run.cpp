@@ -476,6 +476,12 @@ bool is_level_of(int64_t start, int64_t end) {
     return false;
 }
 
+// The level end! is computed from when start! is held (held) and is one of its levels; 0 for
+// none, so that the factorial is computed from the bottom.
+unsigned long seed_level(bool held, int64_t start, int64_t end) {
+    return held && is_level_of(start, end) ? static_cast<unsigned long>(start) : 0;
+}
+
 }  // namespace
 
 // The cheaper of computing the value afresh (from a level it has, when that is held) and going
@@ -499,7 +505,7 @@ InStepsPlan plan_in_steps(int32_t calc_kind, unsigned long elements, int64_t sta
         (std::lgamma(top + 1.0) - std::lgamma(top - (b - a) + 1.0)) / std::log(10.0);
     InStepsPlan afresh;
     if (calc_kind == kind::factorial) {
-        afresh.work = decimal_factorial_work(b, held && is_level_of(start, end) ? a : 0);
+        afresh.work = decimal_factorial_work(b, seed_level(held, start, end));
     } else {
         afresh.work = variation_bits(elements, b) >= variation_in_classes_bits
                           ? decimal_variation_in_classes_work(elements, b)
@@ -557,8 +563,7 @@ std::vector<double> FastRun::kept_step_work(const CalcState& st, int64_t end_cou
     end_counter = in_steps_end(st, end_counter);
     std::vector<double> work;
     if (rule_.calc_kind == kind::factorial && !in_steps_from_held(st, end_counter)) {
-        const unsigned long seed =
-            value_at_hand(st) && is_level_of(st.pocitadlo, end_counter) ? st.pocitadlo : 0;
+        const unsigned long seed = seed_level(value_at_hand(st), st.pocitadlo, end_counter);
         for (int64_t level = end_counter / 2; level > st.pocitadlo; level /= 2)
             work.push_back(decimal_factorial_work(static_cast<unsigned long>(level), seed));
         std::reverse(work.begin(), work.end());
@@ -636,10 +641,8 @@ void FastRun::compute_afresh(DecimalNumber& out, CalcState& st, int64_t end_coun
     if (rule_.calc_kind == kind::factorial) {
         FactorialLevels levels;
         levels.level = keep;
-        if (value_at_hand(st) && is_level_of(st.pocitadlo, end_counter)) {
-            levels.seed_n = static_cast<unsigned long>(st.pocitadlo);
-            levels.seed = &held_in_decimal(st);
-        }
+        levels.seed_n = seed_level(value_at_hand(st), st.pocitadlo, end_counter);
+        if (levels.seed_n != 0) levels.seed = &held_in_decimal(st);
         return decimal_factorial(out, b, cancel, &levels);
     }
     const auto n = static_cast<unsigned long>(rule_.elements);

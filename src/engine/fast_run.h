@@ -64,14 +64,13 @@ class FastRun {
     void materialize(CalcState& st, const std::atomic<bool>* cancel = nullptr,
                      bool keep_decimal = false);
     // Whether a batch up to end_counter computes the value of its end in one go, keeping the
-    // steps it holds on the way (factorials, long variations), and the work it then counts
-    // into the progress of its thread.
+    // steps it holds on the way (factorials, long variations).
     bool goes_in_steps(const CalcState& st, int64_t end_counter) const;
     // The counter such a batch ends at, for a batch up to end_counter.
     int64_t in_steps_end(const CalcState& st, int64_t end_counter) const;
-    double in_steps_work(const CalcState& st, int64_t end_counter) const;
-    // The work such a batch will have counted when it keeps each step on the way, rising, the
-    // last being the whole batch's; empty for a batch not in one go.
+    // The work such a batch counts into the progress of its thread by the time it keeps each
+    // step on the way, rising, the last being its end's: the whole batch's work. Empty for a
+    // batch not in one go.
     std::vector<double> kept_step_work(const CalcState& st, int64_t end_counter) const;
     // Forgets the value (the limbs changed by other means).
     void drop();
@@ -86,6 +85,8 @@ class FastRun {
     static bool verify_product(const CalcState& st, const StepRule& rule);
 
   private:
+    // The work a batch in one go up to end_counter counts; 0 for a batch not in one go.
+    double in_steps_work(const CalcState& st, int64_t end_counter) const;
     int64_t advance_powers(CalcState& st, int64_t end_counter, int64_t max_steps);
     int64_t advance_products(CalcState& st, int64_t end_counter, int64_t max_steps,
                              std::chrono::steady_clock::time_point deadline);

@@ -177,11 +177,12 @@ bool RunLoop::fast_batch() {
         st_, std::min<int64_t>(end, max_steps > 0 ? int64_t{before} + max_steps : end));
     WorkShare share(e_.hooks(), before, end_in_steps, e_.fast.progress_seconds);
     // Its products stop within a piece of their work when the interrupt comes, unless the
-    // step in hand is about to be kept.
+    // step in hand is about to be kept. The last step kept is the batch's end.
+    std::vector<double> kept_work = fast_.kept_step_work(st_, end_in_steps);
     WorkProgress work(
-        fast_.in_steps_work(st_, end_in_steps), [&](double done) { share.tell(done); },
+        kept_work.empty() ? 0 : kept_work.back(), [&](double done) { share.tell(done); },
         &st_.interrupt_flag);
-    work.go_on_when(step_in_hand_nearly_done(fast_.kept_step_work(st_, end_in_steps)));
+    work.go_on_when(step_in_hand_nearly_done(std::move(kept_work)));
     reached.cancel = work.stop_flag();
     e_.hooks().run_batch([&] {
         const CountingInto counting(&work);
