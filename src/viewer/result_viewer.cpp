@@ -96,7 +96,6 @@ void Tvypis::build() {
     zalom_po_->setObjectName("zalom_po");
     zalom_po_->setRange(ViewerSettings::min_wrap, ViewerSettings::max_wrap);
     zalom_po_->setValue(80);
-    connect(zalom_po_, &QSpinBox::editingFinished, this, [this] { bring_wrap_into_range(); });
     zalom_po_->setToolTip(wrap_hint);
     zalom_po_->setEnabled(false);
     wrap_row->addWidget(zalom_po_);
@@ -158,16 +157,6 @@ void Tvypis::build() {
             [this](const QPoint& at) { copy_all_->popup(vysledovka_->mapToGlobal(at)); });
 }
 
-void Tvypis::bring_wrap_into_range() {
-    // A width typed outside the range goes to its nearest end instead of being thrown away.
-    bool number = false;
-    const int typed = zalom_po_->findChild<QLineEdit*>()->text().trimmed().toInt(&number);
-    if (number) {
-        zalom_po_->setValue(std::clamp(typed, ViewerSettings::min_wrap, ViewerSettings::max_wrap));
-    }
-    zalom_po_->interpretText();
-}
-
 void Tvypis::refresh_copy_all() {
     copy_->setEnabled(vysledovka_->selection_length() >= 1);
     all_->setEnabled(vysledovka_->selection_length() < vysledovka_->text_length());
@@ -226,7 +215,8 @@ void Tvypis::b_uloztextClick() {
     if (const std::optional<std::string> name = default_file_name(engine_.st)) {
         proposed_name_ = QString::fromStdString(*name);
     }
-    bring_wrap_into_range();
+    // The width typed counts even while the box still has the focus (Alt+U).
+    zalom_po_->interpretText();
     const std::optional<QString> chosen =
         prompts_.save_file(save_text_choice(save_folder, proposed_name_));
     if (!chosen) return;

@@ -52,7 +52,6 @@ class Tvypis : public QDialog {
   private:
     void build();
     void refresh_copy_all();
-    void bring_wrap_into_range();
 
     Engine& engine_;
     Prompts& prompts_;
