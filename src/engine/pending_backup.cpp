@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "engine/compute_threads.h"
+
 namespace cifrovar {
 
 namespace {
@@ -40,7 +42,10 @@ void PendingBackup::start(EngineHooks& hooks, const std::string& path, CalcState
     copy_.vysledek.swap(st.vysledek);
     owner_ = &st;
     try {
-        writer_ = std::thread([this, &hooks, path] { write(hooks, path); });
+        writer_ = std::thread([this, &hooks, path] {
+            const ComputeThread computing;
+            write(hooks, path);
+        });
     } catch (const std::system_error&) {
         write(hooks, path);
     }

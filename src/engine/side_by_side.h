@@ -4,6 +4,7 @@
 #include <exception>
 #include <thread>
 
+#include "engine/compute_threads.h"
 #include "engine/work_progress.h"
 
 namespace cifrovar {
@@ -16,6 +17,7 @@ void side_by_side(Beside beside, Here here) {
     std::exception_ptr beside_failure;
     WorkProgress* const progress = work_counted_here();
     std::thread helper([&] {
+        const ComputeThread computing;
         const CountingInto counting(progress);
         try {
             beside();

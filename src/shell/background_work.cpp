@@ -9,6 +9,8 @@
 #include <exception>
 #include <thread>
 
+#include "engine/compute_threads.h"
+
 namespace cifrovar {
 
 namespace {
@@ -55,6 +57,8 @@ void run_in_background(const std::function<void()>& work, bool hold_input) {
     QEventLoop loop;
     std::exception_ptr failure;
     std::thread worker([&] {
+        // The work takes the priority class chosen for computing; the window keeps its own.
+        const ComputeThread computing;
         try {
             work();
         } catch (...) {

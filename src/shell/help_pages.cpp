@@ -7,13 +7,10 @@
 #include <QUrl>
 
 #include "shell/platform_folders.h"
-#include "shell/process_priority.h"
 
 namespace cifrovar {
 
 namespace {
-
-constexpr int normal_priority = 32;
 
 std::optional<std::string> folder_with_index(const QString& folder) {
     const QFileInfo index(folder + "index.htm");
@@ -31,16 +28,6 @@ bool inside_folder(const QString& page) {
         if (part.isEmpty() || part == "..") return false;
     }
     return true;
-}
-
-// Runs `body` at normal priority and then restores the class the process had.
-template <typename Body>
-auto at_normal_priority(Body body) {
-    const std::optional<int> before = current_priority_class();
-    if (before && *before != normal_priority) set_priority_class(normal_priority);
-    const auto result = body();
-    if (before && *before != normal_priority) set_priority_class(*before);
-    return result;
 }
 
 }  // namespace
@@ -61,7 +48,7 @@ bool open_help_page(const std::string& folder, const std::string& page) {
     const QFileInfo file(base + name);
     if (!file.isFile()) return false;
     const QUrl url = QUrl::fromLocalFile(file.absoluteFilePath());
-    return at_normal_priority([&url] { return QDesktopServices::openUrl(url); });
+    return QDesktopServices::openUrl(url);
 }
 
 bool open_help(const std::string& page) {

@@ -11,11 +11,10 @@ namespace cifrovar {
 std::optional<std::string> help_folder(const std::string& program_folder);
 
 // Hands the page `page` of the help folder `folder` to the desktop's handler of file URLs.
-// While the handler starts, the process runs at normal priority, so that a browser started
-// from a run at low (or real-time) priority does not inherit it; the priority is set back
-// afterwards. A page name that is absolute or climbs out of the folder with ".." is refused.
-// Failures of the priority change are ignored. Returns whether the page existed and the desktop
-// took it.
+// The handler starts from the window's thread, which keeps the priority the program started
+// with, so a browser does not inherit the low (or real-time) class of a run. A page name that
+// is absolute or climbs out of the folder with ".." is refused. Returns whether the page
+// existed and the desktop took it.
 bool open_help_page(const std::string& folder, const std::string& page);
 
 // open_help_page on the help folder beside the running program.

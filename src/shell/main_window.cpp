@@ -266,6 +266,8 @@ void Thlavni::choose_priority(int priority_class) {
     if (!set_priority_class(priority_class)) {
         prompts_.error("Prioritu procesu se nepodařilo nastavit");
     }
+    // The group checks what was clicked; the marks show only what is in force.
+    refresh_priority_marks();
 }
 
 }  // namespace cifrovar

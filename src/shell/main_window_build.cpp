@@ -273,11 +273,11 @@ void Thlavni::build_settings_menu(QMenu* nast) {
         a->setData(p.priority_class);
         priority_items_->addAction(a);
         const int c = p.priority_class;
-        // The mark follows the class the process really has, read when the menu opens.
+        // The mark follows the class really in force, read when the menu opens.
         connect(a, &QAction::triggered, this, [this, c] { choose_priority(c); });
     }
-    // Checking is left to the refresh; the group must not check on its own.
-    priority_items_->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+    // Radio items; none is checked when the class in force is none of the six.
+    priority_items_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     dalsi->addSeparator()->setObjectName("N1");
     item(dalsi, "deleteconf", "Odstranit konfiguraci ...");
     item(dalsi, "asoc_cfr", "Asociovat soubory *.cfr s programem ...");

@@ -111,10 +111,16 @@ void choose_working_folder(Thlavni& w) {
     w.set_dialog_folders(QString::fromStdString(adresar));
 }
 
+// A class in force already asks for nothing, and neither does normal, which a file holds when
+// nobody chose a class, for a program the user started at a lower priority.
 void apply_priority(Thlavni& w, int32_t priority_class) {
-    if (!set_priority_class(priority_class)) {
-        w.prompts().error("Prioritu procesu se nepodařilo nastavit");
-    }
+    constexpr int normal = 32;
+    if (current_priority_class() == priority_class) return;
+    if (set_priority_class(priority_class)) return;
+    const std::optional<int> own = own_priority_class();
+    const bool started_lower = own && *nice_of_class(*own) > *nice_of_class(normal);
+    if (priority_class == normal && started_lower) return;
+    w.prompts().error("Prioritu procesu se nepodařilo nastavit");
 }
 
 // A calculation file given as the only argument is opened as "Otevřít" opens one, but its

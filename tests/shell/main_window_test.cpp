@@ -1,15 +1,20 @@
 #include <QAbstractButton>
+#include <QActionGroup>
 #include <QDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QStackedWidget>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
+#include "engine/compute_threads.h"
 #include "engine/engine.h"
 #include "files/calculation_file.h"
 #include "gui_support/window_fixture.h"
+#include "shell/process_priority.h"
 #include "support/gmp_oracle.h"
+#include "support/without_nice_rights.h"
 #include "viewer/digit_view.h"
 #include "viewer/result_viewer.h"
 
@@ -561,23 +566,49 @@ class MainWindowTest : public QObject {
         QCOMPARE(f.window->engine().settings.zalohy, backups);
     }
 
-    // The marks show the class the process really has when the menu opens.
-    void priority_marks() {
+    // The items are radio items whose marks show the class in force; an ordinary user can go
+    // back up to the class the program started with, and a class chosen during a run reaches
+    // the threads that compute.
+    void priority_items() {
+        if (own_priority_class() != std::optional<int>(32)) QSKIP("the process is not at normal");
         WindowFixture f;
+        const WithoutNiceRights ordinary_user;
         auto* nast = f.find<QMenu>("nast");
+        QVERIFY(f.action("pr0")->actionGroup()->isExclusive());
+        const auto marked = [&] {
+            emit nast->aboutToShow();
+            QStringList checked;
+            for (const char* item : {"pr25", "pr2", "pr15", "pr1", "pr05", "pr0"}) {
+                if (f.action(item)->isChecked()) checked << item;
+            }
+            return checked.join(' ');
+        };
         f.trigger("pr0");
-        emit nast->aboutToShow();
-        QVERIFY(f.action("pr0")->isChecked());
-        QVERIFY(!f.action("pr1")->isChecked());
-        // Back to normal works only with the right to raise the priority.
+        QCOMPARE(marked(), QString("pr0"));
         f.trigger("pr1");
-        emit nast->aboutToShow();
-        if (f.prompts.errors.empty()) {
-            QVERIFY(f.action("pr1")->isChecked() && !f.action("pr0")->isChecked());
-        } else {
-            QCOMPARE(f.prompts.errors.back(), QString("Prioritu procesu se nepodařilo nastavit"));
-            QVERIFY(f.action("pr0")->isChecked() && !f.action("pr1")->isChecked());
-        }
+        QCOMPARE(marked(), QString("pr1"));
+        QVERIFY(f.prompts.errors.empty());
+        f.trigger("pr2");
+        QCOMPARE(f.prompts.errors, std::vector<QString>{"Prioritu procesu se nepodařilo nastavit"});
+        QCOMPARE(marked(), QString("pr1"));
+
+        // The long products run on workers, one for each batch: the class is chosen while
+        // one of them runs.
+        std::optional<int> during;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (!running_compute_nice()) return;
+            f.trigger("pr05");
+            during = running_compute_nice();
+            poll.stop();
+            f.click("b_prerus");
+        });
+        poll.start(1);
+        f.run_factorial("30000000");
+        QCOMPARE(during, std::optional<int>(5));
+        QCOMPARE(marked(), QString("pr05"));
+        f.trigger("pr1");
+        QCOMPARE(marked(), QString("pr1"));
     }
 };
 

@@ -1,5 +1,8 @@
 #include "shell/startup.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -14,6 +17,7 @@
 #include "shell/process_priority.h"
 #include "shell/tray_tool_tip.h"
 #include "support/gmp_oracle.h"
+#include "support/without_nice_rights.h"
 #include "viewer/result_viewer.h"
 
 using namespace cifrovar;
@@ -339,22 +343,51 @@ class StartupTest : public QObject {
         QCOMPARE(current_priority_class(), before);
     }
 
-    // Kept last: without the right to raise it again, the lowered priority stays for the rest
-    // of the process.
-    void lower_priority_from_the_configuration() {
-        const std::optional<int> before = current_priority_class();
-        QVERIFY(before);
-        if (*nice_of_class(*before) > *nice_of_class(16384))
-            QSKIP("the process runs lower already");
-        WindowFixture f;
-        write_text(f.program_folder() + "cifrovar.ini", "[nastaveni]\r\npriorita=16384\r\n");
-        run_startup(*f.window, {});
-        QVERIFY(f.prompts.errors.empty());
-        QCOMPARE(current_priority_class(), std::optional<int>(16384));
-        emit f.find<QMenu>("nast")->aboutToShow();
-        QVERIFY(f.action("pr05")->isChecked());
-        QVERIFY(!f.action("pr1")->isChecked());
-        set_priority_class(*before);
+    // The stored class goes to the computation. A class in force already, and normal for a
+    // program started at a lower priority, ask for nothing; an ordinary user cannot go above
+    // the class the program started with, but can always come back to it.
+    void stored_priority_data() {
+        QTest::addColumn<int>("started_at");  // nice value
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<QString>("marked");
+        QTest::newRow("below normal") << 0 << 16384 << false << "pr05";
+        QTest::newRow("idle") << 0 << 64 << false << "pr0";
+        QTest::newRow("high") << 0 << 128 << true << "pr1";
+        QTest::newRow("normal, started at nice 5") << 5 << 32 << false << "pr05";
+        QTest::newRow("below normal, started at nice 5") << 5 << 16384 << false << "pr05";
+        QTest::newRow("normal, started at nice 2") << 2 << 32 << false << "pr1";
+        QTest::newRow("above normal, started at nice 5") << 5 << 32768 << true << "pr05";
+    }
+    void stored_priority() {
+        QFETCH(int, started_at);
+        QFETCH(int, stored);
+        QFETCH(bool, refused);
+        QFETCH(QString, marked);
+        const int original = ::getpriority(PRIO_PROCESS, 0);
+        if (original != 0) QSKIP("the process did not start at normal priority");
+        if (started_at != 0 && ::geteuid() != 0) QSKIP("only root can come back from nice 5");
+        QCOMPARE(::setpriority(PRIO_PROCESS, 0, started_at), 0);
+        {
+            WindowFixture f;
+            const WithoutNiceRights ordinary_user;
+            write_text(f.program_folder() + "cifrovar.ini",
+                       "[nastaveni]\r\npriorita=" + std::to_string(stored) + "\r\n");
+            QCOMPARE(run_startup(*f.window, {}), StartupOutcome::run);
+            QCOMPARE(f.prompts.errors.size(), size_t(refused ? 1 : 0));
+            emit f.find<QMenu>("nast")->aboutToShow();
+            QVERIFY(f.action(marked.toLatin1().constData())->isChecked());
+            QCOMPARE(::getpriority(PRIO_PROCESS, 0), started_at);
+            // Back to the class the program started with, whatever the file asked for.
+            f.prompts.errors.clear();
+            const QString own = started_at == 0 ? "pr1" : "pr05";
+            f.trigger(own.toLatin1().constData());
+            QVERIFY(f.prompts.errors.empty());
+            emit f.find<QMenu>("nast")->aboutToShow();
+            QVERIFY(f.action(own.toLatin1().constData())->isChecked());
+        }
+        QCOMPARE(::setpriority(PRIO_PROCESS, 0, original), 0);
+        QVERIFY(set_priority_class(32));
     }
 };
 
