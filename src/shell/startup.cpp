@@ -81,6 +81,14 @@ void prepare_configuration_folder(Thlavni& w, bool first_start) {
     }
 }
 
+// The documents folder as a working directory. A new account may have none yet: it is made
+// now, since the working directory is checked at once and one that is missing greets the user
+// with an error; where it cannot be made, the home folder serves instead.
+std::string usable_documents_folder(const std::string& documents) {
+    if (!documents.empty() && create_folder(documents)) return documents;
+    return QDir::homePath().toStdString();
+}
+
 // The first start offers a folder "Cifrovary" in the documents folder as the working directory.
 void choose_working_folder(Thlavni& w) {
     const std::string documents = w.places().documents_folder;
@@ -89,7 +97,7 @@ void choose_working_folder(Thlavni& w) {
     if (!exists(folder)) {
         if (!w.prompts().confirm("Mám vytvořit ve Vaší složce Dokumenty složku pro Cifrovary a "
                                  "nastavit ji jako pracovní adresář ?")) {
-            adresar = documents;
+            adresar = usable_documents_folder(documents);
             return;
         }
         if (!create_folder(folder)) {

@@ -90,16 +90,35 @@ class StartupTest : public QObject {
     }
 
     // A new account may have no documents folder yet: the working folder is made inside it,
-    // never beside wherever the program was started from.
+    // never beside wherever the program was started from, and declining the working folder
+    // still leaves a usable working directory, with no error and no dialog.
+    void first_start_without_a_documents_folder_data() {
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("yes: Cifrovary made in it") << true << "documents/Cifrovary";
+        QTest::newRow("no: the documents folder made") << false << "documents";
+    }
     void first_start_without_a_documents_folder() {
+        QFETCH(bool, answer);
+        QFETCH(QString, expected);
         WindowFixture f;
         QVERIFY(QDir(f.path("documents")).removeRecursively());
-        const std::string cifrovary = f.documents_folder() + "Cifrovary";
-        f.prompts.answers.push_back(true);
+        f.prompts.answers.push_back(answer);
+        QString opened;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                opened = modal->objectName();
+                static_cast<QDialog*>(modal)->reject();
+            }
+        });
+        poll.start(20);
         QCOMPARE(run_startup(*f.window, {}), StartupOutcome::run);
-        QVERIFY(exists(cifrovary));
-        QCOMPARE(f.window->engine().settings.adresar, cifrovary);
-        QVERIFY(f.prompts.errors.empty());
+        QCOMPARE(f.prompts.errors, std::vector<QString>{});
+        QCOMPARE(opened, QString());
+        QCOMPARE(f.window->engine().settings.adresar, f.path(expected).toStdString());
+        QVERIFY(QFileInfo(f.path(expected)).isDir());
+        QCOMPARE(f.window->open_folder, f.path(expected));
         QVERIFY(!exists(QDir::currentPath().toStdString() + "/Cifrovary"));
     }
 
