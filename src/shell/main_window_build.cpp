@@ -10,7 +10,12 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QToolButton>
+#include <algorithm>
+#include <tuple>
+#include <utility>
 
 #include "engine/calc_state.h"
 #include "engine/engine.h"
@@ -65,10 +70,33 @@ QFont operator_font(int pixels) {
     return f;
 }
 
+// A line edit that measures the room nine typed digits need in the font it shows them in.
+class OperandEdit : public QLineEdit {
+  public:
+    using QLineEdit::QLineEdit;
+
+    // The digits, one pixel after them for the cursor (a line edit scrolls a text that leaves
+    // it none), the 2 pixels the line edit keeps on either side of its text and its text
+    // margins, and around all that the frame its style draws.
+    int nine_digit_width() const {
+        const QMargins margins = textMargins();
+        const int text = fontMetrics().horizontalAdvance(QStringLiteral("999999999")) + 1 + 2 * 2 +
+                         margins.left() + margins.right();
+        QStyleOptionFrame option;
+        initStyleOption(&option);
+        return style()
+            ->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(text, height()), this)
+            .width();
+    }
+};
+
+// An operand edit at its design place, as wide as the design or as nine digits need. The page
+// must already be in the window, so that the edit has the window's font.
 QLineEdit* operand_edit(QWidget* page, const char* name, int left, int top) {
-    auto* edit = new QLineEdit(QStringLiteral("0"), page);
+    auto* edit = new OperandEdit(QStringLiteral("0"), page);
     edit->setObjectName(name);
     edit->setGeometry(left, top, 65, 21);
+    edit->resize(std::max(edit->width(), edit->nine_digit_width()), edit->height());
     edit->setMaxLength(typed_operand_length);
     // A longer value the program showed stands whole until the user's edits bring the text
     // within what may be typed.
@@ -77,6 +105,24 @@ QLineEdit* operand_edit(QWidget* page, const char* name, int left, int top) {
     });
     return edit;
 }
+
+// The two operands of a page with an operator between them: the left edit ends and the right one
+// starts where the design has them, so that both grow outwards from the operator; the captions
+// stand under the edits' left edges.
+std::pair<QLineEdit*, QLineEdit*> operand_pair(QWidget* page, const char* left_name,
+                                               const char* right_name, const QString& left_caption,
+                                               const QString& right_caption, const QFont& font) {
+    QLineEdit* left = operand_edit(page, left_name, 17, 24);
+    left->move(82 - left->width(), left->y());
+    QLineEdit* right = operand_edit(page, right_name, 111, 24);
+    label(page, left_caption, left->x(), 47, font);
+    label(page, right_caption, right->x(), 47, font);
+    return {left, right};
+}
+
+// An operator is drawn large, and its label reaches above the glyph: the label starts below the
+// page's title at the lowest.
+int below(const QLabel* title, int top) { return std::max(top, title->geometry().bottom() + 1); }
 
 QAction* item(QMenu* menu, const char* name, const QString& caption,
               const QKeySequence& shortcut = {}) {
@@ -142,21 +188,22 @@ void Thlavni::build_pages(QWidget* client) {
     }
     stranky_->addWidget(ulohy);
 
-    auto* mocniny = new QWidget;
+    // The pages with operands are made inside the stack, so that their edits measure in the
+    // window's font.
+    auto* mocniny = new QWidget(stranky_);
     mocniny->setObjectName("s_mocniny");
-    label(mocniny, "Mocniny", 56, 0, title_font());
-    fields_[int(Field::moc_zaklad)] = operand_edit(mocniny, "moc_zaklad", 17, 24);
-    label(mocniny, "^", 91, 20, operator_font(23));
-    fields_[int(Field::moc_exponent)] = operand_edit(mocniny, "moc_exponent", 111, 24);
-    label(mocniny, "základ", 17, 47, small);
-    label(mocniny, "exponent", 111, 47, small);
+    const QLabel* power_title = label(mocniny, "Mocniny", 56, 0, title_font());
+    std::tie(fields_[int(Field::moc_zaklad)], fields_[int(Field::moc_exponent)]) =
+        operand_pair(mocniny, "moc_zaklad", "moc_exponent", "základ", "exponent", small);
+    label(mocniny, "^", 91, below(power_title, 20), operator_font(23));
     stranky_->addWidget(mocniny);
 
-    auto* faktorial = new QWidget;
+    auto* faktorial = new QWidget(stranky_);
     faktorial->setObjectName("s_faktorial");
-    label(faktorial, "Faktoriál", 56, 0, title_font());
-    fields_[int(Field::fkt_zadani)] = operand_edit(faktorial, "fkt_zadani", 56, 34);
-    label(faktorial, "!", 125, 30, operator_font(27));
+    const QLabel* factorial_title = label(faktorial, "Faktoriál", 56, 0, title_font());
+    QLineEdit* n = operand_edit(faktorial, "fkt_zadani", 56, 34);
+    fields_[int(Field::fkt_zadani)] = n;
+    label(faktorial, "!", n->x() + n->width() + 4, below(factorial_title, 30), operator_font(27));
     stranky_->addWidget(faktorial);
 
     const struct {
@@ -172,15 +219,13 @@ void Thlavni::build_pages(QWidget* client) {
          "kmb_prvky"},
     };
     for (const auto& s : selections) {
-        auto* page = new QWidget;
+        auto* page = new QWidget(stranky_);
         page->setObjectName(s.page);
-        label(page, s.title, s.title_left, 0, title_font());
-        fields_[int(s.k)] = operand_edit(page, s.k_name, 17, 24);
-        label(page, ". ", 85, 22, operator_font(23));
+        const QLabel* title = label(page, s.title, s.title_left, 0, title_font());
+        std::tie(fields_[int(s.k)], fields_[int(s.n)]) =
+            operand_pair(page, s.k_name, s.n_name, "třídy", "prvků", small);
+        label(page, ". ", 85, below(title, 22), operator_font(23));
         label(page, "z", 96, 27, small);
-        fields_[int(s.n)] = operand_edit(page, s.n_name, 111, 24);
-        label(page, "třídy", 17, 47, small);
-        label(page, "prvků", 111, 47, small);
         stranky_->addWidget(page);
     }
 }
