@@ -10,7 +10,7 @@ namespace {
 
 QWidget* owner() { return QApplication::activeWindow(); }
 
-std::optional<QString> choose(const FileChoice& choice, QFileDialog::AcceptMode mode) {
+FileAnswer choose(const FileChoice& choice, QFileDialog::AcceptMode mode) {
     QFileDialog dialog(owner(), choice.title, choice.folder);
     dialog.setAcceptMode(mode);
     // An open dialog accepts a name that does not exist; the command reports it.
@@ -20,10 +20,10 @@ std::optional<QString> choose(const FileChoice& choice, QFileDialog::AcceptMode 
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !choice.confirm_overwrite);
     dialog.setSizeGripEnabled(true);
     if (!choice.proposed_name.isEmpty()) dialog.selectFile(choice.proposed_name);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return dialog.selectedFiles().front();
+    const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    const QString folder = dialog.directory().absolutePath();
+    if (!chosen) return {std::nullopt, folder};
+    return {dialog.selectedFiles().front(), folder};
 }
 
 }  // namespace
@@ -46,11 +46,11 @@ bool DialogPrompts::confirm_warning(const QString& text) {
            QMessageBox::Yes;
 }
 
-std::optional<QString> DialogPrompts::open_file(const FileChoice& choice) {
+FileAnswer DialogPrompts::open_file(const FileChoice& choice) {
     return choose(choice, QFileDialog::AcceptOpen);
 }
 
-std::optional<QString> DialogPrompts::save_file(const FileChoice& choice) {
+FileAnswer DialogPrompts::save_file(const FileChoice& choice) {
     return choose(choice, QFileDialog::AcceptSave);
 }
 

@@ -13,8 +13,8 @@ class DialogPrompts : public Prompts {
     void information(const QString& text) override;
     bool confirm(const QString& text) override;
     bool confirm_warning(const QString& text) override;
-    std::optional<QString> open_file(const FileChoice& choice) override;
-    std::optional<QString> save_file(const FileChoice& choice) override;
+    FileAnswer open_file(const FileChoice& choice) override;
+    FileAnswer save_file(const FileChoice& choice) override;
 };
 
 }  // namespace cifrovar

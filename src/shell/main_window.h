@@ -145,7 +145,8 @@ class Thlavni : public QMainWindow {
     void build_settings_menu(QMenu* nast);
     void build_tray();
     void connect_shell_commands();
-    // The private file the result is rendered into for the viewer, created on first use.
+    // The private file the result is rendered into for the viewer, made for each display and
+    // deleted once the viewer has mapped it.
     const std::string& result_file();
     void refresh_priority_marks();
     void choose_priority(int priority_class);

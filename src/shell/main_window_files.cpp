@@ -29,10 +29,13 @@ QString proposed_name(const CalcState& state, QString& previous) {
 
 void Thlavni::b_otevriClick() {
     command([this] {
-        const std::optional<QString> chosen =
-            prompts_.open_file(open_calculation_choice(open_folder));
-        if (!chosen) return;
-        const QString path = with_default_suffix(*chosen, "cfr");
+        const FileAnswer chosen = prompts_.open_file(open_calculation_choice(open_folder));
+        // A cancelled chooser reopens where the user left it.
+        if (!chosen.file) {
+            open_folder = chosen.folder;
+            return;
+        }
+        const QString path = with_default_suffix(*chosen.file, "cfr");
         open_calculation(*engine_, path.toStdString());
         open_folder = folder_of(path);
     });
@@ -41,10 +44,12 @@ void Thlavni::b_otevriClick() {
 void Thlavni::b_ulozClick() {
     command([this] {
         const QString name = proposed_name(engine_->st, proposed_calculation_name_);
-        const std::optional<QString> chosen =
-            prompts_.save_file(save_calculation_choice(save_folder, name));
-        if (!chosen) return;
-        const QString path = with_default_suffix(*chosen, "cfr");
+        const FileAnswer chosen = prompts_.save_file(save_calculation_choice(save_folder, name));
+        if (!chosen.file) {
+            save_folder = chosen.folder;
+            return;
+        }
+        const QString path = with_default_suffix(*chosen.file, "cfr");
         save_calculation(*engine_, path.toStdString());
         save_folder = folder_of(path);
     });
@@ -69,11 +74,15 @@ void Thlavni::show_result() {
     if (close_pending_ || engine_->st.error_reported) return;
     set_status("Vypisuji výsledek ...");
     QCoreApplication::processEvents();
-    const std::string& path = result_file();
+    const std::string path = result_file();
     // The viewer is closed, so the text has no header.
     const RenderInfo info = render_result(*engine_, path, false);
     const QString description = QString::fromStdString(calculation_description(engine_->st));
-    if (!viewer_->load(QString::fromStdString(path), description, info.digit_count)) {
+    const bool loaded = viewer_->load(QString::fromStdString(path), description, info.digit_count);
+    // The view keeps its mapping of the text without the name, and a big result's file (hundreds
+    // of megabytes) gives its room back as soon as the view lets it go, not at the program's end.
+    result_file_.reset();
+    if (!loaded) {
         engine_->report_error("Výsledek nelze rozbrazit" + description.toStdString());
         raise_input_error("Výsledek nelze rozbrazit, zkuste znovu stisknout tlačítko Počítej");
     }

@@ -17,6 +17,13 @@ struct FileChoice {
     bool confirm_overwrite = false;
 };
 
+// How a file chooser ended: the chosen file's full path, or nothing when the user cancelled, and
+// the folder it showed last, where the user was when it closed.
+struct FileAnswer {
+    std::optional<QString> file;
+    QString folder;
+};
+
 // Every message box and file chooser of the program. The window shows real dialogs; the tests
 // script the answers.
 class Prompts {
@@ -33,9 +40,8 @@ class Prompts {
     virtual bool confirm(const QString& text) = 0;
     virtual bool confirm_warning(const QString& text) { return confirm(text); }
 
-    // The chosen file's full path, or nothing when the user cancels.
-    virtual std::optional<QString> open_file(const FileChoice& choice) = 0;
-    virtual std::optional<QString> save_file(const FileChoice& choice) = 0;
+    virtual FileAnswer open_file(const FileChoice& choice) = 0;
+    virtual FileAnswer save_file(const FileChoice& choice) = 0;
 };
 
 }  // namespace cifrovar

@@ -217,10 +217,13 @@ void Tvypis::b_uloztextClick() {
     }
     // The width typed counts even while the box still has the focus (Alt+U).
     zalom_po_->interpretText();
-    const std::optional<QString> chosen =
-        prompts_.save_file(save_text_choice(save_folder, proposed_name_));
-    if (!chosen) return;
-    const QString path = with_default_suffix(*chosen, "txt");
+    const FileAnswer chosen = prompts_.save_file(save_text_choice(save_folder, proposed_name_));
+    // A cancelled chooser reopens where the user left it.
+    if (!chosen.file) {
+        save_folder = chosen.folder;
+        return;
+    }
+    const QString path = with_default_suffix(*chosen.file, "txt");
     const int wrap = zalom_button_->isChecked() ? zalom_po_->value() : 0;
     render_result(engine_, path.toStdString(), hlava_vypis_->isChecked(), wrap);
     save_folder = folder_of(path);

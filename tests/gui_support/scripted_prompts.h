@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <deque>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "shell/prompts.h"
@@ -24,6 +25,9 @@ class ScriptedPrompts : public Prompts {
     std::deque<bool> answers;
     // Answers to the next file choosers; nothing = Cancel, also when the script is empty.
     std::deque<std::optional<QString>> files;
+    // The folders the user moves the next file choosers to; unscripted, one closes where it
+    // opened.
+    std::deque<QString> folders;
 
     void error(const QString& text) override {
         titles.push_back(title);
@@ -42,13 +46,14 @@ class ScriptedPrompts : public Prompts {
         warnings.push_back(text);
         return confirm(text);
     }
-    std::optional<QString> open_file(const FileChoice& choice) override { return choose(choice); }
-    std::optional<QString> save_file(const FileChoice& choice) override { return choose(choice); }
+    FileAnswer open_file(const FileChoice& choice) override { return choose(choice); }
+    FileAnswer save_file(const FileChoice& choice) override { return choose(choice); }
 
   private:
-    std::optional<QString> choose(const FileChoice& choice) {
+    FileAnswer choose(const FileChoice& choice) {
         file_choices.push_back(choice);
-        return take(files).value_or(std::nullopt);
+        std::optional<QString> file = take(files).value_or(std::nullopt);
+        return {std::move(file), take(folders).value_or(choice.folder)};
     }
     template <typename T>
     static std::optional<T> take(std::deque<T>& queue) {
