@@ -43,11 +43,12 @@ std::string binomial_text(unsigned long n, unsigned long k) {
 }
 
 std::string variations_text(unsigned long k, unsigned long n) {
-    Value top, bottom;
-    mpz_fac_ui(top.v, n);
-    mpz_fac_ui(bottom.v, n - k);
-    mpz_divexact(top.v, top.v, bottom.v);
-    return decimal_text(top.v);
+    // C(n, k) k! rather than n! / (n - k)!, so that a small class of a huge n costs little.
+    Value product, k_factorial;
+    mpz_bin_uiui(product.v, n, k);
+    mpz_fac_ui(k_factorial.v, k);
+    mpz_mul(product.v, product.v, k_factorial.v);
+    return decimal_text(product.v);
 }
 
 }  // namespace cifrovar::testing
