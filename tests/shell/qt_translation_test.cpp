@@ -1,12 +1,17 @@
 // Qt's own texts come in Czech once the translation is installed: the standard buttons of a
-// message box and the texts of the file dialog the program uses.
+// message box, the texts of the file dialog the program uses and the kinds of files it lists.
 #include "shell/qt_translation.h"
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QMimeType>
 #include <QPushButton>
 #include <QtTest>
 
@@ -38,6 +43,15 @@ class QtTranslationTest : public QObject {
         for (const char* english : {"&Save", "Cancel", "Look in:", "File &name:"})
             QVERIFY2(!texts.contains(english), english);
         QVERIFY2(texts.contains("&Uložit"), qPrintable(texts.join(" | ")));
+    }
+
+    // The kinds of entries in the dialog's file list: folders, and files as the MIME database
+    // names them.
+    void kinds_of_files() {
+        QCOMPARE(QFileIconProvider().type(QFileInfo(QDir::tempPath())), QString("Složka"));
+        const QMimeType text = QMimeDatabase().mimeTypeForName("text/plain");
+        if (!text.isValid()) QSKIP("no MIME database");
+        QCOMPARE(text.comment(), QString("prostý textový dokument"));
     }
 };
 
