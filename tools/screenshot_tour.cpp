@@ -1,10 +1,15 @@
 // Drives the program's windows through a short tour on a real display and saves a screenshot
 // of each stop: the start page, the four input pages, a finished run of 2^1000, the result
-// viewer, an input-error box, the about box and the working-directory dialog; then it minimises
-// to the tray (or the taskbar), restores and opens the help. Used by scripts/screenshots.
+// viewer, the file dialog saving it, an input-error box, the about box, the working-directory
+// dialog, a Yes/No question and the file dialog opening a calculation; then it minimises to the
+// tray (or the taskbar), restores and opens the help. Every dialog on the way is checked for
+// Qt's English texts. Used by scripts/screenshots.
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -17,6 +22,7 @@
 #include <functional>
 
 #include "engine/engine.h"
+#include "files/calculation_file.h"
 #include "shell/dialog_prompts.h"
 #include "shell/help_pages.h"
 #include "shell/main_window.h"
@@ -58,8 +64,70 @@ void type(Thlavni& w, const char* name, const QString& text) {
     if (auto* e = w.findChild<QLineEdit*>(name)) e->setText(text);
 }
 
-// Runs step while a modal window opens, shooting it and closing it once it is there and has
-// had extra_ms to fill in what it loads in the background.
+void expect(bool condition, const char* what) {
+    std::printf("%s: %s\n", what, condition ? "yes" : "NO");
+    if (!condition) ++failures;
+}
+
+// The texts Qt shows in English on its message boxes and file dialogs, mnemonics removed; with
+// its Czech translation installed none of them is left. "OK" is missing: Czech says OK too.
+bool english_qt_text(QString text) {
+    static const QStringList english =
+        QStringLiteral(
+            "Yes|No|Cancel|Close|Save|Open|Choose|Apply|Abort|Retry|Ignore|Help|"
+            "Discard|Yes to All|No to All|Save All|Reset|Restore Defaults|"
+            "Show Details...|Hide Details...|Look in:|File name:|Files of type:|"
+            "Directory:|Back|Forward|Parent Directory|Create New Folder|List View|"
+            "Detail View|New Folder|Folder|Drive|unknown|Computer")
+            .split('|');
+    text.remove('&');
+    return english.contains(text.trimmed());
+}
+
+// Names every English text of Qt among the buttons (their texts and tool tips) and labels the
+// dialog shows, and counts a failure for a dialog with any; one without a single button to read
+// fails too, so that a dialog drawn by something other than Qt's widgets cannot pass unread.
+void check_czech(QWidget* dialog, const QString& name) {
+    int buttons = 0;
+    int english = 0;
+    auto report = [&](const QString& text) {
+        if (!english_qt_text(text)) return;
+        std::printf("%s shows Qt's English text \"%s\"\n", qPrintable(name), qPrintable(text));
+        ++english;
+    };
+    for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) {
+        if (!button->isVisibleTo(dialog)) continue;
+        ++buttons;
+        report(button->text());
+        report(button->toolTip());
+    }
+    for (QLabel* label : dialog->findChildren<QLabel*>())
+        if (label->isVisibleTo(dialog)) report(label->text());
+    // The file list and the side panel: the kinds of entries and the places.
+    for (QAbstractItemView* view : dialog->findChildren<QAbstractItemView*>()) {
+        if (!view->isVisibleTo(dialog) || !view->model()) continue;
+        const QAbstractItemModel& model = *view->model();
+        for (int row = 0; row < model.rowCount(view->rootIndex()); ++row)
+            for (int column = 0; column < model.columnCount(view->rootIndex()); ++column)
+                report(model.index(row, column, view->rootIndex()).data().toString());
+    }
+    expect(buttons > 0 && english == 0, qPrintable(name + " shows only Czech texts"));
+}
+
+// Closes a dialog as the user would who declines it: No on a question, Escape's button
+// elsewhere.
+void decline(QWidget* dialog) {
+    if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+        if (QAbstractButton* no = box->button(QMessageBox::No)) {
+            no->click();
+            return;
+        }
+    }
+    dialog->close();
+}
+
+// Runs step while a modal window opens, shooting it, checking its texts and closing it once it
+// is there and has had extra_ms to fill in what it loads in the background.
 void while_modal(const QString& name, const std::function<void()>& step, int extra_ms = 0) {
     auto* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [poll, name, extra_ms] {
@@ -72,15 +140,11 @@ void while_modal(const QString& name, const std::function<void()>& step, int ext
             QThread::msleep(10);
         }
         shoot(name);
-        modal->close();
+        check_czech(modal, name);
+        decline(modal);
     });
     poll->start(50);
     step();
-}
-
-void expect(bool condition, const char* what) {
-    std::printf("%s: %s\n", what, condition ? "yes" : "NO");
-    if (!condition) ++failures;
 }
 
 // With a tray on the desktop the window hides into it and a click on the icon restores it;
@@ -92,7 +156,7 @@ void check_tray(Thlavni& window) {
     settle();
     if (tray) {
         expect(window.tray()->isVisible() && !window.isVisible(), "hidden in the tray");
-        shoot("11-in-the-tray");
+        shoot("14-in-the-tray");
         emit window.tray()->activated(QSystemTrayIcon::Trigger);
     } else {
         expect(window.isMinimized(), "minimised");
@@ -146,16 +210,29 @@ int main(int argc, char** argv) {
     type(window, "moc_exponent", "1000");
     while_modal("07-viewer", [&] { click(window, "tlacitko"); });
     shoot("06-finished-2na1000");
+    // The file dialogs open in the screenshots' folder, where the open dialog then finds 2^1000
+    // saved; they are shot once they have had time to read the folder.
+    window.set_dialog_folders(out_dir);
+    while_modal(
+        "08-save-calculation", [&] { click(window, "b_uloz"); }, 1000);
+    cifrovar::write_calculation_file(window.engine(),
+                                     QDir(out_dir).filePath("2na1000.cfr").toStdString());
     click(window, "b_novy");
     type(window, "moc_zaklad", "dva");
-    while_modal("08-input-error", [&] { click(window, "tlacitko"); });
-    while_modal("09-about", [&] { window.Oprogramu1Click(); });
+    while_modal("09-input-error", [&] { click(window, "tlacitko"); });
+    while_modal("10-about", [&] { window.Oprogramu1Click(); });
     // The working directory inside the build tree, so that the folder list has folders to show.
     window.engine().settings.adresar = QDir::currentPath().toStdString();
     while_modal(
-        "10-working-directory", [&] { window.adres_pro_zalClick(); }, 1500);
+        "11-working-directory", [&] { window.adres_pro_zalClick(); }, 1500);
+    // A question with Yes and No, declined: the file association stays as it is.
+    while_modal("12-question-yes-no", [&] { window.asoc_cfrClick(); });
+    // The working-directory dialog has moved the file dialogs' folder to the one it showed.
+    window.set_dialog_folders(out_dir);
+    while_modal(
+        "13-open-calculation", [&] { click(window, "b_otevri"); }, 1000);
     check_tray(window);
-    shoot("12-restored");
+    shoot("15-restored");
     expect(cifrovar::open_help(), "the help page was handed to the desktop");
     if (QSystemTrayIcon::isSystemTrayAvailable()) quit_from_the_tray(window);
     return failures == 0 ? 0 : 1;
