@@ -65,6 +65,7 @@ TEST(ComputeThreads, TheValueReachesRunningAndLaterThreadsOnly) {
         EXPECT_EQ(own_nice(), start);
 
         const WithoutNiceRights ordinary_user;
+        if (!ordinary_user.hold()) GTEST_SKIP() << "the right to raise priorities stays";
         // Threads that were lowered cannot come back, but the next ones start where asked.
         EXPECT_FALSE(set_compute_nice(start));
         EXPECT_EQ(running.nice(), lower);

@@ -9,6 +9,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <thread>
+
 class WithoutNiceRights {
   public:
     WithoutNiceRights() {
@@ -23,6 +26,17 @@ class WithoutNiceRights {
             const rlimit none{0, limit_.rlim_max};
             ::setrlimit(RLIMIT_NICE, &none);
         }
+    }
+    // Whether a thread started now is refused a higher priority, as an ordinary user's is; a
+    // system that does not let the rights be given up leaves the test nothing to check.
+    bool hold() const {
+        bool refused = false;
+        std::thread([&refused] {
+            errno = 0;
+            const int nice = ::getpriority(PRIO_PROCESS, 0);
+            refused = errno == 0 && nice > -20 && ::setpriority(PRIO_PROCESS, 0, nice - 1) != 0;
+        }).join();
+        return refused;
     }
     ~WithoutNiceRights() {
         if (have_caps_) ::syscall(SYS_capset, &header_, saved_);
