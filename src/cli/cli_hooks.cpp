@@ -140,9 +140,10 @@ void CliHooks::show_fatal_error(const std::string& message) {
 }
 
 bool CliHooks::write_backup(const std::string& path, const CalcState& state) {
-    // A backup that cannot be written costs the run nothing; the next one tries again.
+    // A backup that cannot be written costs the run nothing; the next one tries again. The working
+    // directory may be shared, so nothing planted at the backup's name is written through.
     try {
-        write_calculation_file(state, path);
+        write_calculation_file(state, path, own_name);
         return true;
     } catch (...) {
         return false;

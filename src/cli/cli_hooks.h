@@ -25,7 +25,8 @@ class CliHooks : public EngineHooks {
     bool close_requested() const { return close_requested_; }
     // Ends an open progress line so that other output starts on a fresh line.
     void end_progress_line();
-    // Called at every yield; the tool uses it to pass a Ctrl+C on to the engine.
+    // Called at every yield; the tool uses it to pass a stop signal (Ctrl+C, SIGTERM, SIGHUP)
+    // that came before the run began on to the engine.
     std::function<void()> on_yield;
     // Reports go to the error log in this directory from now on ("Logovat chyby").
     void log_to(const std::string& adresar) { log_directory_ = adresar; }

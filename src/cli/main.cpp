@@ -15,6 +15,7 @@
 #include "engine/fields.h"
 #include "errors/input_error.h"
 #include "files/calculation_commands.h"
+#include "files/leftover_files.h"
 #include "output/render_result.h"
 #include "output/text_sink.h"
 
@@ -29,23 +30,49 @@ constexpr int exit_interrupted = 130;
 constexpr size_t max_operand_chars = 9;
 constexpr const char* memory_message = "Tento výpočet je již mimo možnosti paměti Vašeho počítače";
 
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler stores to it");
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler stores to it");
 
-std::atomic<bool> interrupt_requested{false};
+// The first of SIGINT, SIGTERM and SIGHUP that came; 0 while none has.
+std::atomic<int> stop_signal{0};
 std::atomic<bool>* engine_interrupt = nullptr;
 
-extern "C" void on_sigint(int) {
-    // The second Ctrl+C does not wait for the next step boundary.
-    if (interrupt_requested.exchange(true)) ::_exit(exit_interrupted);
-    if (engine_interrupt != nullptr) engine_interrupt->store(true);
+extern "C" void on_stop_signal(int signal_number) {
+    int none = 0;
+    if (stop_signal.compare_exchange_strong(none, signal_number)) {
+        if (engine_interrupt != nullptr) engine_interrupt->store(true);
+        return;
+    }
+    // The second Ctrl+C does not wait for the next step boundary. A SIGTERM or SIGHUP that
+    // follows asks again for the stop already under way, which still saves what was reached.
+    if (signal_number == SIGINT) ::_exit(exit_interrupted);
 }
 
-void install_sigint(std::atomic<bool>& flag) {
+bool stop_requested() { return stop_signal.load() != 0; }
+
+// The shell's convention for a program that a signal ended: 128 plus its number.
+int stopped_status() { return 128 + stop_signal.load(); }
+
+// SIGTERM (a shutdown, kill) and SIGHUP (the terminal closed) stop the run as Ctrl+C does, so
+// that --save keeps the step reached. A signal that the caller ignored (nohup) stays ignored.
+void install_stop_signals(std::atomic<bool>& flag) {
     engine_interrupt = &flag;
     struct sigaction action {};
-    action.sa_handler = on_sigint;
+    action.sa_handler = on_stop_signal;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
+    for (const int signal_number : {SIGTERM, SIGHUP}) {
+        struct sigaction previous {};
+        if (::sigaction(signal_number, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+            continue;
+        ::sigaction(signal_number, &action, nullptr);
+    }
+}
+
+// What runs killed before they could clean up left beside the files this one writes.
+void remove_leftovers(const cli::CliOptions& opt) {
+    remove_leftover_files(opt.workdir);
+    if (!opt.save_path.empty()) remove_leftover_files(folder_of_file(opt.save_path));
+    if (!opt.output.empty() && opt.output != "-") remove_leftover_files(folder_of_file(opt.output));
 }
 
 void write_to_stdout(const CalcState& state, const cli::CliOptions& opt) {
@@ -86,7 +113,7 @@ int run_and_save(Engine& engine, cli::CliHooks& hooks, const cli::CliOptions& op
     // A fatal error has already reset the calculation; there is nothing left to save.
     if (hooks.close_requested()) return exit_fatal;
     if (!opt.save_path.empty()) save_calculation(engine, opt.save_path);
-    return interrupt_requested ? exit_interrupted : 0;
+    return stop_requested() ? stopped_status() : 0;
 }
 
 int run(const cli::CliOptions& opt) {
@@ -94,11 +121,12 @@ int run(const cli::CliOptions& opt) {
                           (opt.progress == cli::Progress::automatic && ::isatty(STDERR_FILENO));
     cli::CliHooks hooks(std::cerr, ::isatty(STDERR_FILENO));
     Engine engine(hooks);
-    install_sigint(engine.st.interrupt_flag);
-    // The run clears the engine's flag when it starts; a Ctrl+C that came earlier is passed
+    install_stop_signals(engine.st.interrupt_flag);
+    remove_leftovers(opt);
+    // The run clears the engine's flag when it starts; a signal that came earlier is passed
     // on again at the first step.
     hooks.on_yield = [&engine] {
-        if (interrupt_requested.load()) engine.interrupt();
+        if (stop_requested()) engine.interrupt();
     };
     engine.settings.autotext = false;
     engine.settings.zalohy = opt.zalohy;
@@ -120,7 +148,7 @@ int run(const cli::CliOptions& opt) {
                 code = run_and_save(engine, hooks, opt);
             } else {
                 if (!opt.save_path.empty()) save_calculation(engine, opt.save_path);
-                if (interrupt_requested) code = exit_interrupted;
+                if (stop_requested()) code = stopped_status();
             }
         } else {
             const auto fields = cli::operand_fields(opt.calc_kind);
@@ -143,7 +171,7 @@ int run(const cli::CliOptions& opt) {
             engine.materialize();
             write_to_stdout(engine.st, opt);
         }
-        return interrupt_requested ? exit_interrupted : 0;
+        return stop_requested() ? stopped_status() : 0;
     } catch (const Evlastni& e) {
         print_input_error(hooks, e.what());
         return exit_input_error;

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <ctime>
 
+#include "files/regular_file.h"
+
 namespace cifrovar {
 
 namespace {
@@ -68,12 +70,14 @@ void append_error_log(const std::string& adresar, const std::string& text, std::
 
         const std::string path = adresar + "/cfr_error.log";
         // Creating exclusively tells a new file from an existing one without a race between a
-        // test for existence and the opening.
+        // test for existence and the opening, and never follows a link in the log's place.
         int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             record = std::string(title_line) + line_end + line_end + record;
         } else if (errno == EEXIST) {
-            fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+            // The working directory may be shared: a link, a FIFO or another user's file planted
+            // as the log is not written.
+            fd = open_regular(path, O_WRONLY | O_APPEND, {.follow_links = false, .own_only = true});
         }
         if (fd < 0) return;
         // The whole report in one appending write, so that concurrent reports do not interleave.

@@ -19,6 +19,8 @@
 
 #include "engine/engine.h"
 #include "engine/limb_width.h"
+#include "engine/memory_guard.h"
+#include "files/regular_file.h"
 #include "files/replacing_file.h"
 
 namespace cifrovar {
@@ -176,8 +178,8 @@ void read_limbs(int fd, int32_t* out, int64_t count, int32_t radix) {
 
 // The header records, then the limbs, into a file that replaces path once complete.
 void write_records(const std::vector<int32_t>& header, const CalcState& state,
-                   const std::string& path) {
-    ReplacingFile file(path);
+                   const std::string& path, const ReplaceRules& rules) {
+    ReplacingFile file(path, rules);
     // A little-endian machine writes the limbs straight from the array; only the header and,
     // elsewhere, the byte-swapped blocks need a buffer.
     const bool direct = std::endian::native == std::endian::little;
@@ -228,7 +230,8 @@ void read_limb_records(Engine& engine, int fd, const Header& h, int32_t digits, 
 
 }  // namespace
 
-void write_calculation_file(const CalcState& state, const std::string& path) {
+void write_calculation_file(const CalcState& state, const std::string& path,
+                            const ReplaceRules& rules) {
     std::vector<int32_t> header{tag_offset + state.calc_kind};
     switch (state.calc_kind) {
         case kind::powers:
@@ -252,7 +255,7 @@ void write_calculation_file(const CalcState& state, const std::string& path) {
         fail("the limbs do not reach top_index");
 
     try {
-        write_records(header, state, path);
+        write_records(header, state, path, rules);
     } catch (const ReplaceError& e) {
         throw FileError(e.what());
     }
@@ -270,12 +273,12 @@ void read_calculation_file(Engine& engine, const std::string& path) {
     hooks.yield();
     hooks.enter_busy();
 
-    // Read access is all the reader needs; a write-protected file opens as well.
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Read access is all the reader needs; a write-protected file opens as well. A FIFO or a
+    // device given as the file fails here instead of blocking the open.
+    Descriptor fd(open_regular(path, O_RDONLY));
     if (fd.get() < 0) fail("cannot open " + path, errno);
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) fail("cannot examine " + path, errno);
-    if (!S_ISREG(info.st_mode)) fail(path + " is not a regular file");
     // The size bounds every allocation below: no array is longer than the file's records.
     const int64_t records = static_cast<int64_t>(info.st_size) / 4;
 

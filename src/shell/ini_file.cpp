@@ -1,22 +1,22 @@
 #include "shell/ini_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <sstream>
-#include <system_error>
+#include <exception>
+
+#include "files/regular_file.h"
+#include "files/replacing_file.h"
 
 namespace cifrovar {
 
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr char byte_order_mark[] = "\xEF\xBB\xBF";
 constexpr size_t max_text_chars = 2047;
+// Far above any settings file; a larger one is not the program's and reads as none.
+constexpr size_t max_file_bytes = size_t{1} << 20;
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -90,41 +90,18 @@ std::string first_line_of(const std::string& value) {
     return value.substr(0, value.find_first_of("\r\n"));
 }
 
-// A name beside target that no other file has yet; the last component differs per attempt.
-std::string temporary_name(const fs::path& target, unsigned attempt) {
-    static std::mt19937 random{std::random_device{}()};
-    return target.string() + ".tmp" + std::to_string(random() % 1000000) + "-" +
-           std::to_string(attempt);
-}
-
-// Creates the temporary file exclusively, so that an existing file of that name is never
-// overwritten; nothing when the folder does not take a new file.
-std::FILE* create_exclusive(const fs::path& target, std::string& name) {
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        name = temporary_name(target, attempt);
-        errno = 0;
-        if (std::FILE* f = std::fopen(name.c_str(), "wbx")) return f;
-        if (errno != EEXIST) break;
+// The whole file, or nothing when it is larger than max_bytes or cannot be read.
+std::optional<std::string> read_at_most(int fd, size_t max_bytes) {
+    std::string text;
+    char block[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, block, sizeof block);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) return text;
+        if (text.size() + static_cast<size_t>(n) > max_bytes) return std::nullopt;
+        text.append(block, static_cast<size_t>(n));
     }
-    name.clear();
-    return nullptr;
-}
-
-bool write_all(std::FILE* f, const std::string& text) {
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    const bool flushed = std::fflush(f) == 0;
-    const bool closed = std::fclose(f) == 0;
-    return written && flushed && closed;
-}
-
-// The file the rename has to replace: a symbolic link keeps pointing where it did.
-fs::path replaced_file(const std::string& path) {
-    std::error_code ec;
-    if (fs::is_symlink(path, ec)) {
-        const fs::path resolved = fs::weakly_canonical(path, ec);
-        if (!ec) return resolved;
-    }
-    return path;
 }
 
 // The length of the first max_chars characters of s, a character being one UTF-8 sequence
@@ -172,12 +149,11 @@ std::optional<int32_t> parse_decimal(const std::string& text) {
 }  // namespace
 
 IniFile IniFile::load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return {};
-    return parse(text.str());
+    // Neither a FIFO nor a device in the file's place may block the start or fill the memory.
+    Descriptor fd(open_regular(path, O_RDONLY));
+    if (fd.get() < 0) return {};
+    const auto text = read_at_most(fd.get(), max_file_bytes);
+    return text ? parse(*text) : IniFile{};
 }
 
 IniFile IniFile::parse(const std::string& text) {
@@ -231,21 +207,15 @@ std::string IniFile::text() const {
 }
 
 bool IniFile::save(const std::string& path) const {
-    const fs::path target = replaced_file(path);
-    std::error_code ec;
-    const auto old_perms = fs::status(target, ec).permissions();
-    const bool had_file = !ec && fs::exists(target, ec);
-    std::string temp;
-    std::FILE* f = create_exclusive(target, temp);
-    if (!f) return false;
-    bool ok = write_all(f, text());
-    if (ok && had_file) fs::permissions(temp, old_perms, ec);
-    if (ok) {
-        fs::rename(temp, target, ec);
-        ok = !ec;
+    try {
+        ReplacingFile file(path, regular_only);
+        const std::string bytes = text();
+        file.write(bytes.data(), bytes.size());
+        file.commit();
+        return true;
+    } catch (const std::exception&) {
+        return false;
     }
-    if (!ok) fs::remove(temp, ec);
-    return ok;
 }
 
 std::optional<int32_t> parse_profile_int(const std::string& text) {

@@ -12,7 +12,8 @@ namespace cifrovar {
 // leaves comments, unknown keys and other sections of a hand-edited file untouched.
 class IniFile {
   public:
-    // The file's text; a missing or unreadable file gives an empty profile.
+    // The file's text; a missing or unreadable file gives an empty profile, and so does anything
+    // but a regular file and a file of more than a megabyte.
     static IniFile load(const std::string& path);
     // LF and CR LF line ends are both accepted; a leading UTF-8 byte order mark is kept.
     static IniFile parse(const std::string& text);
@@ -29,9 +30,10 @@ class IniFile {
     // The lines joined with CR LF, ending with CR LF.
     std::string text() const;
 
-    // Writes the text to a temporary file in the folder of path, flushes it and renames it over
-    // path. Never creates folders. False on any failure; the old file then stays intact and no
-    // temporary file is left behind.
+    // Writes the text as a ReplacingFile with the rules regular_only: unnamed in the folder of
+    // path, flushed and put in place of it, or into the old file itself where the folder takes no
+    // new file. Never creates folders. False on any failure; the old file then stays intact
+    // (unless the write in place fails half-way) and no temporary file is left behind.
     bool save(const std::string& path) const;
 
   private:

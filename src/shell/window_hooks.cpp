@@ -65,11 +65,12 @@ bool WindowHooks::write_backup(const std::string& path, const CalcState& state) 
     // A backup that cannot be written costs the run nothing; the next one tries again. The run
     // writes it from a thread of its own; called on the GUI thread, it keeps the window going
     // without holding input back, since during a run the window takes only Přerušit and the
-    // settings.
+    // settings. The working directory may be shared, so nothing planted at the backup's name is
+    // written through.
     bool written = false;
     run_batch([&] {
         try {
-            write_calculation_file(state, path);
+            write_calculation_file(state, path, own_name);
             written = true;
         } catch (...) {
         }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,6 +13,7 @@
 
 #include "engine/calc_state.h"
 #include "errors/report_text.h"
+#include "support/child_process.h"
 
 namespace cifrovar {
 namespace {
@@ -134,6 +136,68 @@ TEST_P(ErrorLogUnwritableTest, WritesNothingAndThrowsNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Directories, ErrorLogUnwritableTest,
                          ::testing::Values("/missing", "/missing/deeper", "/file"));
+
+// What another user may have planted as the log in a shared working directory.
+enum class Planted { link, dangling_link, fifo, strangers_file };
+
+struct PlantedLogCase {
+    const char* name;
+    Planted planted;
+};
+
+void PrintTo(const PlantedLogCase& c, std::ostream* os) { *os << c.name; }
+
+class ErrorLogPlantedTest : public ErrorLogTest,
+                            public ::testing::WithParamInterface<PlantedLogCase> {};
+
+// The log is written only into a regular file of the user's own: a link is not followed, a FIFO
+// does not block the report, another user's file is left alone, and nothing is said.
+TEST_P(ErrorLogPlantedTest, IsRefusedSilently) {
+    const std::string victim = (dir_ / "victim.txt").string();
+    const std::string before = "someone's own text\r\n";
+    { std::ofstream(victim, std::ios::binary) << before; }
+    switch (GetParam().planted) {
+        case Planted::link:
+            fs::create_symlink(victim, log_path());
+            break;
+        case Planted::dangling_link:
+            fs::create_symlink(dir_ / "absent.txt", log_path());
+            break;
+        case Planted::fifo:
+            ASSERT_EQ(::mkfifo(log_path().c_str(), 0600), 0);
+            break;
+        case Planted::strangers_file:
+            if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant another user's file";
+            fs::copy_file(victim, log_path());
+            ASSERT_EQ(::chown(log_path().c_str(), 4242, 4242), 0);
+            break;
+    }
+    const auto type = fs::symlink_status(log_path()).type();
+
+    const int code = testing::exit_of_child(
+        [&] {
+            append_error_log(dir(), "Konfiguraci není možné uložit", pinned_time);
+            return 0;
+        },
+        5);
+
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(fs::symlink_status(log_path()).type(), type);
+    EXPECT_FALSE(fs::exists(dir_ / "absent.txt"));
+    std::ifstream in(victim, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), before);
+    if (GetParam().planted == Planted::strangers_file) {
+        EXPECT_EQ(log(), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Logs, ErrorLogPlantedTest,
+                         ::testing::Values(PlantedLogCase{"Link", Planted::link},
+                                           PlantedLogCase{"DanglingLink", Planted::dangling_link},
+                                           PlantedLogCase{"Fifo", Planted::fifo},
+                                           PlantedLogCase{"FileOfAnotherUser",
+                                                          Planted::strangers_file}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A state as the engine leaves it when a step fails: the loop positions and limbs it logs.
 struct FatalCase {

@@ -178,9 +178,11 @@ TEST_F(SaveFailureTest, TargetThatIsAFolder) {
     EXPECT_TRUE(std::filesystem::is_directory(folder.file("30!.cfr")));
 }
 
+// A writable file in a read-only folder is written in place; a write-protected one cannot be.
 TEST_F(SaveFailureTest, ReadOnlyFolder) {
     if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
     write_bytes(folder.file("30!.cfr"), "old");
+    std::filesystem::permissions(folder.file("30!.cfr"), std::filesystem::perms::owner_read);
     std::filesystem::permissions(
         folder.file(""), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     expect_failed_save(folder.file("30!.cfr"));

@@ -1,10 +1,12 @@
 #include "files/calculation_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <limits>
 
 #include "files/calculation_file_support.h"
+#include "support/child_process.h"
 #include "support/engine_fixture.h"
 #include "support/gmp_oracle.h"
 
@@ -170,6 +172,41 @@ TEST(CalculationFileTest, AWriteProtectedFileOpens) {
     read_calculation_file(f.engine, folder.file("ro.cfr"));
     EXPECT_EQ(f.digits(), "1024");
 }
+
+class NotAFileTest : public ::testing::TestWithParam<const char*> {};
+
+// Whatever is given to open, a FIFO nobody writes included, ends the reading at once with a
+// failure; none of it blocks.
+TEST_P(NotAFileTest, FailsWithoutBlocking) {
+    TempFolder folder;
+    const std::string path = folder.file("given.cfr");
+    const std::string node = GetParam();
+    if (node == "fifo") {
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    } else if (node == "folder") {
+        std::filesystem::create_directory(path);
+    } else {
+        std::filesystem::create_symlink(node, path);
+    }
+    const int code = exit_of_child(
+        [&] {
+            EngineFixture f;
+            try {
+                read_calculation_file(f.engine, path);
+            } catch (const FileError&) {
+                return 1;
+            }
+            return 0;
+        },
+        5);
+    EXPECT_EQ(code, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Nodes, NotAFileTest, ::testing::Values("fifo", "folder", "/dev/zero"),
+                         [](const auto& info) {
+                             const std::string name = info.param;
+                             return name == "/dev/zero" ? std::string("LinkToDevZero") : name;
+                         });
 
 TEST(CalculationFileTest, InterruptedPowerStoresTheExponentReached) {
     TempFolder folder;

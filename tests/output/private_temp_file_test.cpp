@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -13,6 +15,7 @@
 #include <utility>
 
 #include "files/calculation_file_support.h"
+#include "files/leftover_files.h"
 
 namespace cifrovar::testing {
 namespace {
@@ -69,7 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FolderCase{"Relative", "scratch", "scratch/"}, FolderCase{"Root", "/", "/"}),
     [](const ::testing::TestParamInfo<FolderCase>& info) { return std::string(info.param.name); });
 
-// Every test creates its files in a folder of its own, given as TMPDIR.
+// Every test creates its files in a folder of its own, given as TMPDIR. The tests of this
+// fixture are those of the named file.
 class PrivateTempFileTest : public ::testing::Test {
   protected:
     TempFolder folder;
@@ -77,7 +81,7 @@ class PrivateTempFileTest : public ::testing::Test {
 };
 
 TEST_F(PrivateTempFileTest, IsAnEmptyFileOfOursReadableOnlyByUs) {
-    PrivateTempFile file;
+    PrivateTempFile file(TempNaming::named);
     const std::string name = std::filesystem::path(file.path()).filename().string();
     EXPECT_EQ(file.path(), folder.file(name));
     EXPECT_EQ(name.size(), std::string("cifrovar-XXXXXX.tmp").size()) << name;
@@ -95,7 +99,7 @@ TEST_F(PrivateTempFileTest, IsAnEmptyFileOfOursReadableOnlyByUs) {
 TEST_F(PrivateTempFileTest, StaysWritableByUsUnderAUmaskWithoutOwnerBits) {
     const mode_t old_umask = ::umask(0277);
     std::optional<PrivateTempFile> file;
-    file.emplace();
+    file.emplace(TempNaming::named);
     ::umask(old_umask);
     struct stat st;
     ASSERT_EQ(::lstat(file->path().c_str(), &st), 0);
@@ -103,8 +107,8 @@ TEST_F(PrivateTempFileTest, StaysWritableByUsUnderAUmaskWithoutOwnerBits) {
 }
 
 TEST_F(PrivateTempFileTest, TwoInstancesHaveTwoFiles) {
-    PrivateTempFile first;
-    PrivateTempFile second;
+    PrivateTempFile first(TempNaming::named);
+    PrivateTempFile second(TempNaming::named);
     EXPECT_NE(first.path(), second.path());
     EXPECT_EQ(folder.names().size(), 2u);
 }
@@ -112,7 +116,7 @@ TEST_F(PrivateTempFileTest, TwoInstancesHaveTwoFiles) {
 TEST_F(PrivateTempFileTest, IsDeletedWithTheObject) {
     std::string path;
     {
-        PrivateTempFile file;
+        PrivateTempFile file(TempNaming::named);
         path = file.path();
         EXPECT_TRUE(exists(path));
     }
@@ -122,7 +126,7 @@ TEST_F(PrivateTempFileTest, IsDeletedWithTheObject) {
 
 TEST_F(PrivateTempFileTest, DeletesTheFileThatWasRenamedOverIt) {
     {
-        PrivateTempFile file;
+        PrivateTempFile file(TempNaming::named);
         const std::string replacement = folder.file("replacement");
         write_bytes(replacement, "123");
         ASSERT_EQ(std::rename(replacement.c_str(), file.path().c_str()), 0);
@@ -131,9 +135,16 @@ TEST_F(PrivateTempFileTest, DeletesTheFileThatWasRenamedOverIt) {
     EXPECT_TRUE(folder.names().empty());
 }
 
+// The lock tells a start that sweeps the folder that a live window still holds the file.
+TEST_F(PrivateTempFileTest, IsKeptByASweepWhileItLives) {
+    PrivateTempFile file(TempNaming::named);
+    EXPECT_EQ(remove_leftover_files(folder.file("")), 0);
+    EXPECT_TRUE(exists(file.path()));
+}
+
 TEST_F(PrivateTempFileTest, IsNotDeletedTwiceWhenMoved) {
     std::optional<PrivateTempFile> moved_from;
-    moved_from.emplace();
+    moved_from.emplace(TempNaming::named);
     const std::string path = moved_from->path();
     PrivateTempFile owner(std::move(*moved_from));
     EXPECT_EQ(owner.path(), path);
@@ -142,14 +153,67 @@ TEST_F(PrivateTempFileTest, IsNotDeletedTwiceWhenMoved) {
 }
 
 TEST_F(PrivateTempFileTest, MoveAssignmentDeletesTheFileItHeld) {
-    PrivateTempFile target;
+    PrivateTempFile target(TempNaming::named);
     const std::string old_path = target.path();
-    PrivateTempFile source;
+    PrivateTempFile source(TempNaming::named);
     const std::string new_path = source.path();
     target = std::move(source);
     EXPECT_EQ(target.path(), new_path);
     EXPECT_FALSE(exists(old_path));
     EXPECT_TRUE(exists(new_path));
+}
+
+// What the renderer and the viewer rely on, whichever kind the file is.
+class EitherNamingTest : public ::testing::TestWithParam<TempNaming> {
+  protected:
+    TempFolder folder;
+    TmpdirOverride tmpdir{folder.file("")};
+};
+
+TEST_P(EitherNamingTest, IsOursAloneWrittenThroughTheDescriptorAndReadThroughThePath) {
+    const mode_t old_umask = ::umask(0277);
+    std::optional<PrivateTempFile> file;
+    file.emplace(GetParam());
+    ::umask(old_umask);
+    struct stat st;
+    ASSERT_EQ(::fstat(file->descriptor(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(st.st_uid, ::geteuid());
+    ASSERT_EQ(::write(file->descriptor(), "123", 3), 3);
+    EXPECT_EQ(read_bytes(file->path()), "123");
+    EXPECT_EQ(file->named(), GetParam() == TempNaming::named);
+    EXPECT_EQ(folder.names().size(), file->named() ? 1u : 0u);
+    file.reset();
+    EXPECT_TRUE(folder.names().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Naming, EitherNamingTest,
+                         ::testing::Values(TempNaming::unnamed_where_possible, TempNaming::named),
+                         [](const ::testing::TestParamInfo<TempNaming>& info) {
+                             return std::string(info.param == TempNaming::named ? "Named"
+                                                                                : "Unnamed");
+                         });
+
+// A process killed while it holds its file leaves nothing named in the folder.
+TEST(UnnamedTempFileTest, LeavesNothingWhenTheProcessIsKilled) {
+    TempFolder folder;
+    TmpdirOverride tmpdir(folder.file(""));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        PrivateTempFile file;
+        if (std::FILE* out = std::fopen(file.path().c_str(), "w")) {
+            std::fputs("123456789", out);
+            std::fflush(out);
+        }
+        ::raise(SIGKILL);
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_TRUE(folder.names().empty());
 }
 
 struct UnusableCase {

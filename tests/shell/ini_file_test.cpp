@@ -1,12 +1,18 @@
 #include "shell/ini_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <climits>
 
 #include "gui_support/file_bytes.h"
+#include "support/child_process.h"
 
 namespace cifrovar {
 namespace {
@@ -14,11 +20,12 @@ namespace {
 std::string str(const QByteArray& bytes) { return bytes.toStdString(); }
 
 using testing::bytes_of;
+using testing::exit_of_child;
 using testing::write_bytes;
 
 QStringList listing(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // A profile with one key in section "a", or an empty one when missing is set.
@@ -43,6 +50,11 @@ class IniFileTest : public QObject {
     void failed_save_data();
     void failed_save();
     void load_of_a_missing_file_is_empty();
+    void load_of_anything_but_a_file_is_empty_data();
+    void load_of_anything_but_a_file_is_empty();
+    void save_to_anything_but_a_file_fails_data();
+    void save_to_anything_but_a_file_fails();
+    void save_in_a_read_only_folder_writes_in_place();
     void read_int_data();
     void read_int();
     void read_bool_data();
@@ -224,6 +236,75 @@ void IniFileTest::load_of_a_missing_file_is_empty() {
     QTemporaryDir dir;
     QCOMPARE(IniFile::load(dir.filePath("none.ini").toStdString()).text(), std::string());
     QCOMPARE(IniFile::load(dir.path().toStdString()).text(), std::string());
+}
+
+void IniFileTest::load_of_anything_but_a_file_is_empty_data() {
+    QTest::addColumn<QString>("node");
+    QTest::newRow("FIFO nobody writes") << "fifo";
+    QTest::newRow("link to /dev/zero") << "/dev/zero";
+    QTest::newRow("file of 2 MiB") << "big";
+}
+
+// A FIFO, a device or a file far beyond any settings neither blocks the start nor fills the
+// memory: the start goes on with the default settings.
+void IniFileTest::load_of_anything_but_a_file_is_empty() {
+    QFETCH(QString, node);
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("cifrovar.ini").toStdString();
+    if (node == "fifo") {
+        QCOMPARE(::mkfifo(path.c_str(), 0600), 0);
+    } else if (node == "big") {
+        write_bytes(QString::fromStdString(path), "[a]\r\nk=1\r\n");
+        QCOMPARE(::truncate(path.c_str(), 2 << 20), 0);
+    } else {
+        QVERIFY(QFile::link(node, QString::fromStdString(path)));
+    }
+    const int code = exit_of_child([&] { return IniFile::load(path).text().empty() ? 0 : 1; }, 5,
+                                   rlim_t{1} << 30);
+    QCOMPARE(code, 0);
+}
+
+void IniFileTest::save_to_anything_but_a_file_fails_data() {
+    QTest::addColumn<QString>("node");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("link to /dev/null") << "/dev/null";
+}
+
+// The settings are only ever a regular file: anything else in their place is left as it is and
+// the save fails at once.
+void IniFileTest::save_to_anything_but_a_file_fails() {
+    QFETCH(QString, node);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cifrovar.ini");
+    if (node == "fifo")
+        QCOMPARE(::mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+    else
+        QVERIFY(QFile::link(node, path));
+    const QFileInfo before(node == "fifo" ? path : node);
+    const IniFile ini = IniFile::parse("[a]\nk=1\n");
+    QCOMPARE(exit_of_child([&] { return ini.save(path.toStdString()) ? 0 : 1; }, 5), 1);
+    const QFileInfo after(node == "fifo" ? path : node);
+    QVERIFY(!after.isFile());
+    QCOMPARE(after.lastModified(), before.lastModified());
+    QCOMPARE(listing(dir.path()), QStringList{"cifrovar.ini"});
+}
+
+// A program folder that takes no new file still lets its existing settings file be written.
+void IniFileTest::save_in_a_read_only_folder_writes_in_place() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cifrovar.ini");
+    write_bytes(path, "[a]\r\nk=stare, a delsi nez nove\r\n");
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    IniFile ini = IniFile::parse("[a]\nk=1\n");
+    const int code = exit_of_child([&] {
+        testing::give_up_capabilities();
+        return ini.save(path.toStdString()) ? 0 : 1;
+    });
+    QVERIFY(
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QCOMPARE(code, 0);
+    QCOMPARE(bytes_of(path), QByteArray("[a]\r\nk=1\r\n"));
+    QCOMPARE(listing(dir.path()), QStringList{"cifrovar.ini"});
 }
 
 void IniFileTest::read_int_data() {
