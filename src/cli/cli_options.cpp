@@ -94,8 +94,10 @@ ParseOutcome parse_cli(int argc, const char* const* argv, std::ostream& out, std
     std::string memory_text;
     app.add_option("--memory-limit", memory_text,
                    "The memory a run may count on, in bytes, with an optional suffix K, M or G "
-                   "(default: what the machine has available); a run that would need more is "
-                   "refused before its first step")
+                   "(default: CIFROVAR_MEMORY_LIMIT, else the least of what the machine has "
+                   "available, the process's address-space and data limits and its cgroup's "
+                   "memory.max allow); a run that would need more is refused before its first "
+                   "step")
         ->type_name("BYTES")
         ->check(CLI::Validator(
             [](std::string& text) {

@@ -1,14 +1,16 @@
 #include "engine/memory_guard.h"
 
-#include <unistd.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include "engine/byte_count.h"
+#include "engine/fast_run.h"
 
 namespace cifrovar {
 
@@ -36,27 +38,94 @@ double peak_digits(const CalcState& st, const StepRule& rule, int64_t end_counte
     }
 }
 
-int64_t read_meminfo_available() {
-    std::FILE* f = std::fopen("/proc/meminfo", "r");
-    if (f == nullptr) return 0;
+// The "Name: <n> kB" line of a /proc file, in bytes; -1 when it is missing.
+int64_t kib_line(const std::string& path, const char* name) {
+    std::FILE* f = std::fopen(path.c_str(), "r");
+    if (f == nullptr) return -1;
+    const size_t name_length = std::strlen(name);
     char line[256];
-    long long kib = 0;
-    while (std::fgets(line, sizeof line, f) != nullptr)
-        if (std::sscanf(line, "MemAvailable: %lld kB", &kib) == 1) break;
+    long long kib = -1;
+    while (std::fgets(line, sizeof line, f) != nullptr) {
+        if (std::strncmp(line, name, name_length) == 0 && line[name_length] == ':') {
+            if (std::sscanf(line + name_length + 1, "%lld", &kib) != 1) kib = -1;
+            break;
+        }
+    }
     std::fclose(f);
-    return kib * 1024;
+    return kib < 0 ? -1 : kib * 1024;
 }
 
-int64_t resident_bytes() {
-    std::FILE* f = std::fopen("/proc/self/statm", "r");
-    if (f == nullptr) return 0;
-    long long pages = 0, resident = 0;
-    if (std::fscanf(f, "%lld %lld", &pages, &resident) != 2) resident = 0;
-    std::fclose(f);
-    return resident * sysconf(_SC_PAGESIZE);
+// A cgroup file holding one count, or "max"; -1 for "max", a missing file or anything else.
+int64_t cgroup_count(const std::string& path) {
+    std::ifstream in(path);
+    long long count = -1;
+    if (!(in >> count) || count < 0) return -1;
+    return count;
+}
+
+// The cgroup v2 path of this process ("0::/user.slice/..."), empty when there is none.
+std::string own_cgroup(const std::string& root) {
+    std::ifstream in(root + "/proc/self/cgroup");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("0::", 0) == 0) return line.substr(3);
+    return {};
+}
+
+// Every cgroup from the process's own up to the mount's root limits it, so the least room
+// among them is what is left.
+int64_t cgroup_room(const std::string& root) {
+    const std::string group = own_cgroup(root);
+    if (group.empty() || group[0] != '/') return -1;
+    int64_t least = -1;
+    // end marks the prefix of group naming the cgroup looked at; 0 is the mount's root.
+    for (size_t end = group == "/" ? 0 : group.size();; end = group.rfind('/', end - 1)) {
+        const std::string folder = root + "/sys/fs/cgroup" + group.substr(0, end);
+        const int64_t max = cgroup_count(folder + "/memory.max");
+        if (max >= 0) {
+            const int64_t used = std::max<int64_t>(0, cgroup_count(folder + "/memory.current"));
+            const int64_t room = std::max<int64_t>(0, max - used);
+            least = least < 0 ? room : std::min(least, room);
+        }
+        if (end == 0) break;
+    }
+    return least;
+}
+
+int64_t resource_limit(int resource) {
+    rlimit limit{};
+    if (::getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return -1;
+    return limit.rlim_cur > static_cast<rlim_t>(INT64_MAX) ? -1
+                                                           : static_cast<int64_t>(limit.rlim_cur);
 }
 
 }  // namespace
+
+MemoryFigures read_memory_figures(const std::string& root) {
+    MemoryFigures f;
+    f.machine_available = kib_line(root + "/proc/meminfo", "MemAvailable");
+    const std::string status = root + "/proc/self/status";
+    f.resident = std::max<int64_t>(0, kib_line(status, "VmRSS"));
+    f.address_space = std::max<int64_t>(0, kib_line(status, "VmSize"));
+    f.data = std::max<int64_t>(0, kib_line(status, "VmData"));
+    f.address_space_limit = resource_limit(RLIMIT_AS);
+    f.data_limit = resource_limit(RLIMIT_DATA);
+    f.cgroup_room = cgroup_room(root);
+    return f;
+}
+
+int64_t memory_within(const MemoryFigures& f) {
+    // A run's figure counts the value it already holds, so the rooms are measured from what
+    // the process holds now.
+    int64_t room = INT64_MAX;
+    auto least = [&room](int64_t r) { room = std::min(room, std::max<int64_t>(0, r)); };
+    if (f.machine_available >= 0) least(f.machine_available);
+    if (f.address_space_limit >= 0) least(f.address_space_limit - f.address_space);
+    if (f.data_limit >= 0) least(f.data_limit - f.data);
+    if (f.cgroup_room >= 0) least(f.cgroup_room);
+    if (room == INT64_MAX) room = 0;
+    return room > INT64_MAX - f.resident ? INT64_MAX : room + f.resident;
+}
 
 int64_t memory_for_run(const CalcState& st, const StepRule& rule, int64_t end_counter) {
     const double digits = std::max(peak_digits(st, rule, end_counter),
@@ -76,7 +145,7 @@ int64_t memory_available(int64_t limit) {
     if (const char* text = std::getenv("CIFROVAR_MEMORY_LIMIT")) {
         if (const auto bytes = parse_byte_count(text); bytes && *bytes > 0) return *bytes;
     }
-    return read_meminfo_available() + resident_bytes();
+    return memory_within(read_memory_figures());
 }
 
 }  // namespace cifrovar

@@ -31,6 +31,7 @@ class RunLoop {
     void run();
 
   private:
+    void steps();
     bool kernel_step();
     bool fast_batch();
     bool use_fast();
@@ -45,6 +46,13 @@ class RunLoop {
     // step it keeps next, of those whose work is in kept_work.
     std::function<bool(double)> step_in_hand_nearly_done(std::vector<double> kept_work) const;
     [[noreturn]] void growth_failed(int32_t completed_counter);
+    // Ends the run after an allocation failed anywhere in its work, keeping the step the limbs
+    // hold.
+    [[noreturn]] void out_of_memory();
+    void limbs_hold_counter() {
+        limbs_counter_ = st_.pocitadlo;
+        limbs_top_ = st_.top_index;
+    }
 
     Engine& e_;
     CalcState& st_;
@@ -54,6 +62,9 @@ class RunLoop {
     bool kernel_only_ = false;
     bool trust_checked_ = false;
     PendingBackup backup_;
+    // The step whose value the limbs hold and its top_index; -1 while they are being rewritten.
+    int32_t limbs_counter_ = -1;
+    int32_t limbs_top_ = 0;
 };
 
 }  // namespace cifrovar

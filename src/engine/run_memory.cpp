@@ -1,6 +1,7 @@
 #include "engine/run_memory.h"
 
 #include "engine/engine.h"
+#include "engine/fast_run.h"
 #include "engine/limb_width.h"
 #include "engine/memory_guard.h"
 #include "engine/operands_check.h"

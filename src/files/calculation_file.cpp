@@ -209,7 +209,12 @@ void read_limb_records(Engine& engine, int fd, const Header& h, int32_t digits, 
     if (::lseek(fd, 4 * h.records, SEEK_SET) < 0) fail("cannot read " + path, errno);
     // Only the result array is sized here, without zeros, since the read fills every limb; the
     // kernel sizes its scratch array itself before it steps, and batches do not need it, so a
-    // loaded file that is only shown or saved costs its own size in memory and no more.
+    // loaded file that is only shown or saved costs its own size in memory and no more. The
+    // guard is asked first: a sparse file may claim far more limbs than it holds, and the
+    // system would grant them only to have them fail or be killed when touched.
+    const int64_t limb_bytes = (int64_t{h.top_index} + 1) * int64_t{sizeof(int32_t)};
+    if (limb_bytes > memory_available(engine.settings.memory_limit))
+        fail("no memory for the limbs of " + path);
     try {
         st.vysledek.resize(static_cast<size_t>(h.top_index) + 1);
     } catch (const std::bad_alloc&) {

@@ -25,4 +25,54 @@ if [[ "$digits" != "456574" ]]; then
     echo "FAIL: --memory-limit did not override the environment: '$digits'"
     failures=$((failures + 1))
 fi
+
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# A build with AddressSanitizer reserves terabytes of address space for its shadow memory and
+# cannot start under an address-space limit at all.
+if ldd "$cli" | grep -q libasan; then
+    echo "SKIP: the address-space limits under AddressSanitizer"
+    limited=false
+else
+    limited=true
+fi
+
+# Under an address-space limit the guard refuses up front what cannot fit, and --save keeps
+# the calculation.
+if $limited; then
+    err=$( (ulimit -v 307200 && exec timeout 10 "$cli" --quiet factorial 20000000 --save "$dir/as.cfr") 2>&1 >/dev/null)
+    code=$?
+    [[ $code -eq 1 && "$err" == "$expected" ]] || fail "ulimit -v: exit $code, '$err'"
+    [[ -s "$dir/as.cfr" ]] || fail "ulimit -v: --save wrote nothing"
+
+    # Past the guard, a run whose allocations fail (GMP's and the transforms') ends with the step
+    # its limbs hold, saved; it is never aborted.
+    err=$( (ulimit -v 102400 && exec timeout 30 "$cli" --quiet --memory-limit 1024G factorial 10000000 \
+        --digits --save "$dir/oom.cfr") 2>&1 >/dev/null)
+    code=$?
+    if [[ $code -eq 1 ]]; then
+        [[ "$err" == "$expected" ]] || fail "allocation failure: '$err'"
+        header=$("$cli" open "$dir/oom.cfr" --header | head -1 | iconv -f cp1250 -t utf-8)
+        reached=${header//[^0-9]/}
+        if [[ -z "$reached" ]]; then
+            fail "allocation failure: no calculation saved ('$header')"
+        elif [[ $("$cli" open "$dir/oom.cfr" --digits) != $("$cli" factorial "$reached" --digits) ]]; then
+            fail "allocation failure: the saved limbs are not $reached!"
+        fi
+    elif [[ $code -ne 0 ]]; then
+        fail "allocation failure: exit $code, '$err'"
+    fi
+fi
+
+# A sparse file claiming far more limbs than the limit allows is refused before they are had.
+printf '\x02\xca\x9a\x3b\x05\x00\x00\x00\xfc\xff\xff\x1f' >"$dir/sparse.cfr"
+truncate -s 2G "$dir/sparse.cfr"
+err=$(timeout 10 "$cli" --memory-limit 100M open "$dir/sparse.cfr" --digits 2>&1 >/dev/null)
+code=$?
+[[ $code -eq 1 && "$err" == "Data nelze načíst !" ]] || fail "sparse file: exit $code, '$err'"
 exit $((failures > 0))

@@ -66,3 +66,63 @@ TEST(GrowthFailureDeathTest, EndsTheRunWithTheLastCompletedStep) {
 
 }  // namespace
 }  // namespace cifrovar::testing
+
+namespace cifrovar::testing {
+namespace {
+
+// Runs past the guard whose batches (decimal words and transforms, GMP's products and
+// ratios) run out of address space: the value the batch held is given up, and the run ends
+// like a failed growth with the step the limbs hold, which must be the calculation's value.
+struct BatchCase {
+    const char* name;
+    int32_t calc_kind;
+    const char* first;
+    const char* second;
+    long headroom;
+};
+
+void batch_out_of_memory(const BatchCase& c) {
+    EngineFixture f;
+    f.engine.settings.memory_limit = int64_t{1} << 50;
+    f.hooks.logged.reserve(8);
+    f.hooks.states.reserve(64);
+    set_address_space(static_cast<rlim_t>(mapped_bytes() + c.headroom));
+    std::string shown;
+    try {
+        if (c.calc_kind == kind::factorial) f.factorial(c.first);
+        if (c.calc_kind == kind::variations) f.variations(c.first, c.second);
+        if (c.calc_kind == kind::combinations) f.combinations(c.first, c.second);
+    } catch (const Evlastni& e) {
+        shown = e.what();
+    }
+    set_address_space(RLIM_INFINITY);
+    if (shown != "Tento výpočet je již mimo možnosti paměti Vašeho počítače") std::exit(4);
+    if (f.hooks.states.back() != "finished") std::exit(6);
+    const auto counter = static_cast<unsigned long>(f.engine.st.pocitadlo);
+    const auto n = std::strtoul(c.second, nullptr, 10);
+    std::string expected;
+    if (c.calc_kind == kind::factorial) expected = factorial_text(counter);
+    if (c.calc_kind == kind::variations) expected = variations_text(counter - 1, n);
+    if (c.calc_kind == kind::combinations) expected = binomial_text(n, counter - 1);
+    std::exit(f.digits() == expected ? 0 : 8);
+}
+
+class BatchOutOfMemoryDeathTest : public ::testing::TestWithParam<BatchCase> {};
+
+TEST_P(BatchOutOfMemoryDeathTest, KeepsTheStepTheLimbsHold) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "a failed allocation aborts under AddressSanitizer";
+#endif
+    EXPECT_EXIT(batch_out_of_memory(GetParam()), ::testing::ExitedWithCode(0), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, BatchOutOfMemoryDeathTest,
+    ::testing::Values(BatchCase{"factorial", kind::factorial, "5000000", "0", 16l << 20},
+                      BatchCase{"variations", kind::variations, "100000", "999999999", 1l << 20},
+                      BatchCase{"combinations", kind::combinations, "100000", "999999999",
+                                1l << 20}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace cifrovar::testing
