@@ -37,9 +37,16 @@ result, "open FILE --to TARGET" continues it to the exponent, n or class TARGET 
 after a run refused for lack of memory, so that it can be continued later.
 
 Exit codes: 0 done, 1 input error, or a file that could not be read or written, 2 usage
-error, 3 run-time error of the calculation, 130 interrupted by Ctrl+C (after --save has
-written the calculation; a second Ctrl+C ends at once).
+error, 3 run-time error of the calculation, 130 interrupted by Ctrl+C, 143 by SIGTERM, 129
+by SIGHUP (each after --save has written the calculation; a second Ctrl+C ends at once).
 )";
+
+// An empty name would otherwise read as "no file" and the result or the calculation would go
+// elsewhere or nowhere without a word.
+CLI::Validator non_empty_path() {
+    return CLI::Validator(
+        [](std::string& text) { return text.empty() ? "an empty file name" : std::string(); }, "");
+}
 
 }  // namespace
 
@@ -53,7 +60,8 @@ ParseOutcome parse_cli(int argc, const char* const* argv, std::ostream& out, std
     app.add_option("-o,--output", opt.output,
                    "Write the result text to FILE (default: standard output; a newline is added "
                    "only when it is a terminal). The file is replaced only once complete.")
-        ->type_name("FILE");
+        ->type_name("FILE")
+        ->check(non_empty_path());
     auto* header = app.add_flag("--header", opt.header,
                                 "Put the header lines before the digits (\"Uložit s hlavičkou\")");
     bool no_trim = false;
@@ -77,7 +85,8 @@ ParseOutcome parse_cli(int argc, const char* const* argv, std::ostream& out, std
     app.add_option("--save", opt.save_path,
                    "Write the calculation file to FILE after the run, also after Ctrl+C and "
                    "after a run refused for lack of memory")
-        ->type_name("FILE");
+        ->type_name("FILE")
+        ->check(non_empty_path());
     app.add_option("--backup-every", opt.zalohy,
                    "Write a backup every N steps (1000, 10000, 100000 or 1000000) into the "
                    "working directory as zal<number><letter>.cfr")

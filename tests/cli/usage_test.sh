@@ -45,6 +45,33 @@ expect_usage factorial 5 --workdir /nonexistent/folder
 expect_usage factorial 5 --workdir "$0"
 expect_usage factorial 5 --save
 
+# An empty file name is refused like any other malformed value, not taken as "no file": exit 2,
+# nothing on standard output, no file, and the report names the option.
+expect_empty_path() {
+    local option="$1" out err rc
+    shift
+    out=$(cd "$dir" && "$cli" --quiet "$@" 2>"$dir/err")
+    rc=$?
+    err=$(<"$dir/err")
+    if [[ $rc -ne 2 || -n "$out" || "$err" != "cifrovar-cli: "*"$option"*"Run with --help"* ]]; then
+        echo "FAIL: $* -> rc=$rc stdout=[$out] stderr=[$err], expected a usage error of $option"
+        failures=$((failures + 1))
+    fi
+}
+"$cli" --quiet factorial 5 --save "$dir/f5.cfr" >/dev/null
+expect_empty_path --save factorial 5 --save ""
+expect_empty_path --save factorial 5 --save=
+expect_empty_path --save open f5.cfr --save ""
+expect_empty_path --save open f5.cfr --to 6 --save ""
+expect_empty_path --output factorial 5 -o ""
+expect_empty_path --output factorial 5 --output=
+expect_empty_path --output open f5.cfr -o ""
+expect_empty_path --output open f5.cfr --to 6 --output ""
+if [[ -n "$(ls -A "$dir" | grep -v -x -e err -e f5.cfr)" ]]; then
+    echo "FAIL: a refused empty file name left files: $(ls -A "$dir")"
+    failures=$((failures + 1))
+fi
+
 for args in "--help:--wrap" "-h:--wrap" "power --help:EXPONENT" "kombinace -h:K N" \
     "open --help:--to"; do
     # shellcheck disable=SC2086
