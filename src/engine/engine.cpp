@@ -1,8 +1,10 @@
 #include "engine/engine.h"
 
 #include "engine/fast_run.h"
+#include "engine/gmp_memory.h"
 #include "engine/kernel.h"
 #include "engine/run_loop.h"
+#include "errors/input_error.h"
 #include "errors/report_text.h"
 
 namespace cifrovar {
@@ -114,12 +116,48 @@ void Engine::run_from_one(int32_t calc_kind, int32_t elements, int64_t end_count
 }
 
 void Engine::materialize() {
-    if (fast_run_->holds_value()) hooks_.run_held([this] { fast_run_->materialize(st); });
+    if (!fast_run_->holds_value()) return;
+    bool failed = false;
+    hooks_.run_held([&] { failed = ran_out_of_memory([this] { fast_run_->materialize(st); }); });
+    if (!failed) return;
+    // The display or save that asked for the value goes on with the step kept; the result is
+    // not shown on its own meanwhile.
+    st.error_reported = true;
+    memory_failed(fall_back_to_limbs());
 }
 
 void Engine::limbs_replaced() {
     fast_run_->drop();
     fast_run_->value_trusted = false;
+    fast_run_->limbs_hold(st);
+}
+
+int32_t Engine::fall_back_to_limbs() {
+    if (fast_run_->limbs_counter() >= 0) {
+        // What the failed work held may be half-changed; the limbs are not.
+        fast_run_->drop();
+        st.top_index = fast_run_->limbs_top();
+    } else {
+        // The limbs were being rewritten and hold nothing: the calculation goes back to its
+        // first step, whose value is known.
+        fast_run_->restart();
+        pole1(101, 0).swap(st.vysledek);
+        pole1(101, 0).swap(st.pomoc);
+        st.top_index = 100;
+        st.pocitadlo = 1;
+        int64_t first = st.calc_kind == kind::powers ? st.moc_zaklad : 1;
+        for (size_t i = 0; first > 0; ++i, first /= st.limb_base)
+            st.vysledek[i] = static_cast<int32_t>(first % st.limb_base);
+        fast_run_->limbs_hold(st);
+    }
+    return fast_run_->limbs_counter();
+}
+
+void Engine::memory_failed(int32_t completed_counter) {
+    st.pocitadlo = completed_counter;
+    finish();
+    report_error("Výpočet je již mimo možnosti paměti Vašeho počítače");
+    raise_input_error("Tento výpočet je již mimo možnosti paměti Vašeho počítače");
 }
 
 }  // namespace cifrovar

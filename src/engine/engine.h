@@ -39,7 +39,9 @@ class Engine {
 
     // Brings st.vysledek and st.top_index up to date with a value held by the batch arithmetic.
     // Everything that reads the limbs or top_index (rendering, calculation files, the digit
-    // count) calls it first; it costs nothing when they are current.
+    // count) calls it first; it costs nothing when they are current. When memory runs out for
+    // the value, the calculation ends as a run out of memory does, at the step the limbs hold,
+    // and the memory message is raised as an input error (Evlastni); the limbs are then current.
     void materialize();
     // Tells the engine that the limbs were replaced from outside (a calculation file was read).
     void limbs_replaced();
@@ -58,6 +60,13 @@ class Engine {
     // busy state, the fresh value unless the run continues, then the steps up to end_counter.
     void run_from_one(int32_t calc_kind, int32_t elements, int64_t end_counter, char backup_letter,
                       int32_t backup_offset);
+    // After an allocation failed: gives up the value held beyond the limbs and sets the state to
+    // the step they hold, or to the first step when they were being rewritten and hold none.
+    // Returns that step's counter.
+    int32_t fall_back_to_limbs();
+    // Ends the calculation at completed_counter for lack of memory: finished, logged, and the
+    // memory message raised.
+    [[noreturn]] void memory_failed(int32_t completed_counter);
     EngineHooks& hooks_;
     std::unique_ptr<FastRun> fast_run_;
 };

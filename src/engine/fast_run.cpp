@@ -680,24 +680,26 @@ void FastRun::materialize(CalcState& st, const std::atomic<bool>* cancel, bool k
                       static_cast<unsigned long>(st.pocitadlo), cancel);
         decimal_held_ = true;
     }
+    // Until the value is computed the limbs keep the step they held; from the first limb
+    // written they hold none until the last.
     if (decimal_held_) {
+        limbs_rewritten();
         write_decimal_limbs(st, keep_decimal && goes_in_steps_kind());
-        limbs_current_ = true;
-        return;
-    }
-    if (binomial_pays_in_decimal()) {
+    } else if (binomial_pays_in_decimal()) {
         // The top index has grown with the batches; only the digits are wanted.
         decimal_binomial(decimal_, static_cast<unsigned long>(rule_.elements),
                          static_cast<unsigned long>(lazy_binomial_), cancel);
+        limbs_rewritten();
         decimal_to_limbs(decimal_, st.limb_digits, int64_t{st.top_index} + 1, st.vysledek);
         forget_decimal();
-        limbs_current_ = true;
-        return;
+    } else {
+        settle();
+        if (rule_.calc_kind != kind::combinations) grow_for_products(st);
+        limbs_rewritten();
+        value_to_limbs(value_, st.limb_digits, int64_t{st.top_index} + 1, st.vysledek, cancel);
     }
-    settle();
-    if (rule_.calc_kind != kind::combinations) grow_for_products(st);
-    value_to_limbs(value_, st.limb_digits, int64_t{st.top_index} + 1, st.vysledek, cancel);
     limbs_current_ = true;
+    limbs_hold(st);
 }
 
 bool FastRun::verify_binomial(const CalcState& st, int32_t elements) {

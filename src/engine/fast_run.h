@@ -74,11 +74,25 @@ class FastRun {
     std::vector<double> kept_step_work(const CalcState& st, int64_t end_counter) const;
     // Forgets the value (the limbs changed by other means).
     void drop();
-    // Forgets the value for a fresh calculation, whose value is its own again.
+    // Forgets the value for a fresh calculation, whose value is its own again. Its limbs are
+    // about to be written.
     void restart() {
         drop();
         value_trusted = true;
+        limbs_counter_ = -1;
     }
+    // The step whose value the limbs hold, beyond the run that wrote them: what a calculation
+    // falls back to when memory runs out for the value held. -1 while the limbs are being
+    // rewritten and hold no step.
+    int32_t limbs_counter() const { return limbs_counter_; }
+    // That step's top_index; the batches of combinations grow top_index ahead of the limbs.
+    int32_t limbs_top() const { return limbs_top_; }
+    // Records that the limbs now hold the value of st.pocitadlo.
+    void limbs_hold(const CalcState& st) {
+        limbs_counter_ = st.pocitadlo;
+        limbs_top_ = st.top_index;
+    }
+    void limbs_rewritten() { limbs_counter_ = -1; }
     // Checks that the limbs of a combinations calculation are C(n, pocitadlo - 1).
     bool verify_binomial(const CalcState& st, int32_t elements);
     // Checks that the limbs of a factorial or variation are its value for st.pocitadlo.
@@ -153,6 +167,8 @@ class FastRun {
     bool decimal_held_ = false;   // until the limbs are written or the value changes
     DecimalNumber kept_;          // the last step kept by advance_in_steps(), while it runs
     int64_t kept_counter_ = 0;    // its counter (0: none yet)
+    int32_t limbs_counter_ = -1;  // see limbs_counter()
+    int32_t limbs_top_ = 0;
     // The factorial of the steps of the last batch that went on from the value held.
     DecimalNumber count_factorial_;
     unsigned long count_factorial_n_ = 0;

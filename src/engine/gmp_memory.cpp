@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <system_error>
 
 namespace cifrovar {
 
@@ -76,5 +77,19 @@ const bool installed_at_start = [] {
 }  // namespace
 
 void use_throwing_gmp_memory() { std::call_once(installed, install); }
+
+bool ran_out_of_memory(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const std::bad_alloc&) {
+        return true;
+    } catch (const std::system_error& e) {
+        if (e.code() != std::errc::resource_unavailable_try_again &&
+            e.code() != std::errc::not_enough_memory)
+            throw;
+        return true;
+    }
+    return false;
+}
 
 }  // namespace cifrovar

@@ -1,8 +1,6 @@
 #include "engine/run_loop.h"
 
 #include <algorithm>
-#include <new>
-#include <system_error>
 
 #include "engine/batch_progress.h"
 #include "engine/decimal_split.h"
@@ -10,7 +8,6 @@
 #include "engine/kernel.h"
 #include "engine/memory_guard.h"
 #include "engine/work_progress.h"
-#include "errors/input_error.h"
 #include "errors/report_text.h"
 
 namespace cifrovar {
@@ -25,21 +22,14 @@ RunLoop::RunLoop(Engine& engine, FastRun& fast, const RunPlan& plan)
 }
 
 void RunLoop::run() {
-    try {
-        steps();
-    } catch (const std::bad_alloc&) {
-        out_of_memory();
-    } catch (const std::system_error& e) {
-        // A thread that cannot have its stack fails like an allocation.
-        if (e.code() != std::errc::resource_unavailable_try_again &&
-            e.code() != std::errc::not_enough_memory)
-            throw;
-        out_of_memory();
-    }
+    if (ran_out_of_memory([this] { steps(); })) out_of_memory();
 }
 
 void RunLoop::steps() {
-    if (!fast_.holds_value()) limbs_hold_counter();
+    // A value an earlier run left held goes into the limbs once the run may go on, so that
+    // a failure in it has a step to fall back to.
+    bool convert_held = fast_.holds_value();
+    if (!convert_held) limbs_hold_counter();
     bool memory_checked = false;
     while (st_.pocitadlo < plan_.end_counter) {
         e_.hooks().yield();
@@ -57,9 +47,10 @@ void RunLoop::steps() {
                 growth_failed(st_.pocitadlo);
             memory_checked = true;
         }
-        // A value an earlier run left held goes into the limbs once the run may go on, so that
-        // a failure in it has a step to fall back to.
-        if (limbs_counter_ < 0) convert_for_backup();
+        if (convert_held) {
+            convert_for_backup();
+            convert_held = false;
+        }
         const bool carried_on = fast ? fast_batch() : kernel_step();
         if (!carried_on) return;
     }
@@ -90,31 +81,12 @@ bool RunLoop::use_fast() {
 
 void RunLoop::growth_failed(int32_t completed_counter) {
     collect_backup();
-    st_.pocitadlo = completed_counter;
-    e_.finish();
-    e_.report_error("Výpočet je již mimo možnosti paměti Vašeho počítače");
-    raise_input_error("Tento výpočet je již mimo možnosti paměti Vašeho počítače");
+    e_.memory_failed(completed_counter);
 }
 
 void RunLoop::out_of_memory() {
     collect_backup();
-    if (limbs_counter_ >= 0) {
-        // What the failed work held may be half-changed; the limbs are not.
-        fast_.drop();
-        st_.top_index = limbs_top_;
-    } else {
-        // The limbs were being rewritten and hold nothing: the calculation goes back to its
-        // first step, whose value is known.
-        fast_.restart();
-        pole1(101, 0).swap(st_.vysledek);
-        pole1(101, 0).swap(st_.pomoc);
-        st_.top_index = 100;
-        int64_t first = plan_.rule.calc_kind == kind::powers ? plan_.rule.base : 1;
-        for (size_t i = 0; first > 0; ++i, first /= st_.limb_base)
-            st_.vysledek[i] = static_cast<int32_t>(first % st_.limb_base);
-        limbs_counter_ = 1;
-    }
-    growth_failed(limbs_counter_);
+    growth_failed(e_.fall_back_to_limbs());
 }
 
 namespace {
@@ -139,10 +111,8 @@ bool RunLoop::kernel_step() {
     // A step changes the limbs in place.
     collect_backup();
     if (fast_.holds_value()) {
-        limbs_counter_ = -1;
         fast_.materialize(st_);
         fast_.drop();
-        limbs_hold_counter();
     }
     const int32_t before = st_.pocitadlo;
     const int32_t k = plan_.rule.calc_kind;
@@ -187,9 +157,7 @@ bool RunLoop::kernel_step() {
 // for the backup of the step reached: it is written, then the run ends.
 void RunLoop::convert_for_backup() {
     if (!fast_.holds_value()) return;
-    limbs_counter_ = -1;
     e_.hooks().run_batch([&] { fast_.materialize(st_, nullptr, true); });
-    limbs_hold_counter();
 }
 
 std::chrono::steady_clock::time_point RunLoop::batch_deadline() const {

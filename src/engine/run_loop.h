@@ -49,10 +49,7 @@ class RunLoop {
     // Ends the run after an allocation failed anywhere in its work, keeping the step the limbs
     // hold.
     [[noreturn]] void out_of_memory();
-    void limbs_hold_counter() {
-        limbs_counter_ = st_.pocitadlo;
-        limbs_top_ = st_.top_index;
-    }
+    void limbs_hold_counter() { fast_.limbs_hold(st_); }
 
     Engine& e_;
     CalcState& st_;
@@ -62,9 +59,6 @@ class RunLoop {
     bool kernel_only_ = false;
     bool trust_checked_ = false;
     PendingBackup backup_;
-    // The step whose value the limbs hold and its top_index; -1 while they are being rewritten.
-    int32_t limbs_counter_ = -1;
-    int32_t limbs_top_ = 0;
 };
 
 }  // namespace cifrovar

@@ -1,6 +1,7 @@
 #include "files/calculation_commands.h"
 
 #include <exception>
+#include <optional>
 
 #include "engine/engine.h"
 #include "engine/kernel.h"
@@ -33,6 +34,14 @@ void save_calculation(Engine& engine, const std::string& path) {
     EngineHooks& hooks = engine.hooks();
     hooks.set_status("Ukládám data ...");
     hooks.yield();
+    // A value that memory no longer suffices to convert leaves the calculation at the step its
+    // limbs hold: that step is saved, and the failure is raised after it.
+    std::optional<Evlastni> out_of_memory;
+    try {
+        engine.materialize();
+    } catch (const Evlastni& e) {
+        out_of_memory = e;
+    }
     bool failed = false;
     try {
         write_calculation_file(engine, path);
@@ -47,6 +56,7 @@ void save_calculation(Engine& engine, const std::string& path) {
         raise_input_error("Data nelze uložit !");
     }
     hooks.set_status("Připraven k výpočtu");
+    if (out_of_memory) throw *out_of_memory;
 }
 
 }  // namespace cifrovar

@@ -67,6 +67,20 @@ if $limited; then
     elif [[ $code -ne 0 ]]; then
         fail "allocation failure: exit $code, '$err'"
     fi
+
+    # After the run, a power's value is computed only when it is read; when that fails for
+    # memory, --save keeps the step the limbs hold and the run ends with the memory message.
+    err=$( (ulimit -v 102400 && exec timeout 10 "$cli" --quiet --memory-limit 1024G power 3 100000000 \
+        --digits --save "$dir/held.cfr") 2>&1 >/dev/null)
+    code=$?
+    [[ $code -eq 1 && "$err" == "$expected" ]] || fail "held value: exit $code, '$err'"
+    header=$("$cli" open "$dir/held.cfr" --header 2>/dev/null | head -1 | iconv -f cp1250 -t utf-8 | tr -d "\r")
+    kept=${header##*^ }
+    if [[ ! "$kept" =~ ^[0-9]+$ ]]; then
+        fail "held value: no calculation saved ('$header')"
+    elif [[ $("$cli" open "$dir/held.cfr" --digits) != $("$cli" power 3 "$kept" --digits) ]]; then
+        fail "held value: the saved limbs are not 3^$kept"
+    fi
 fi
 
 # A sparse file claiming far more limbs than the limit allows is refused before they are had.

@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include "errors/input_error.h"
+#include "files/calculation_commands.h"
+#include "files/calculation_file_support.h"
 #include "support/engine_fixture.h"
 #include "support/gmp_oracle.h"
 
@@ -123,6 +125,54 @@ INSTANTIATE_TEST_SUITE_P(
                       BatchCase{"combinations", kind::combinations, "100000", "999999999",
                                 1l << 20}),
     [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace cifrovar::testing
+
+namespace cifrovar::testing {
+namespace {
+
+// A power run ends with its steps pending beyond the limbs, which hold the step of its last
+// kernel step; the value is computed only when it is read. When that runs out of address space
+// as the calculation is saved, the calculation falls back to the step the limbs hold, that step
+// is saved, and the memory message is raised after it.
+void save_out_of_memory(const std::string& path) {
+    EngineFixture f;
+    f.engine.settings.memory_limit = int64_t{1} << 50;
+    f.hooks.logged.reserve(8);
+    f.hooks.states.reserve(64);
+    f.power("3", "99999999");
+    if (f.engine.st.pocitadlo != 99999999) std::exit(3);
+    set_address_space(static_cast<rlim_t>(mapped_bytes() + (16l << 20)));
+    std::string shown;
+    try {
+        save_calculation(f.engine, path);
+    } catch (const Evlastni& e) {
+        shown = e.what();
+    }
+    set_address_space(RLIM_INFINITY);
+    if (shown != "Tento výpočet je již mimo možnosti paměti Vašeho počítače") std::exit(4);
+    if (f.hooks.logged !=
+        std::vector<std::string>{"Výpočet je již mimo možnosti paměti Vašeho počítače"})
+        std::exit(5);
+    const int32_t kept = f.engine.st.pocitadlo;
+    if (kept >= 99999999 || f.hooks.fields[Field::moc_exponent] != std::to_string(kept))
+        std::exit(6);
+    const std::string expected = power_text(3, static_cast<unsigned long>(kept));
+    if (f.digits() != expected) std::exit(7);
+    EngineFixture reopened;
+    open_calculation(reopened.engine, path);
+    if (reopened.engine.st.pocitadlo != kept) std::exit(8);
+    std::exit(reopened.digits() == expected ? 0 : 9);
+}
+
+TEST(HeldValueOutOfMemoryDeathTest, SavesTheStepTheLimbsHold) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "a failed allocation aborts under AddressSanitizer";
+#endif
+    const TempFolder folder;
+    EXPECT_EXIT(save_out_of_memory(folder.file("kept.cfr")), ::testing::ExitedWithCode(0), "");
+}
 
 }  // namespace
 }  // namespace cifrovar::testing
