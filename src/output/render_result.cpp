@@ -1,5 +1,7 @@
 #include "output/render_result.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -235,8 +237,24 @@ RenderInfo write_result_text(TextSink& sink, const CalcState& state, bool with_h
     return info;
 }
 
-RenderInfo render_result(Engine& engine, const std::string& path, bool with_header,
-                         int wrap_width) {
+namespace {
+
+// A sink over its own duplicate of an open file's descriptor, which the caller keeps.
+FileSink sink_on_descriptor(int fd) {
+    const int own = ::dup(fd);
+    std::FILE* stream = own < 0 ? nullptr : ::fdopen(own, "wb");
+    if (stream == nullptr) {
+        if (own >= 0) ::close(own);
+        throw SinkError("cannot open the result file");
+    }
+    return FileSink(stream, true);
+}
+
+// Renders into the sink that make_sink opens, on the worker of held operations; a failure puts
+// the window into its finished state, is reported with the file's name and raised.
+template <typename MakeSink>
+RenderInfo render_into(Engine& engine, const std::string& name, bool with_header, int wrap_width,
+                       MakeSink make_sink) {
     if (wrap_width != 0 &&
         (wrap_width < WrappingSink::min_width || wrap_width > WrappingSink::max_width)) {
         throw std::invalid_argument("wrap width outside 1 .. 512");
@@ -247,7 +265,7 @@ RenderInfo render_result(Engine& engine, const std::string& path, bool with_head
     engine.hooks().run_held([&] {
         engine.materialize();
         try {
-            ReplacingFileSink file_sink(path);
+            auto file_sink = make_sink();
             std::optional<WrappingSink> wrapped;
             if (wrap_width != 0) wrapped.emplace(file_sink, wrap_width);
             TextSink& sink = wrapped ? static_cast<TextSink&>(*wrapped) : file_sink;
@@ -259,10 +277,22 @@ RenderInfo render_result(Engine& engine, const std::string& path, bool with_head
     });
     if (failed) {
         engine.hooks().enter_finished();
-        engine.report_error("Soubor " + path + " nelze uložit");
-        raise_input_error("Soubor " + path + " nelze uložit !!!");
+        engine.report_error("Soubor " + name + " nelze uložit");
+        raise_input_error("Soubor " + name + " nelze uložit !!!");
     }
     return info;
+}
+
+}  // namespace
+
+RenderInfo render_result(Engine& engine, const std::string& path, bool with_header,
+                         int wrap_width) {
+    return render_into(engine, path, with_header, wrap_width,
+                       [&path] { return ReplacingFileSink(path); });
+}
+
+RenderInfo render_result_to(Engine& engine, int fd, const std::string& shown_name) {
+    return render_into(engine, shown_name, false, 0, [fd] { return sink_on_descriptor(fd); });
 }
 
 }  // namespace cifrovar

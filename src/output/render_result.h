@@ -39,4 +39,9 @@ RenderInfo write_result_text(TextSink& sink, const CalcState& state, bool with_h
 RenderInfo render_result(Engine& engine, const std::string& path, bool with_header,
                          int wrap_width = 0);
 
+// Renders the result without a header into a file the caller holds open (one that may have no
+// name), from its present position; failures are told as render_result tells them, naming the
+// file shown_name.
+RenderInfo render_result_to(Engine& engine, int fd, const std::string& shown_name);
+
 }  // namespace cifrovar

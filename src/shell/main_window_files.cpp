@@ -1,9 +1,6 @@
 // The main window's commands that move a calculation or its result through files: open, save
 // and the result display.
-#include <unistd.h>
-
 #include <QCoreApplication>
-#include <cstdio>
 
 #include "engine/engine.h"
 #include "errors/input_error.h"
@@ -11,7 +8,6 @@
 #include "files/default_name.h"
 #include "output/private_temp_file.h"
 #include "output/render_result.h"
-#include "output/text_sink.h"
 #include "shell/calculation_dialogs.h"
 #include "shell/main_window.h"
 #include "shell/prompts.h"
@@ -31,35 +27,6 @@ QString proposed_name(const CalcState& state, QString& previous) {
 
 // The result file as messages name it: the file itself may have no name.
 std::string shown_result_file() { return temp_folder() + "cifrovar.tmp"; }
-
-// Renders the result without a header into the open file, as render_result renders into a
-// named one: a failure puts the window into its finished state, is reported and raised.
-RenderInfo render_into(Engine& engine, int fd) {
-    RenderInfo info;
-    bool failed = false;
-    engine.hooks().run_held([&] {
-        engine.materialize();
-        try {
-            const int own = ::dup(fd);
-            std::FILE* stream = own < 0 ? nullptr : ::fdopen(own, "wb");
-            if (stream == nullptr) {
-                if (own >= 0) ::close(own);
-                throw SinkError("cannot open the result file");
-            }
-            FileSink sink(stream, true);
-            info = write_result_text(sink, engine.st, false, engine.settings.nuly_na_konci);
-            sink.finish();
-        } catch (const std::exception&) {
-            failed = true;
-        }
-    });
-    if (failed) {
-        engine.hooks().enter_finished();
-        engine.report_error("Soubor " + shown_result_file() + " nelze uložit");
-        raise_input_error("Soubor " + shown_result_file() + " nelze uložit !!!");
-    }
-    return info;
-}
 
 }  // namespace
 
@@ -113,7 +80,8 @@ void Thlavni::show_result() {
     QCoreApplication::processEvents();
     const std::string path = result_file();
     // The viewer is closed, so the text has no header.
-    const RenderInfo info = render_into(*engine_, result_file_->descriptor());
+    const RenderInfo info =
+        render_result_to(*engine_, result_file_->descriptor(), shown_result_file());
     const QString description = QString::fromStdString(calculation_description(engine_->st));
     const bool loaded = viewer_->load(QString::fromStdString(path), description, info.digit_count);
     // The view keeps its mapping of the text without the name, and a big result's file (hundreds
