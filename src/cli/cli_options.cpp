@@ -56,6 +56,8 @@ ParseOutcome parse_cli(int argc, const char* const* argv, std::ostream& out, std
                  "cifrovar-cli"};
     app.footer(footer);
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("cifrovar-cli ") + CIFROVAR_VERSION,
+                         "Print the program's version and end");
 
     app.add_option("-o,--output", opt.output,
                    "Write the result text to FILE (default: standard output; a newline is added "
@@ -175,6 +177,9 @@ ParseOutcome parse_cli(int argc, const char* const* argv, std::ostream& out, std
         return outcome;
     } catch (const CLI::CallForAllHelp&) {
         out << app.help("", CLI::AppFormatMode::All);
+        return outcome;
+    } catch (const CLI::CallForVersion& version) {
+        out << version.what() << "\n";
         return outcome;
     } catch (const CLI::ParseError& e) {
         err << "cifrovar-cli: " << e.what() << "\n"

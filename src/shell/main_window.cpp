@@ -51,7 +51,7 @@ Thlavni::Thlavni(Prompts& prompts, QWidget* parent)
       hooks_(std::make_unique<WindowHooks>(*this)),
       engine_(std::make_unique<Engine>(*hooks_)) {
     setObjectName("hlavni");
-    setWindowTitle("Cifrovar v1.5");
+    setWindowTitle("Cifrovar v" CIFROVAR_VERSION);
     setWindowIcon(main_icon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |

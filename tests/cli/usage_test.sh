@@ -92,6 +92,18 @@ for word in power mocniny factorial faktorial variations variace combinations ko
     }
 done
 
+# --version reports the version the build gives the project, alone or after a subcommand.
+version=$(sed -n 's/^project(cifrovar VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
+for args in "--version" "factorial 5 --version"; do
+    # shellcheck disable=SC2086
+    out=$("$cli" $args 2>&1)
+    rc=$?
+    if [[ $rc -ne 0 || -z "$version" || "$out" != "cifrovar-cli $version" ]]; then
+        echo "FAIL: $args -> rc=$rc output=[$out], expected cifrovar-cli $version"
+        failures=$((failures + 1))
+    fi
+done
+
 for args in "--backup-every 1000" "--backup-every 1000000" "--memory-limit 123456" \
     "--memory-limit 64K" "--memory-limit 64M" "--memory-limit 2G" "--memory-limit 8589934591G"; do
     # shellcheck disable=SC2086
