@@ -201,7 +201,8 @@ void FileAssociationTest::register_writes_exactly_the_association() {
     QCOMPARE(entry["Exec"], QString("\"/opt/cifrovar/bin/cifrovar\" %f"));
     QCOMPARE(entry["Name"], QString("Cifrovar"));
     QCOMPARE(entry["Type"], QString("Application"));
-    QCOMPARE(entry["MimeType"], QString("application/x-cifrovar-calculation;"));
+    QCOMPARE(entry["MimeType"],
+             QString("application/x-cifrovar-calculation;application/x-exponik-calculation;"));
     QCOMPARE(entry["Categories"], QString("Utility;Calculator;"));
     QCOMPARE(entry["Icon"], QString("application-x-cifrovar-calculation"));
 
@@ -209,21 +210,29 @@ void FileAssociationTest::register_writes_exactly_the_association() {
     QVERIFY(!icon_source.isEmpty());
     QCOMPARE(files[expected[2]], read_all(icon_source));
 
+    // Each type of the package by its name: its glob, icon and comment.
     QXmlStreamReader xml(files[expected[3]]);
-    QMap<QString, QString> mime;
+    QMap<QString, QMap<QString, QString>> types;
+    QString type;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement) continue;
         const QString name = xml.name().toString();
-        if (name == "mime-type") mime["type"] = xml.attributes().value("type").toString();
-        if (name == "glob") mime["glob"] = xml.attributes().value("pattern").toString();
-        if (name == "icon") mime["icon"] = xml.attributes().value("name").toString();
-        if (name == "comment") mime["comment"] = xml.readElementText();
+        if (name == "mime-type") type = xml.attributes().value("type").toString();
+        if (name == "glob") types[type]["glob"] = xml.attributes().value("pattern").toString();
+        if (name == "icon") types[type]["icon"] = xml.attributes().value("name").toString();
+        if (name == "comment") types[type]["comment"] = xml.readElementText();
     }
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-    QCOMPARE(mime["type"], QString("application/x-cifrovar-calculation"));
-    QCOMPARE(mime["glob"], QString("*.cfr"));
-    QCOMPARE(mime["icon"], QString("application-x-cifrovar-calculation"));
-    QCOMPARE(mime["comment"], QString("Výpočet programu Cifrovar"));
+    QCOMPARE(types.keys(), QStringList({"application/x-cifrovar-calculation",
+                                        "application/x-exponik-calculation"}));
+    const QString icon = "application-x-cifrovar-calculation";
+    const QMap<QString, QString> cfr = types["application/x-cifrovar-calculation"];
+    QCOMPARE(cfr,
+             (QMap<QString, QString>{
+                 {"glob", "*.cfr"}, {"icon", icon}, {"comment", "Výpočet programu Cifrovar"}}));
+    const QMap<QString, QString> exk = types["application/x-exponik-calculation"];
+    QCOMPARE(exk, (QMap<QString, QString>{
+                      {"glob", "*.exk"}, {"icon", icon}, {"comment", "Výpočet programu Exponik"}}));
 
     const auto line = type_line(files[expected[0]]);
     QCOMPARE(line.first, QByteArray("application/x-cifrovar-calculation=cifrovar.desktop"));
