@@ -7,30 +7,12 @@
 #include <utility>
 #include <vector>
 
+#include "engine/limb_array.h"
+
 namespace cifrovar {
 
-// Leaves new elements uninitialised when no value is given, so that a limb array can be
-// enlarged to receive digits without first writing zeros over hundreds of megabytes; every
-// resize that needs zeros passes 0 explicitly.
-template <typename T>
-struct uninitialised_allocator : std::allocator<T> {
-    template <typename U>
-    struct rebind {
-        using other = uninitialised_allocator<U>;
-    };
-    using std::allocator<T>::allocator;
-    template <typename U>
-    void construct(U* p) noexcept {
-        ::new (static_cast<void*>(p)) U;
-    }
-    template <typename U, typename... Args>
-    void construct(U* p, Args&&... args) {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
-};
-
 // A limb array: least significant limb first, radix limb_base.
-using pole1 = std::vector<int32_t, uninitialised_allocator<int32_t>>;
+using pole1 = LimbArray;
 
 // The calculation kinds as the window's pages number them.
 namespace kind {

@@ -50,7 +50,7 @@ void schoolbook(std::vector<uint64_t>& out, const DecimalNumber& a, const Decima
 // Without the transforms: through GMP, both ways converted.
 void through_binary(DecimalNumber& out, const DecimalNumber& a, const DecimalNumber& b) {
     auto binary = [](const DecimalNumber& x, BigValue& v) {
-        pole1 limbs(x.words.size() * 2);
+        LimbArray limbs(x.words.size() * 2);
         for (size_t i = 0; i < x.words.size(); ++i) {
             limbs[2 * i] = static_cast<int32_t>(x.words[i] % half_word);
             limbs[2 * i + 1] = static_cast<int32_t>(x.words[i] / half_word);
@@ -133,7 +133,7 @@ void to_decimal(DecimalNumber& out, const BigValue& value, const std::atomic<boo
         return;
     }
     const auto count = static_cast<int64_t>((mpz_sizeinbase(value.get(), 10) + 17) / 18 * 2);
-    pole1 limbs;
+    LimbArray limbs;
     value_to_limbs(value, 9, count, limbs, cancel);
     out.words.resize(static_cast<size_t>(count / 2));
     for (size_t i = 0; i < out.words.size(); ++i)
@@ -177,7 +177,8 @@ void multiply_small(DecimalNumber& x, uint64_t m) {
 // The limbs are left uninitialised by their allocator and written once: the number's own,
 // then zeros up to count. Clearing them all first cost a pass over a result of hundreds of
 // megabytes at every backup.
-void decimal_to_limbs(const DecimalNumber& x, int32_t limb_digits, int64_t count, pole1& limbs) {
+void decimal_to_limbs(const DecimalNumber& x, int32_t limb_digits, int64_t count,
+                      LimbArray& limbs) {
     resize_in_large_pages(limbs, static_cast<size_t>(count));
     int32_t* out = limbs.data();
     const int64_t written = regroup_any(x, limb_digits, count, out);
@@ -186,7 +187,7 @@ void decimal_to_limbs(const DecimalNumber& x, int32_t limb_digits, int64_t count
 
 // The digits are gathered from the bottom in a 128-bit number: at most 17 digits are left
 // over from the words written, and a limb adds at most 9.
-void limbs_to_decimal(const pole1& limbs, int32_t top, int32_t limb_digits, DecimalNumber& x) {
+void limbs_to_decimal(const LimbArray& limbs, int32_t top, int32_t limb_digits, DecimalNumber& x) {
     unsigned __int128 power[decimal_word_digits + 9];
     power[0] = 1;
     for (int d = 1; d < decimal_word_digits + 9; ++d) power[d] = power[d - 1] * 10;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "engine/big_value.h"
-#include "engine/calc_state.h"
 #include "engine/fast_multiply.h"
+#include "engine/limb_array.h"
 
 namespace cifrovar {
 
@@ -34,8 +34,8 @@ void multiply(DecimalNumber& out, const DecimalNumber& a, const DecimalNumber& b
 void multiply_small(DecimalNumber& x, uint64_t m);
 // Writes x into limbs[0 .. count - 1] in radix 10^limb_digits (1 to 9), zeros above; x must
 // fit into count limbs. The array is resized to count.
-void decimal_to_limbs(const DecimalNumber& x, int32_t limb_digits, int64_t count, pole1& limbs);
+void decimal_to_limbs(const DecimalNumber& x, int32_t limb_digits, int64_t count, LimbArray& limbs);
 // x = the value of limbs[0 .. top] in radix 10^limb_digits (1 to 9, every limb in range).
-void limbs_to_decimal(const pole1& limbs, int32_t top, int32_t limb_digits, DecimalNumber& x);
+void limbs_to_decimal(const LimbArray& limbs, int32_t top, int32_t limb_digits, DecimalNumber& x);
 
 }  // namespace cifrovar

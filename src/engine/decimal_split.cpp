@@ -53,7 +53,7 @@ class Splitter {
 
     // The root is the caller's value, read but not consumed. The limbs are made only after
     // the root's division, whose scratch is the largest, so that the two never add up.
-    void convert_root(const BigValue& value, pole1& limbs, size_t size) {
+    void convert_root(const BigValue& value, LimbArray& limbs, size_t size) {
         const int top = static_cast<int>(levels_.size()) - 1;
         if (top < 0) {
             limbs.assign(size, 0);
@@ -215,7 +215,7 @@ class Splitter {
 
 }  // namespace
 
-void split_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, pole1& limbs,
+void split_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, LimbArray& limbs,
                     const SplitOptions& options) {
     const auto digits = static_cast<int64_t>(mpz_sizeinbase(value.get(), 10));
     const int64_t needed = (digits + limb_digits - 1) / limb_digits;

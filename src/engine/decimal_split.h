@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "engine/big_value.h"
-#include "engine/calc_state.h"
 #include "engine/cancel.h"
+#include "engine/limb_array.h"
 
 namespace cifrovar {
 
@@ -22,7 +22,7 @@ struct SplitOptions {
 
 // Writes value (>= 0) into limbs[0 .. count - 1] in radix 10^limb_digits, zeros above the
 // value. The value must fit into count limbs. The array is resized to count.
-void split_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, pole1& limbs,
+void split_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, LimbArray& limbs,
                     const SplitOptions& options = {});
 
 }  // namespace cifrovar
