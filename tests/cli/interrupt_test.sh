@@ -8,22 +8,6 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 now() { date +%s%N; }
 
-# Waits for pid at most $2 seconds; sets rc to its exit code, or "timeout" after killing it.
-wait_for() {
-    local pid=$1 limit=$(($2 * 20))
-    for ((i = 0; i < limit; i++)); do
-        if ! kill -0 "$pid" 2>/dev/null; then
-            wait "$pid"
-            rc=$?
-            return
-        fi
-        sleep 0.05
-    done
-    kill -KILL "$pid"
-    wait "$pid" 2>/dev/null
-    rc=timeout
-}
-
 "$cli" --quiet --memory-limit 1024G factorial 999999999 -o "$dir/never.txt" >"$dir/out" 2>"$dir/err" &
 pid=$!
 sleep 1

@@ -5,22 +5,6 @@
 # shellcheck source=tests/cli/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-# Waits for pid at most $2 seconds; sets rc to its exit code, or "timeout" after killing it.
-wait_for() {
-    local pid=$1 limit=$(($2 * 20))
-    for ((i = 0; i < limit; i++)); do
-        if ! kill -0 "$pid" 2>/dev/null; then
-            wait "$pid"
-            rc=$?
-            return
-        fi
-        sleep 0.05
-    done
-    kill -KILL "$pid"
-    wait "$pid" 2>/dev/null
-    rc=timeout
-}
-
 leftovers() { find "$1" -name '.cifrovar-*' -o -name 'cifrovar-*.tmp'; }
 
 # The run is far too long to end by itself; the signal stops it and the save keeps its class.

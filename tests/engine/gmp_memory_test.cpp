@@ -8,25 +8,10 @@
 #include <new>
 
 #include "engine/big_value.h"
+#include "support/address_space.h"
 
 namespace cifrovar::testing {
 namespace {
-
-long mapped_bytes() {
-    long pages = 0;
-    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
-        std::fclose(f);
-    }
-    return pages * 4096;
-}
-
-void set_address_space(rlim_t bytes) {
-    rlimit limit{};
-    getrlimit(RLIMIT_AS, &limit);
-    limit.rlim_cur = bytes;
-    if (setrlimit(RLIMIT_AS, &limit) != 0) std::exit(3);
-}
 
 // An operation on a 16 MiB integer that needs far more than the 8 MiB left to the process.
 struct Failing {

@@ -7,27 +7,26 @@
 #include "errors/input_error.h"
 #include "files/calculation_commands.h"
 #include "files/calculation_file_support.h"
+#include "support/address_space.h"
 #include "support/engine_fixture.h"
 #include "support/gmp_oracle.h"
 
 namespace cifrovar::testing {
 namespace {
 
-// The address space in use now, from /proc.
-long mapped_bytes() {
-    long pages = 0;
-    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
-        std::fclose(f);
+// Runs action with the address space capped at headroom bytes above what is mapped now and
+// returns the message the user was shown, empty when there was none.
+template <typename Action>
+std::string shown_when_capped(long headroom, Action action) {
+    set_address_space(static_cast<rlim_t>(mapped_bytes() + headroom));
+    std::string shown;
+    try {
+        action();
+    } catch (const Evlastni& e) {
+        shown = e.what();
     }
-    return pages * 4096;
-}
-
-void set_address_space(rlim_t bytes) {
-    rlimit limit{};
-    getrlimit(RLIMIT_AS, &limit);
-    limit.rlim_cur = bytes;
-    if (setrlimit(RLIMIT_AS, &limit) != 0) std::exit(3);
+    set_address_space(RLIM_INFINITY);
+    return shown;
 }
 
 // In a child process whose address space is capped a little above what it uses, a factorial
@@ -39,14 +38,7 @@ void run_out_of_memory() {
     f.engine.fast.basecase_top_index = -1;  // the kernel's arrays grow 100 limbs at a time
     f.hooks.logged.reserve(8);
     f.hooks.states.reserve(64);
-    set_address_space(static_cast<rlim_t>(mapped_bytes() + 512 * 1024));
-    std::string shown;
-    try {
-        f.factorial("999999");
-    } catch (const Evlastni& e) {
-        shown = e.what();
-    }
-    set_address_space(RLIM_INFINITY);
+    const std::string shown = shown_when_capped(512 * 1024, [&] { f.factorial("999999"); });
     if (shown != "Tento výpočet je již mimo možnosti paměti Vašeho počítače") std::exit(4);
     if (f.hooks.logged !=
         std::vector<std::string>{"Výpočet je již mimo možnosti paměti Vašeho počítače"})
@@ -88,16 +80,11 @@ void batch_out_of_memory(const BatchCase& c) {
     f.engine.settings.memory_limit = int64_t{1} << 50;
     f.hooks.logged.reserve(8);
     f.hooks.states.reserve(64);
-    set_address_space(static_cast<rlim_t>(mapped_bytes() + c.headroom));
-    std::string shown;
-    try {
+    const std::string shown = shown_when_capped(c.headroom, [&] {
         if (c.calc_kind == kind::factorial) f.factorial(c.first);
         if (c.calc_kind == kind::variations) f.variations(c.first, c.second);
         if (c.calc_kind == kind::combinations) f.combinations(c.first, c.second);
-    } catch (const Evlastni& e) {
-        shown = e.what();
-    }
-    set_address_space(RLIM_INFINITY);
+    });
     if (shown != "Tento výpočet je již mimo možnosti paměti Vašeho počítače") std::exit(4);
     if (f.hooks.states.back() != "finished") std::exit(6);
     const auto counter = static_cast<unsigned long>(f.engine.st.pocitadlo);
@@ -143,14 +130,8 @@ void save_out_of_memory(const std::string& path) {
     f.hooks.states.reserve(64);
     f.power("3", "99999999");
     if (f.engine.st.pocitadlo != 99999999) std::exit(3);
-    set_address_space(static_cast<rlim_t>(mapped_bytes() + (16l << 20)));
-    std::string shown;
-    try {
-        save_calculation(f.engine, path);
-    } catch (const Evlastni& e) {
-        shown = e.what();
-    }
-    set_address_space(RLIM_INFINITY);
+    const std::string shown =
+        shown_when_capped(16l << 20, [&] { save_calculation(f.engine, path); });
     if (shown != "Tento výpočet je již mimo možnosti paměti Vašeho počítače") std::exit(4);
     if (f.hooks.logged !=
         std::vector<std::string>{"Výpočet je již mimo možnosti paměti Vašeho počítače"})
