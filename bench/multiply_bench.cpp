@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <functional>
 
-#include "engine/big_value.h"
-#include "engine/fast_multiply.h"
-#include "engine/ntt_multiply.h"
+#include "bignum/big_value.h"
+#include "bignum/fast_multiply.h"
+#include "bignum/transforms/ntt_multiply.h"
 
 using cifrovar::BigValue;
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/limb_array.h"
+#include "bignum/limb_array.h"
 
 namespace cifrovar {
 

@@ -1,7 +1,7 @@
 #include "engine/engine.h"
 
+#include "bignum/gmp_memory.h"
 #include "engine/fast_run.h"
-#include "engine/gmp_memory.h"
 #include "engine/kernel.h"
 #include "engine/run_loop.h"
 #include "errors/input_error.h"

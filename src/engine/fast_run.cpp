@@ -6,17 +6,17 @@
 #include <limits>
 #include <vector>
 
-#include "engine/decimal_binomial.h"
-#include "engine/decimal_factorial.h"
-#include "engine/decimal_word.h"
-#include "engine/fast_factorial.h"
-#include "engine/fast_multiply.h"
+#include "bignum/decimal_binomial.h"
+#include "bignum/decimal_factorial.h"
+#include "bignum/decimal_word.h"
+#include "bignum/fast_factorial.h"
+#include "bignum/fast_multiply.h"
+#include "bignum/mapped_blocks.h"
+#include "bignum/variation_classes.h"
+#include "bignum/work_progress.h"
 #include "engine/growth.h"
 #include "engine/limb_conversion.h"
-#include "engine/mapped_blocks.h"
 #include "engine/residue_check.h"
-#include "engine/variation_classes.h"
-#include "engine/work_progress.h"
 
 namespace cifrovar {
 

@@ -8,10 +8,10 @@
 #include <functional>
 #include <vector>
 
-#include "engine/big_value.h"
+#include "bignum/big_value.h"
+#include "bignum/decimal_number.h"
 #include "engine/binomial_ratio.h"
 #include "engine/calc_state.h"
-#include "engine/decimal_number.h"
 #include "engine/product_counter.h"
 
 namespace cifrovar {

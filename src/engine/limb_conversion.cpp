@@ -3,14 +3,11 @@
 #include <cstring>
 #include <memory>
 
-#include "engine/decimal_split.h"
+#include "bignum/decimal_split.h"
 
 namespace cifrovar {
 
 namespace {
-
-// Values longer than this are converted by splitting.
-constexpr size_t split_bits = 200000;
 
 int32_t parse_digits(const char* p, int32_t n) {
     int32_t v = 0;
@@ -61,7 +58,7 @@ void value_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, p
                     const std::atomic<bool>* cancel) {
     // GMP converts short values in one piece just as fast; long ones are split and their
     // halves converted on two threads.
-    if (mpz_sizeinbase(value.get(), 2) > split_bits) {
+    if (mpz_sizeinbase(value.get(), 2) > split_pays_above_bits) {
         SplitOptions options;
         options.cancel = cancel;
         split_to_limbs(value, limb_digits, count, limbs, options);

@@ -3,7 +3,7 @@
 // Private to the engine: moving a value between GMP and decimal limbs.
 #include <atomic>
 
-#include "engine/big_value.h"
+#include "bignum/big_value.h"
 #include "engine/calc_state.h"
 
 namespace cifrovar {

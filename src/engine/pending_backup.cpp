@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "engine/compute_threads.h"
+#include "bignum/compute_threads.h"
 
 namespace cifrovar {
 

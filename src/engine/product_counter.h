@@ -4,7 +4,7 @@
 #include <chrono>
 #include <vector>
 
-#include "engine/big_value.h"
+#include "bignum/big_value.h"
 
 namespace cifrovar {
 

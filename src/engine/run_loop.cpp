@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
+#include "bignum/decimal_split.h"
+#include "bignum/gmp_memory.h"
+#include "bignum/work_progress.h"
 #include "engine/batch_progress.h"
-#include "engine/decimal_split.h"
-#include "engine/gmp_memory.h"
 #include "engine/kernel.h"
 #include "engine/memory_guard.h"
-#include "engine/work_progress.h"
 #include "errors/report_text.h"
 
 namespace cifrovar {

@@ -9,7 +9,7 @@
 #include <exception>
 #include <thread>
 
-#include "engine/compute_threads.h"
+#include "bignum/compute_threads.h"
 
 namespace cifrovar {
 

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <thread>
 
-#include "engine/compute_threads.h"
+#include "bignum/compute_threads.h"
 
 namespace cifrovar {
 

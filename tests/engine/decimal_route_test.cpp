@@ -3,7 +3,7 @@
 // interrupts and continuations around them.
 #include <gtest/gtest.h>
 
-#include "engine/decimal_number.h"
+#include "bignum/decimal_number.h"
 #include "support/engine_fixture.h"
 #include "support/gmp_oracle.h"
 #include "support/kind_case.h"

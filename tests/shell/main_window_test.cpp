@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "engine/compute_threads.h"
+#include "bignum/compute_threads.h"
 #include "engine/engine.h"
 #include "files/calculation_file.h"
 #include "gui_support/window_fixture.h"

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <thread>
 
-#include "engine/compute_threads.h"
+#include "bignum/compute_threads.h"
 #include "support/without_nice_rights.h"
 
 using namespace cifrovar;

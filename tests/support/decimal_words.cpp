@@ -19,9 +19,9 @@ Words words_of(const BigValue& value) {
     return words;
 }
 
-pole1 reference_limbs(const BigValue& value, int32_t limb_digits, int64_t count) {
+LimbArray reference_limbs(const BigValue& value, int32_t limb_digits, int64_t count) {
     const std::string digits = mpz_sgn(value.get()) == 0 ? "" : decimal_text(value.get());
-    pole1 limbs(static_cast<size_t>(count), 0);
+    LimbArray limbs(static_cast<size_t>(count), 0);
     int64_t end = static_cast<int64_t>(digits.size());
     for (size_t i = 0; end > 0; ++i) {
         const int64_t start = std::max<int64_t>(0, end - limb_digits);

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/big_value.h"
-#include "engine/calc_state.h"
+#include "bignum/big_value.h"
+#include "bignum/limb_array.h"
 
 namespace cifrovar::testing {
 
@@ -18,7 +18,7 @@ using Words = std::vector<uint64_t>;
 Words words_of(const BigValue& value);
 
 // GMP's text cut into limbs of limb_digits digits from the right, count of them, zeros above.
-pole1 reference_limbs(const BigValue& value, int32_t limb_digits, int64_t count);
+LimbArray reference_limbs(const BigValue& value, int32_t limb_digits, int64_t count);
 
 // Where the first difference is, rather than two vectors of a million words.
 ::testing::AssertionResult same_words(const Words& got, const Words& expected);

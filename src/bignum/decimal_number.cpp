@@ -1,0 +1,226 @@
+#include "bignum/decimal_number.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "bignum/decimal_split.h"
+#include "bignum/decimal_word.h"
+#include "bignum/fast_multiply.h"
+#include "bignum/internal/large_blocks.h"
+#include "bignum/transforms/ntt_multiply.h"
+
+namespace cifrovar {
+
+namespace {
+
+constexpr uint64_t half_word = 1000000000;  // 10^9
+
+constexpr auto powers_of_ten = [] {
+    std::array<uint64_t, 20> p{};
+    p[0] = 1;
+    for (size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10;
+    return p;
+}();
+uint64_t power_of_ten(int e) { return powers_of_ten[static_cast<size_t>(e)]; }
+
+// The digit of x at position (from the least significant, 0 up).
+int digit_at(const DecimalNumber& x, int64_t position) {
+    const uint64_t word = x.words[static_cast<size_t>(position / decimal_word_digits)];
+    return static_cast<int>(word / power_of_ten(static_cast<int>(position % decimal_word_digits)) %
+                            10);
+}
+
+// Products with one short factor: row by row, each word times the other's words.
+void schoolbook(std::vector<uint64_t>& out, const DecimalNumber& a, const DecimalNumber& b) {
+    out.assign(a.words.size() + b.words.size(), 0);
+    for (size_t i = 0; i < a.words.size(); ++i) {
+        uint64_t carry = 0;
+        for (size_t j = 0; j < b.words.size(); ++j) {
+            const unsigned __int128 t =
+                static_cast<unsigned __int128>(a.words[i]) * b.words[j] + out[i + j] + carry;
+            const WordDivision d = divide_by_word(t);
+            out[i + j] = d.r;
+            carry = d.q;
+        }
+        out[i + b.words.size()] = carry;
+    }
+}
+
+// Without the transforms: through GMP, both ways converted.
+void through_binary(DecimalNumber& out, const DecimalNumber& a, const DecimalNumber& b) {
+    BigValue x, y;
+    to_binary(a, x);
+    to_binary(b, y);
+    mpz_mul(x.get(), x.get(), y.get());
+    to_decimal(out, x);
+}
+
+// Regroups the number's digits, taken nine at a time, into limbs of Digits digits; returns how
+// many of the count limbs it wrote.
+template <int Digits>
+int64_t regroup(const DecimalNumber& x, int64_t count, int32_t* out) {
+    constexpr uint64_t radix = powers_of_ten[Digits];
+    uint64_t pending = 0;  // below 10^held
+    int held = 0;
+    int64_t next = 0;
+    auto take = [&](uint64_t nine_digits) {
+        pending += nine_digits * power_of_ten(held);
+        held += 9;
+        while (held >= Digits && next < count) {
+            out[next++] = static_cast<int32_t>(pending % radix);
+            pending /= radix;
+            held -= Digits;
+        }
+    };
+    for (const uint64_t w : x.words) {
+        take(w % half_word);
+        take(w / half_word);
+    }
+    if (pending != 0 && next < count) out[next++] = static_cast<int32_t>(pending);
+    return next;
+}
+
+int64_t regroup_any(const DecimalNumber& x, int32_t limb_digits, int64_t count, int32_t* out) {
+    constexpr int64_t (*by_digits[])(const DecimalNumber&, int64_t, int32_t*) = {
+        regroup<1>, regroup<2>, regroup<3>, regroup<4>, regroup<5>,
+        regroup<6>, regroup<7>, regroup<8>, regroup<9>};
+    return by_digits[(limb_digits >= 1 && limb_digits <= 8 ? limb_digits : 9) - 1](x, count, out);
+}
+
+}  // namespace
+
+int64_t DecimalNumber::digit_count() const {
+    if (words.empty()) return 0;
+    int top = 1;
+    for (uint64_t w = words.back(); w >= 10; w /= 10) ++top;
+    return static_cast<int64_t>(words.size() - 1) * decimal_word_digits + top;
+}
+
+double DecimalNumber::log10() const {
+    const size_t top = words.size() - 1;
+    double lead = static_cast<double>(words[top]);
+    if (top > 0) lead += static_cast<double>(words[top - 1]) / static_cast<double>(decimal_word);
+    return std::log10(lead) + static_cast<double>(top * decimal_word_digits);
+}
+
+bool DecimalNumber::at_least(uint64_t mult, int64_t exp10) const {
+    // x >= mult * 10^e exactly when the digits of x from position e up, read as a number,
+    // are at least mult; mult has at most 20 digits.
+    const int64_t digits = digit_count();
+    if (digits - exp10 > 20) return true;
+    unsigned __int128 high = 0;
+    for (int64_t position = digits - 1; position >= exp10; --position)
+        high = high * 10 + static_cast<unsigned>(digit_at(*this, position));
+    return high >= mult;
+}
+
+void DecimalNumber::trim() {
+    while (!words.empty() && words.back() == 0) words.pop_back();
+}
+
+void to_decimal(DecimalNumber& out, const BigValue& value, const std::atomic<bool>* cancel) {
+    if (mpz_sgn(value.get()) == 0) {
+        out.words.clear();
+        return;
+    }
+    const auto count = static_cast<int64_t>((mpz_sizeinbase(value.get(), 10) + 17) / 18 * 2);
+    LimbArray limbs;
+    SplitOptions options;
+    options.cancel = cancel;
+    // GMP converts a short value in one piece as fast as a split would; long ones are split
+    // and their halves converted on two threads.
+    if (mpz_sizeinbase(value.get(), 2) <= split_pays_above_bits) options.leaf_limbs = count;
+    split_to_limbs(value, 9, count, limbs, options);
+    out.words.resize(static_cast<size_t>(count / 2));
+    for (size_t i = 0; i < out.words.size(); ++i)
+        out.words[i] = static_cast<uint64_t>(limbs[2 * i]) +
+                       static_cast<uint64_t>(limbs[2 * i + 1]) * half_word;
+    out.trim();
+}
+
+void to_binary(const DecimalNumber& x, BigValue& out) {
+    if (x.words.empty()) {
+        mpz_set_ui(out.get(), 0);
+        return;
+    }
+    std::string text = std::to_string(x.words.back());
+    text.reserve(text.size() + (x.words.size() - 1) * decimal_word_digits);
+    char word[decimal_word_digits + 1];
+    for (size_t i = x.words.size() - 1; i-- > 0;) {
+        std::snprintf(word, sizeof word, "%018llu", static_cast<unsigned long long>(x.words[i]));
+        text.append(word, decimal_word_digits);
+    }
+    mpz_set_str(out.get(), text.c_str(), 10);
+}
+
+void multiply(DecimalNumber& out, const DecimalNumber& a, const DecimalNumber& b,
+              bool two_threads) {
+    if (a.words.empty() || b.words.empty()) {
+        out.words.clear();
+        return;
+    }
+    std::vector<uint64_t> product;
+    const size_t shorter = std::min(a.words.size(), b.words.size());
+    if (shorter <= 32) {
+        schoolbook(product, a, b);
+    } else if (decimal_transforms_available()) {
+        if (!decimal_multiply_avx2(product, a.words.data(), a.words.size(), b.words.data(),
+                                   b.words.size(), two_threads))
+            return through_binary(out, a, b);
+    } else {
+        return through_binary(out, a, b);
+    }
+    out.words.swap(product);
+    out.trim();
+}
+
+void multiply_small(DecimalNumber& x, uint64_t m) {
+    uint64_t carry = 0;
+    for (uint64_t& w : x.words) {
+        const WordDivision d = divide_by_word(static_cast<unsigned __int128>(w) * m + carry);
+        w = d.r;
+        carry = d.q;
+    }
+    if (carry != 0) x.words.push_back(carry);
+    x.trim();
+}
+
+// The limbs are left uninitialised by their allocator and written once: the number's own,
+// then zeros up to count. Clearing them all first cost a pass over a result of hundreds of
+// megabytes at every backup.
+void decimal_to_limbs(const DecimalNumber& x, int32_t limb_digits, int64_t count,
+                      LimbArray& limbs) {
+    resize_in_large_pages(limbs, static_cast<size_t>(count));
+    int32_t* out = limbs.data();
+    const int64_t written = regroup_any(x, limb_digits, count, out);
+    std::fill(out + written, out + count, 0);
+}
+
+// The digits are gathered from the bottom in a 128-bit number: at most 17 digits are left
+// over from the words written, and a limb adds at most 9.
+void limbs_to_decimal(const LimbArray& limbs, int32_t top, int32_t limb_digits, DecimalNumber& x) {
+    unsigned __int128 power[decimal_word_digits + 9];
+    power[0] = 1;
+    for (int d = 1; d < decimal_word_digits + 9; ++d) power[d] = power[d - 1] * 10;
+    x.words.clear();
+    x.words.reserve(static_cast<size_t>(int64_t{top + 1} * limb_digits / decimal_word_digits + 1));
+    unsigned __int128 pending = 0;
+    int digits = 0;
+    for (int32_t i = 0; i <= top; ++i) {
+        pending += power[digits] * static_cast<uint32_t>(limbs[static_cast<size_t>(i)]);
+        digits += limb_digits;
+        if (digits >= decimal_word_digits) {
+            const WordDivision word = divide_by_word(pending);
+            x.words.push_back(word.r);
+            pending = word.q;
+            digits -= decimal_word_digits;
+        }
+    }
+    if (pending != 0) x.words.push_back(static_cast<uint64_t>(pending));
+    x.trim();
+}
+
+}  // namespace cifrovar

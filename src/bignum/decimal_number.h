@@ -1,0 +1,43 @@
+#pragma once
+
+// Private to the engine: non-negative integers in words of 18 decimal digits. Results whose
+// products are taken in this radix need no conversion from binary at the end, which for long
+// results costs several times their arithmetic.
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "bignum/big_value.h"
+#include "bignum/fast_multiply.h"
+#include "bignum/limb_array.h"
+
+namespace cifrovar {
+
+struct DecimalNumber {
+    std::vector<uint64_t> words;  // least significant first, no zero word on top; zero is empty
+
+    int64_t digit_count() const;
+    // log10 of a positive number, accurate to about 1e-15 of the exponent.
+    double log10() const;
+    // Whether the number is at least mult * 10^exp10 (exp10 >= 0), exactly.
+    bool at_least(uint64_t mult, int64_t exp10) const;
+    void trim();
+};
+
+// out = value (>= 0). When cancel turns true meanwhile, a long conversion throws Cancelled.
+void to_decimal(DecimalNumber& out, const BigValue& value,
+                const std::atomic<bool>* cancel = nullptr);
+// out = x, the way back.
+void to_binary(const DecimalNumber& x, BigValue& out);
+// out = a * b (out may be a or b), on two threads when two_threads.
+void multiply(DecimalNumber& out, const DecimalNumber& a, const DecimalNumber& b,
+              bool two_threads = false);
+// x = x * m for m below 10^18.
+void multiply_small(DecimalNumber& x, uint64_t m);
+// Writes x into limbs[0 .. count - 1] in radix 10^limb_digits (1 to 9), zeros above; x must
+// fit into count limbs. The array is resized to count.
+void decimal_to_limbs(const DecimalNumber& x, int32_t limb_digits, int64_t count, LimbArray& limbs);
+// x = the value of limbs[0 .. top] in radix 10^limb_digits (1 to 9, every limb in range).
+void limbs_to_decimal(const LimbArray& limbs, int32_t top, int32_t limb_digits, DecimalNumber& x);
+
+}  // namespace cifrovar

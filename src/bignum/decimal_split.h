@@ -1,0 +1,32 @@
+#pragma once
+
+// Private to the engine: the conversion of a large GMP value into decimal limbs by repeated
+// division, the two halves of the value converted on two threads.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "bignum/big_value.h"
+#include "bignum/cancel.h"
+#include "bignum/limb_array.h"
+
+namespace cifrovar {
+
+// Values longer than this many bits are converted faster by splitting than by GMP in one piece.
+constexpr size_t split_pays_above_bits = 200000;
+
+struct SplitOptions {
+    // Limbs of one leaf piece, below which GMP converts the piece by itself.
+    int64_t leaf_limbs = 256;
+    // Levels of the division tree whose halves are converted on a second thread.
+    int parallel_levels = 1;
+    // Checked between pieces; when it turns true the conversion throws Cancelled.
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+// Writes value (>= 0) into limbs[0 .. count - 1] in radix 10^limb_digits, zeros above the
+// value. The value must fit into count limbs. The array is resized to count.
+void split_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, LimbArray& limbs,
+                    const SplitOptions& options = {});
+
+}  // namespace cifrovar

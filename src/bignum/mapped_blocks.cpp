@@ -1,0 +1,84 @@
+#include "bignum/mapped_blocks.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <mutex>
+#include <new>
+#include <utility>
+#include <vector>
+
+namespace cifrovar {
+
+namespace {
+
+// Blocks up to this size are kept, up to this much in all, and at most half the largest block
+// asked for since the last release: short runs keep about their peak, long ones spend a few
+// tens of megabytes on not faulting their merges' pages in again.
+constexpr size_t kept_block_bytes = size_t{16} << 20;
+constexpr size_t kept_total_bytes = size_t{64} << 20;
+
+struct KeptBlocks {
+    std::mutex lock;
+    std::vector<std::pair<void*, size_t>> blocks;
+    size_t total = 0;
+    size_t largest = 0;  // the largest block asked for since the last release
+    size_t allowed = 0;  // what keep_blocks_up_to() allows since the last release
+};
+
+KeptBlocks& kept() {
+    static KeptBlocks k;
+    return k;
+}
+
+}  // namespace
+
+void* take_mapped_block(size_t bytes) {
+    {
+        KeptBlocks& k = kept();
+        const std::lock_guard guard(k.lock);
+        k.largest = std::max(k.largest, bytes);
+        for (auto it = k.blocks.rbegin(); it != k.blocks.rend(); ++it) {
+            if (it->second != bytes) continue;
+            void* block = it->first;
+            k.total -= bytes;
+            k.blocks.erase(std::next(it).base());
+            return block;
+        }
+    }
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    if (bytes >= (size_t{4} << 20)) madvise(p, bytes, MADV_HUGEPAGE);
+    return p;
+}
+
+void give_back_mapped_block(void* block, size_t bytes) {
+    if (bytes <= kept_block_bytes) {
+        KeptBlocks& k = kept();
+        const std::lock_guard guard(k.lock);
+        if (k.total + bytes <= std::min(kept_total_bytes, std::max(k.largest / 2, k.allowed))) {
+            k.blocks.emplace_back(block, bytes);
+            k.total += bytes;
+            return;
+        }
+    }
+    munmap(block, bytes);
+}
+
+void release_kept_blocks() {
+    KeptBlocks& k = kept();
+    const std::lock_guard guard(k.lock);
+    for (const auto& [block, bytes] : k.blocks) munmap(block, bytes);
+    k.blocks.clear();
+    k.total = 0;
+    k.largest = 0;
+    k.allowed = 0;
+}
+
+void keep_blocks_up_to(size_t bytes) {
+    KeptBlocks& k = kept();
+    const std::lock_guard guard(k.lock);
+    k.allowed = std::max(k.allowed, bytes);
+}
+
+}  // namespace cifrovar

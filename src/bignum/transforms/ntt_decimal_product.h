@@ -1,0 +1,409 @@
+#pragma once
+
+// Private to the transforms: products of numbers in words of 18 decimal digits, in one piece
+// or with a long factor taken in parts, the coefficients past a shorter transform unwrapped,
+// and the reconstruction with carries in radix 10^18.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "bignum/decimal_word.h"
+#include "bignum/internal/large_blocks.h"
+#include "bignum/internal/side_by_side.h"
+#include "bignum/transforms/ntt_buffers.h"
+#include "bignum/transforms/ntt_primes.h"
+#include "bignum/transforms/ntt_transforms.h"
+#include "bignum/work_progress.h"
+
+namespace cifrovar::ntt_kernels {
+
+// Products of numbers in words of 18 decimal digits (least significant first): the words
+// are the coefficients themselves, and the carries are taken in radix 10^18. Coefficients of
+// the product are below n * 10^36 < 2^150 for every transform length.
+template <typename S>
+struct DecimalProduct {
+    using K = Kernels<S>;
+    // With two threads, transforms from 2^19 on are each shared by both; from 2^14 up to
+    // there the threads take whole transforms, which was faster (33000 words squared: 5.1 ms
+    // against 6.7 ms shared, 7.6 ms on one thread; 140000 words: 26 ms against 36 ms), and
+    // below 2^14 starting the second thread cost more than it gained.
+    static constexpr int two_threads_from_log = 19;
+    static constexpr int primes_on_two_from_log = 14;
+    static bool shares_transforms(int log, bool two) { return two && log >= two_threads_from_log; }
+    static bool shares_primes(int log, bool two) {
+        return two && log >= primes_on_two_from_log && log < two_threads_from_log;
+    }
+
+    struct Words {
+        const uint64_t* words;
+        size_t size;
+    };
+
+    static void load(double* out, size_t begin, size_t end, Words x, int prime) {
+        const typename K::Mod m = K::mod_for(prime);
+        const uint64_t p = primes[prime].p;
+        const typename S::V high_unit = S::set1(centred((uint64_t{1} << 31) % p, p));
+        alignas(64) uint64_t part[K::lanes];
+        for (size_t k = begin; k < end; k += K::lanes) {
+            typename S::V high, low;
+            if (k + K::lanes <= x.size) {
+                S::split_words(x.words + k, high, low);
+            } else {
+                for (size_t i = 0; i < K::lanes; ++i) part[i] = k + i < x.size ? x.words[k + i] : 0;
+                S::split_words(part, high, low);
+            }
+            S::store(out + k, K::reduce(S::add(K::mulmod(high, high_unit, m), low), m));
+        }
+    }
+
+    // Coefficients [begin, end) into words from out[begin] on, with their carries; returns
+    // the carry out of the last one, below 2^92.
+    static unsigned __int128 reconstruct(uint64_t* out, const double* const* r, size_t begin,
+                                         size_t end, unsigned __int128 carry = 0) {
+        const uint64_t p0 = primes[0].p, p1 = primes[1].p;
+        const typename K::Garner garner;
+        alignas(64) uint64_t a0[K::lanes], t1[K::lanes], t2[K::lanes];
+        for (size_t k = begin; k < end; k += K::lanes) {
+            garner.digits(r, k, a0, t1, t2);
+            const size_t count = std::min(K::lanes, end - k);
+            for (size_t i = 0; i < count; ++i) {
+                // x = a0 + p0 * u + carry as hi * 2^128 + mid * 2^64 + lo
+                const unsigned __int128 u = t1[i] + static_cast<unsigned __int128>(p1) * t2[i];
+                unsigned __int128 low =
+                    static_cast<unsigned __int128>(static_cast<uint64_t>(u)) * p0;
+                const unsigned __int128 high =
+                    static_cast<unsigned __int128>(static_cast<uint64_t>(u >> 64)) * p0;
+                unsigned __int128 sum = low + a0[i];
+                uint64_t hi = sum < low;
+                low = sum;
+                sum = low + carry;
+                hi += sum < low;
+                low = sum;
+                sum = low + (high << 64);
+                hi += sum < low;
+                hi += static_cast<uint64_t>(high >> 64);
+                const auto top = divide_by_word(hi, static_cast<uint64_t>(sum >> 64));
+                const auto bottom = divide_by_word(top.r, static_cast<uint64_t>(sum));
+                out[k + i] = bottom.r;
+                carry = (static_cast<unsigned __int128>(top.q) << 64) | bottom.q;
+            }
+        }
+        return carry;
+    }
+
+    // Adds a carry below 2^92 into the words from out[at] on (size words in all).
+    static void add_carry(uint64_t* out, size_t at, size_t size, unsigned __int128 carry) {
+        for (size_t k = at; carry != 0 && k < size; ++k) {
+            const auto d = divide_by_word(carry + out[k]);
+            out[k] = d.r;
+            carry = d.q;
+        }
+    }
+
+    // x's transform of length 2^log, in a buffer with room more doubles after it.
+    static std::unique_ptr<Buffer> transformed(Words x, int log, int prime, bool two,
+                                               size_t room = 0) {
+        auto buffer = std::make_unique<Buffer>((size_t{1} << log) + room);
+        transform_into(*buffer, x, log, prime, two);
+        return buffer;
+    }
+
+    // The same into a buffer of at least 2^log doubles, whose contents are all replaced.
+    static void transform_into(Buffer& buffer, Words x, int log, int prime, bool two) {
+        const size_t n = size_t{1} << log;
+        shared(two, n, [&](size_t begin, size_t end) { load(buffer.data, begin, end, x, prime); });
+        if (two) {
+            K::forward_on_two(buffer.data, log, prime, K::mod_for(prime));
+        } else {
+            K::forward(buffer.data, log, prime, K::mod_for(prime));
+        }
+    }
+
+    // x = x * other / n transformed back, for transforms of length n = 2^log.
+    static void times_back(double* x, const double* other, int log, int prime, bool two) {
+        const size_t n = size_t{1} << log;
+        const uint64_t p = primes[prime].p;
+        const double scale = centred(pow_mod(n % p, p - 2, p), p);
+        const typename K::Mod m = K::mod_for(prime);
+        shared(two, n, [&](size_t begin, size_t end) {
+            K::pointwise(x + begin, other + begin, end - begin, scale, m);
+        });
+        if (two) {
+            K::inverse_on_two(x, log, prime, m);
+        } else {
+            K::inverse(x, log, prime, m);
+        }
+    }
+
+    // The same in pieces, each counting its share of the range's work.
+    static unsigned __int128 reconstruct_counted(uint64_t* out, const double* const* r,
+                                                 size_t begin, size_t end, double work) {
+        constexpr size_t piece = size_t{1} << 20;  // a multiple of the lanes
+        const double per_coefficient = work / static_cast<double>(std::max<size_t>(end - begin, 1));
+        unsigned __int128 carry = 0;
+        for (size_t k = begin; k < end; k += piece) {
+            const size_t k_end = std::min(end, k + piece);
+            carry = reconstruct(out, r, k, k_end, carry);
+            count_work(per_coefficient * static_cast<double>(k_end - k));
+        }
+        return carry;
+    }
+
+    // out[0 .. count] = the count coefficients of the residues with their carries; the
+    // reconstruction counts work.
+    static void carried(uint64_t* out, const double* const* r, size_t count, bool two,
+                        double work) {
+        out[count] = 0;
+        const size_t first = two && count >= 4096 ? count / 2 / K::lanes * K::lanes : count;
+        if (first == count)
+            return add_carry(out, count, count + 1, reconstruct_counted(out, r, 0, count, work));
+        unsigned __int128 low_carry = 0, high_carry = 0;
+        const double share = work * static_cast<double>(first) / static_cast<double>(count);
+        side_by_side([&] { low_carry = reconstruct_counted(out, r, 0, first, share); },
+                     [&] { high_carry = reconstruct_counted(out, r, first, count, work - share); });
+        add_carry(out, count, count + 1, high_carry);
+        add_carry(out, first, count + 1, low_carry);
+    }
+
+    static int log_for(size_t coefficients) {
+        int log = 4;
+        while (log <= max_log - 1 && (size_t{1} << log) < coefficients) ++log;
+        return log <= max_log - 1 ? log : -1;
+    }
+
+    // out = a * b in la + lb words; false when the product is too long for the transforms.
+    // The words are made only once the transforms are, so that the two do not add up.
+    static bool multiply(std::vector<uint64_t>& out, Words a, Words b, bool two) {
+        if (a.size < b.size) std::swap(a, b);
+        const int log = whole_log(a.size, b.size);
+        const PartPlan parts = a.size >= 2 * b.size ? cheapest_parts(a.size, b.size) : PartPlan{};
+        if (parts.log >= 0 && (log < 0 || parts.work < whole_work(a.size, b.size, log))) {
+            multiply_in_parts(out, a, b, parts, two);
+            return true;
+        }
+        if (log < 0) return false;
+        multiply_in(out, a, b, log, two);
+        return true;
+    }
+
+    // The transform length of a product in one piece: the product's own, or half of it where
+    // the coefficients past that half are few enough to unwrap (see multiply_in); -1 when the
+    // product is too long for the transforms.
+    static int whole_log(size_t la, size_t lb) {
+        const size_t count = la + lb - 1;
+        const int log = log_for(count);
+        if (log < 0) return -1;
+        const size_t half = size_t{1} << (log - 1);
+        const bool wraps = count > half && count - half <= half / 4 && la <= half;
+        return wraps ? log - 1 : log;
+    }
+
+    // The work of transforms of length 2^log, in their coefficient steps.
+    static double transform_work(int log) { return std::ldexp(static_cast<double>(log), log); }
+
+    // The work of unwrapping excess coefficients: three transforms per prime of their product.
+    static double unwrap_work(size_t excess) {
+        return excess == 0 ? 0 : 9 * transform_work(log_for(2 * excess - 1));
+    }
+
+    // The work of a product in one piece in transforms of length 2^log: three for each prime,
+    // those of the wrapped coefficients, and the reconstruction, which costs about one.
+    static double whole_work(size_t la, size_t lb, int log) {
+        const size_t n = size_t{1} << log, count = la + lb - 1;
+        return 10 * transform_work(log) + unwrap_work(count > n ? count - n : 0);
+    }
+
+    // A long factor taken in parts of `part` words, multiplied in transforms of length 2^log.
+    struct PartPlan {
+        int log = -1;
+        size_t part = 0;
+        double work = 0;
+    };
+
+    // The work of la words times lb words in parts: the short factor's transforms once, and
+    // for each part two transforms per prime, its reconstruction and its wrapped coefficients.
+    static PartPlan plan_parts(size_t la, size_t lb, int log, size_t part) {
+        const size_t n = size_t{1} << log, parts = (la + part - 1) / part;
+        const size_t excess = part + lb - 1 > n ? part + lb - 1 - n : 0;
+        return {log, part,
+                transform_work(log) * static_cast<double>(3 + 7 * parts) +
+                    static_cast<double>(parts) * unwrap_work(excess)};
+    }
+
+    // The parts for which a long factor of la words times a short one of lb costs least.
+    // Shorter transforms take more parts, longer ones work on more padding and need more
+    // memory, whose first touch costs as much as a transform on some machines. Parts may be
+    // up to n / 8 words longer than their product's transform holds, the coefficients past it
+    // unwrapped as in multiply_in: that saves a whole part where the long factor is a little
+    // longer than a number of them. Empty when none fits.
+    static PartPlan cheapest_parts(size_t la, size_t lb) {
+        PartPlan best;
+        auto consider = [&](const PartPlan& plan) {
+            if (best.log < 0 || plan.work < best.work) best = plan;
+        };
+        for (int log = log_for(2 * lb); log >= 0 && log <= max_log - 1; ++log) {
+            const size_t n = size_t{1} << log;
+            if (n >= la + lb) break;
+            const size_t fitting = n - lb + 1, parts = (la + fitting - 1) / fitting;
+            consider(plan_parts(la, lb, log, fitting));
+            if (parts < 2) continue;
+            const size_t longer = (la + parts - 2) / (parts - 1);
+            if (longer <= n && longer + lb - 1 - n <= n / 8)
+                consider(plan_parts(la, lb, log, longer));
+        }
+        return best;
+    }
+
+    // The product in transforms of length n = 2^log. A product of count = n + excess
+    // coefficients, excess <= n / 4, takes them instead of 2 n: the cyclic product holds
+    // c[j] + c[n + j] at j < excess, and c[j] there comes from the product of the operands'
+    // lowest excess words alone, in transforms of about 2 excess. The sums stay below
+    // n * 10^36 * 2, which the three primes hold.
+    //
+    // With two threads, long transforms are each shared by both; shorter ones go to the
+    // threads whole, the first two primes side by side and then the third's two forward
+    // transforms, which keeps as many buffers at a time as one thread does. Sharing the
+    // third's transform back as well cost more in starting threads than it gained.
+    static void multiply_in(std::vector<uint64_t>& out, Words a, Words b, int log, bool two) {
+        const size_t n = size_t{1} << log;
+        const size_t count = a.size + b.size - 1, excess = count > n ? count - n : 0;
+        const size_t room = room_for(excess);
+        const bool square = a.words == b.words && a.size == b.size;
+        const bool shared_transforms = shares_transforms(log, two);
+        const bool whole_transforms = shares_primes(log, two);
+        const int transforms_per_prime = (square ? 2 : 3) * (excess == 0 ? 1 : 2);
+        // The reconstruction counts as one transform.
+        const double tick =
+            decimal_product_work(a.size, b.size, square) / (3 * transforms_per_prime + 1);
+        std::unique_ptr<Buffer> residues[3];
+        auto residue = [&](int i, bool forward_side_by_side) {
+            std::unique_ptr<Buffer> of_b;
+            if (forward_side_by_side && !square) {
+                side_by_side([&] { of_b = transformed(b, log, i, false); },
+                             [&] { residues[i] = transformed(a, log, i, false, room); });
+                count_work(2 * tick);
+            } else {
+                residues[i] = transformed(a, log, i, shared_transforms, room);
+                count_work(tick);
+                if (!square) {
+                    of_b = transformed(b, log, i, shared_transforms);
+                    count_work(tick);
+                }
+            }
+            double* x = residues[i]->data;
+            times_back(x, square ? x : of_b->data, log, i, shared_transforms);
+            count_work(tick);
+            of_b.reset();
+            if (excess == 0) return;
+            unwrap_low(x, a, b, n, excess, i);
+            count_work((square ? 2 : 3) * tick);
+        };
+        if (whole_transforms) {
+            side_by_side([&] { residue(1, false); }, [&] { residue(0, false); });
+            residue(2, true);
+        } else {
+            for (int i = 0; i < 3; ++i) residue(i, false);
+        }
+        const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
+        resize_in_large_pages(out, count + 1);
+        carried(out.data(), r, count, two, tick);
+    }
+
+    // x[j] = c[j] + c[n + j] and low[j] = c[j] for j < excess become c[j] and c[n + j]; the
+    // vectors past excess write only into the room after the coefficients.
+    static void unwrap(double* x, const double* low, size_t n, size_t excess,
+                       const typename K::Mod& m) {
+        for (size_t j = 0; j < excess; j += K::lanes)
+            S::store(x + n + j, K::reduce(S::sub(S::load(x + j), S::load(low + j)), m));
+        std::copy(low, low + excess, x);
+    }
+
+    // work(i, shared_transform) for the three primes, with two threads as multiply_in
+    // shares them, the third prime's transforms then shared by both.
+    template <typename Work>
+    static void each_prime(int log, bool two, Work work) {
+        if (shares_primes(log, two)) {
+            side_by_side([&] { work(1, false); }, [&] { work(0, false); });
+            return work(2, true);
+        }
+        for (int i = 0; i < 3; ++i) work(i, shares_transforms(log, two));
+    }
+
+    // A long a times a short b: a is taken in parts, each multiplied by b's transforms made
+    // once, in transforms of length 2^log (a few times b's length) instead of the whole
+    // product's. This costs less and needs the memory of the short transforms only.
+    static void multiply_in_parts(std::vector<uint64_t>& out, Words a, Words b,
+                                  const PartPlan& plan, bool two) {
+        const size_t n = size_t{1} << plan.log, part = plan.part;
+        const size_t parts = (a.size + part - 1) / part;
+        const size_t longest = part + b.size - 1;
+        const size_t room = room_for(longest > n ? longest - n : 0);
+        // Each part's reconstruction counts as one of its transforms.
+        const double tick = decimal_product_work(a.size, b.size, false) / (3 + 7 * parts);
+        std::unique_ptr<Buffer> of_b[3];
+        each_prime(plan.log, two, [&](int i, bool shared_transform) {
+            of_b[i] = transformed(b, plan.log, i, shared_transform);
+            count_work(tick);
+        });
+        resize_in_large_pages(out, a.size + b.size);
+        std::fill(out.begin(), out.end(), 0);
+        std::vector<uint64_t> product;
+        resize_in_large_pages(product, std::max(n, longest) + 1);
+        // The parts' transforms take the same buffers one after another: mapping them afresh
+        // for each part faulted their pages in again.
+        std::unique_ptr<Buffer> residues[3];
+        for (size_t start = 0; start < a.size; start += part) {
+            const Words piece{a.words + start, std::min(part, a.size - start)};
+            const size_t count = piece.size + b.size - 1, excess = count > n ? count - n : 0;
+            each_prime(plan.log, two, [&](int i, bool shared_transform) {
+                if (!residues[i]) residues[i] = std::make_unique<Buffer>(n + room);
+                double* x = residues[i]->data;
+                transform_into(*residues[i], piece, plan.log, i, shared_transform);
+                count_work(tick);
+                times_back(x, of_b[i]->data, plan.log, i, shared_transform);
+                count_work(tick);
+                if (excess > 0) unwrap_low(x, piece, b, n, excess, i);
+            });
+            const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
+            carried(product.data(), r, count, two, tick);
+            add_words(out.data(), start, a.size + b.size, product.data(), count + 1);
+        }
+    }
+
+    // The cyclic product x of a and b in transforms of length n, n + excess coefficients
+    // long, unwrapped by the product of their lowest excess words (a square's from one).
+    static void unwrap_low(double* x, Words a, Words b, size_t n, size_t excess, int prime) {
+        const bool square = a.words == b.words && a.size == b.size;
+        const Words a_low{a.words, excess}, b_low{b.words, excess};
+        const int low_log = log_for(2 * excess - 1);
+        const auto low = transformed(a_low, low_log, prime, false);
+        times_back(low->data, square ? low->data : transformed(b_low, low_log, prime, false)->data,
+                   low_log, prime, false);
+        unwrap(x, low->data, n, excess, K::mod_for(prime));
+    }
+
+    // The doubles past a transform that unwrapping excess coefficients writes, in whole vectors.
+    static size_t room_for(size_t excess) { return (excess + K::lanes - 1) / K::lanes * K::lanes; }
+
+    // out[at ..] += words[0 .. m), the carry going on to out[size - 1] at most.
+    static void add_words(uint64_t* out, size_t at, size_t size, const uint64_t* words, size_t m) {
+        uint64_t carry = 0;
+        size_t k = at;
+        for (size_t j = 0; j < m && k < size; ++j, ++k) {
+            uint64_t t = out[k] + words[j] + carry;
+            carry = t >= decimal_word;
+            out[k] = carry ? t - decimal_word : t;
+        }
+        for (; carry != 0 && k < size; ++k) {
+            const uint64_t t = out[k] + 1;
+            carry = t >= decimal_word;
+            out[k] = carry ? 0 : t;
+        }
+    }
+};
+
+}  // namespace cifrovar::ntt_kernels

@@ -1,0 +1,368 @@
+#pragma once
+
+// Private to the transforms: the stages of the forward and inverse transforms for a Simd
+// type S (vector, lane count, arithmetic, in-register stages), their twiddle tables, the
+// loading of a binary value's pieces, the pointwise product and Garner's reconstruction
+// into binary limbs.
+#include <gmp.h>
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "bignum/internal/side_by_side.h"
+#include "bignum/transforms/ntt_primes.h"
+
+namespace cifrovar::ntt_kernels {
+
+template <typename S>
+struct Kernels {
+    using V = typename S::V;
+    static constexpr size_t lanes = S::lanes;
+
+    struct Mod {
+        V p, pinv;
+    };
+    static Mod mod_for(int prime) {
+        const double p = static_cast<double>(primes[prime].p);
+        return {S::set1(p), S::set1(1.0 / p)};
+    }
+
+    // round(x * y) for |x * y| < 2^51: adding 1.5 * 2^52 leaves no bits below the units.
+    static V round_product(V x, V y) {
+        const V magic = S::set1(6755399441055744.0);
+        return S::sub(S::fmadd(x, y, magic), magic);
+    }
+    static V mulmod(V a, V b, const Mod& m) {
+        const V h = S::mul(a, b);
+        const V l = S::fmsub(a, b, h);
+        const V q = round_product(h, m.pinv);
+        return S::add(S::fnmadd(q, m.p, h), l);
+    }
+    static V reduce(V v, const Mod& m) { return S::fnmadd(round_product(v, m.pinv), m.p, v); }
+    // v in (-2p, 2p) to [0, p).
+    static V normalized(V v, const Mod& m) { return S::add_if_negative(reduce(v, m), m.p); }
+
+    struct Tables {
+        // forward[half + j] = w_{2 half}^j, inverse likewise with the inverse roots, for
+        // half < 2^table_log.
+        std::vector<double> forward, inverse;
+        uint64_t root_forward[max_log + 1], root_inverse[max_log + 1];  // of order 2^k
+    };
+
+    // out[j] = w^j for j < count (a multiple of four), centred, in four chains at once.
+    static void powers_into(double* out, size_t count, uint64_t w, uint64_t p) {
+        uint64_t x[4] = {1, w, mul_mod(w, w, p), 0};
+        x[3] = mul_mod(x[2], w, p);
+        const uint64_t step = mul_mod(x[2], x[2], p);
+        for (size_t j = 0; j < count; j += 4) {
+            for (int c = 0; c < 4; ++c) {
+                out[j + c] = centred(x[c], p);
+                x[c] = mul_mod_exact_in_doubles(x[c], step, p);
+            }
+        }
+    }
+
+    static const Tables& tables_for(int index) {
+        static const auto all = [] {
+            std::array<Tables, 3> t;
+            for (int i = 0; i < 3; ++i) {
+                const uint64_t p = primes[i].p;
+                Tables& tab = t[i];
+                tab.root_forward[max_log] = primes[i].root;
+                tab.root_inverse[max_log] = pow_mod(primes[i].root, p - 2, p);
+                for (int k = max_log - 1; k >= 0; --k) {
+                    tab.root_forward[k] =
+                        mul_mod(tab.root_forward[k + 1], tab.root_forward[k + 1], p);
+                    tab.root_inverse[k] =
+                        mul_mod(tab.root_inverse[k + 1], tab.root_inverse[k + 1], p);
+                }
+                const size_t size = size_t{1} << table_log;
+                tab.forward.assign(size, 0);
+                tab.inverse.assign(size, 0);
+                powers_into(tab.forward.data() + size / 2, size / 2, tab.root_forward[table_log],
+                            p);
+                powers_into(tab.inverse.data() + size / 2, size / 2, tab.root_inverse[table_log],
+                            p);
+                // The roots of the shorter stages are the squares, powers, ... of the longest
+                // one's: every second, fourth, ... of its powers.
+                for (size_t half = size / 4; half >= 1; half /= 2) {
+                    for (size_t j = 0; j < half; ++j) {
+                        tab.forward[half + j] = tab.forward[size / 2 + j * (size / 2 / half)];
+                        tab.inverse[half + j] = tab.inverse[size / 2 + j * (size / 2 / half)];
+                    }
+                }
+            }
+            return t;
+        }();
+        return all[index];
+    }
+
+    // Twiddles of one stage: from the table, or made on the fly (w^j .. w^(j + lanes - 1),
+    // times w^lanes per step) for stages longer than it.
+    struct Twiddles {
+        const double* table;  // w^j at table[half + j], or null
+        V power{}, step{};
+        size_t half;
+        Twiddles(const double* tw, size_t h, uint64_t w, uint64_t p, size_t j0 = 0)
+            : table(tw), half(h) {
+            if (table) return;
+            alignas(64) double v[lanes];
+            uint64_t x = pow_mod(w, j0, p);
+            for (size_t i = 0; i < lanes; ++i, x = mul_mod(x, w, p)) v[i] = centred(x, p);
+            power = S::load(v);
+            step = S::set1(centred(pow_mod(w, lanes, p), p));
+        }
+        V at(size_t j) const { return table ? S::load(table + half + j) : power; }
+        void advance(const Mod& m) {
+            if (!table) power = mulmod(power, step, m);
+        }
+    };
+
+    template <bool forward>
+    static void butterfly(double* x, double* y, V w, const Mod& m) {
+        const V u = S::load(x);
+        if constexpr (forward) {
+            const V v = S::load(y);
+            S::store(x, reduce(S::add(u, v), m));
+            S::store(y, mulmod(S::sub(u, v), w, m));
+        } else {
+            const V t = mulmod(S::load(y), w, m);
+            S::store(x, reduce(S::add(u, t), m));
+            S::store(y, reduce(S::sub(u, t), m));
+        }
+    }
+
+    // Two stages in one pass over blocks of 4 q: with w, the root of order 4 q, at half 2 q
+    // and with w^2 at half q; the forward transform (decimation in frequency) takes them in
+    // that order, the inverse one the other way round.
+    template <bool forward>
+    static void two_stages(double* a, size_t n, size_t q, const double* tw, uint64_t w, uint64_t p,
+                           const Mod& m, size_t j_begin = 0, size_t j_end = 0) {
+        if (j_end == 0) j_end = q;
+        const V quarter = S::set1(centred(pow_mod(w, q, p), p));
+        for (size_t s = 0; s < n; s += 4 * q) {
+            double* x = a + s;
+            Twiddles outer(tw, 2 * q, w, p, j_begin);
+            for (size_t j = j_begin; j < j_end; j += lanes) {
+                const V w1 = outer.at(j);
+                const V w3 = tw ? outer.at(j + q) : mulmod(w1, quarter, m);
+                const V w2 = tw ? S::load(tw + q + j) : mulmod(w1, w1, m);
+                if constexpr (forward) {
+                    butterfly<true>(x + j, x + j + 2 * q, w1, m);
+                    butterfly<true>(x + j + q, x + j + 3 * q, w3, m);
+                }
+                butterfly<forward>(x + j, x + j + q, w2, m);
+                butterfly<forward>(x + j + 2 * q, x + j + 3 * q, w2, m);
+                if constexpr (!forward) {
+                    butterfly<false>(x + j, x + j + 2 * q, w1, m);
+                    butterfly<false>(x + j + q, x + j + 3 * q, w3, m);
+                }
+                outer.advance(m);
+            }
+        }
+    }
+
+    template <bool forward>
+    static void one_stage(double* a, size_t n, size_t half, const double* tw, uint64_t w,
+                          uint64_t p, const Mod& m) {
+        for (size_t s = 0; s < n; s += 2 * half) {
+            Twiddles t(tw, half, w, p);
+            for (size_t j = 0; j < half; j += lanes, t.advance(m))
+                butterfly<forward>(a + s + j, a + s + j + half, t.at(j), m);
+        }
+    }
+
+    // The forward stage of two vectors x, y (already paired), w null for the unit twiddle.
+    static void forward_pair(V& x, V& y, const V* w, const Mod& m) {
+        const V nx = reduce(S::add(x, y), m);
+        const V d = S::sub(x, y);
+        y = w ? mulmod(d, *w, m) : reduce(d, m);
+        x = nx;
+    }
+    static void inverse_pair(V& x, V& y, const V* w, const Mod& m) {
+        const V t = w ? mulmod(y, *w, m) : y;
+        y = reduce(S::sub(x, t), m);
+        x = reduce(S::add(x, t), m);
+    }
+
+    // Forward transform of length 2^log (>= 16), natural order in, bit-reversed order out.
+    static void forward(double* a, int log, int prime, const Mod& m) {
+        const Tables& t = tables_for(prime);
+        const uint64_t p = primes[prime].p;
+        const size_t n = size_t{1} << log;
+        if (log > table_log) {
+            if (log - 2 >= table_log) {
+                two_stages<true>(a, n, n / 4, nullptr, t.root_forward[log], p, m);
+                for (int i = 0; i < 4; ++i) forward(a + i * n / 4, log - 2, prime, m);
+            } else {
+                one_stage<true>(a, n, n / 2, nullptr, t.root_forward[log], p, m);
+                forward(a, log - 1, prime, m);
+                forward(a + n / 2, log - 1, prime, m);
+            }
+            return;
+        }
+        size_t half = n / 2;
+        for (; half >= 2 * lanes; half /= 4)
+            two_stages<true>(a, n, half / 2, t.forward.data(), 0, p, m);
+        if (half == lanes) one_stage<true>(a, n, lanes, t.forward.data(), 0, p, m);
+        S::template small_stages<Kernels, true>(a, n, t.forward.data(), m);
+    }
+
+    static void inverse(double* a, int log, int prime, const Mod& m) {
+        const Tables& t = tables_for(prime);
+        const uint64_t p = primes[prime].p;
+        const size_t n = size_t{1} << log;
+        if (log > table_log) {
+            if (log - 2 >= table_log) {
+                for (int i = 0; i < 4; ++i) inverse(a + i * n / 4, log - 2, prime, m);
+                two_stages<false>(a, n, n / 4, nullptr, t.root_inverse[log], p, m);
+            } else {
+                inverse(a, log - 1, prime, m);
+                inverse(a + n / 2, log - 1, prime, m);
+                one_stage<false>(a, n, n / 2, nullptr, t.root_inverse[log], p, m);
+            }
+            return;
+        }
+        S::template small_stages<Kernels, false>(a, n, t.inverse.data(), m);
+        // the stages below mirror the forward ones: a single stage of half `lanes` when the
+        // count of stages from there up is odd
+        int stages = 0;
+        for (size_t h = n / 2; h >= lanes; h /= 2) ++stages;
+        size_t half = lanes;
+        if (stages % 2 == 1) {
+            one_stage<false>(a, n, lanes, t.inverse.data(), 0, p, m);
+            half = 2 * lanes;
+        }
+        for (; half < n; half *= 4) two_stages<false>(a, n, half, t.inverse.data(), 0, p, m);
+    }
+
+    // The same transforms with the work shared by two threads: the top two stages by halves
+    // of their range, then the four quarters two by two.
+    static void forward_on_two(double* a, int log, int prime, const Mod& m) {
+        if (log - 2 < table_log) return forward(a, log, prime, m);
+        const uint64_t p = primes[prime].p, w = tables_for(prime).root_forward[log];
+        const size_t n = size_t{1} << log, q = n / 4;
+        side_by_side([&] { two_stages<true>(a, n, q, nullptr, w, p, m, 0, q / 2); },
+                     [&] { two_stages<true>(a, n, q, nullptr, w, p, m, q / 2, q); });
+        side_by_side(
+            [&] { forward(a, log - 2, prime, m), forward(a + q, log - 2, prime, m); },
+            [&] { forward(a + 2 * q, log - 2, prime, m), forward(a + 3 * q, log - 2, prime, m); });
+    }
+
+    static void inverse_on_two(double* a, int log, int prime, const Mod& m) {
+        if (log - 2 < table_log) return inverse(a, log, prime, m);
+        const uint64_t p = primes[prime].p, w = tables_for(prime).root_inverse[log];
+        const size_t n = size_t{1} << log, q = n / 4;
+        side_by_side(
+            [&] { inverse(a, log - 2, prime, m), inverse(a + q, log - 2, prime, m); },
+            [&] { inverse(a + 2 * q, log - 2, prime, m), inverse(a + 3 * q, log - 2, prime, m); });
+        side_by_side([&] { two_stages<false>(a, n, q, nullptr, w, p, m, 0, q / 2); },
+                     [&] { two_stages<false>(a, n, q, nullptr, w, p, m, q / 2, q); });
+    }
+
+    // The value's pieces of bits each, zero above, as residues mod the prime.
+    static void load(double* out, size_t k_begin, size_t k_end, const mp_limb_t* limbs, size_t size,
+                     int bits, int prime) {
+        const uint64_t p = primes[prime].p;
+        const Mod m = mod_for(prime);
+        const V high_unit = S::set1(centred((uint64_t{1} << 31) % p, p));
+        for (size_t k = k_begin; k < k_end; k += lanes) {
+            V high, low;  // the pieces' bits from 31 up and below 31
+            S::pieces(limbs, size, bits, k, high, low);
+            S::store(out + k, reduce(S::add(mulmod(high, high_unit, m), low), m));
+        }
+    }
+
+    static void pointwise(double* a, const double* b, size_t n, double scale, const Mod& m) {
+        const V s = S::set1(scale);
+        for (size_t k = 0; k < n; k += lanes)
+            S::store(a + k, mulmod(mulmod(S::load(a + k), S::load(b + k), m), s, m));
+    }
+
+    // Garner's first steps for a vector of coefficients from their three residues at
+    // r[i] + k: each coefficient is a0 + p0 * (t1 + p1 * t2), each digit in [0, p).
+    struct Garner {
+        Mod m0 = mod_for(0), m1 = mod_for(1), m2 = mod_for(2);
+        V c01 = inverse_of(0, 1), c02 = inverse_of(0, 2), c12 = inverse_of(1, 2);
+
+        static V inverse_of(int i, int j) {  // 1 / p_i mod p_j
+            const uint64_t pi = primes[i].p, pj = primes[j].p;
+            return S::set1(centred(pow_mod(pi % pj, pj - 2, pj), pj));
+        }
+        void digits(const double* const* r, size_t k, uint64_t* a0, uint64_t* t1,
+                    uint64_t* t2) const {
+            const V x0 = normalized(S::load(r[0] + k), m0);
+            const V x1 = normalized(mulmod(S::sub(S::load(r[1] + k), x0), c01, m1), m1);
+            V x2 = mulmod(S::sub(S::load(r[2] + k), x0), c02, m2);
+            x2 = normalized(mulmod(S::sub(x2, x1), c12, m2), m2);
+            S::to_u64(a0, x0);
+            S::to_u64(t1, x1);
+            S::to_u64(t2, x2);
+        }
+    };
+
+    // Garner's reconstruction of each coefficient x = a0 + p0 * (t1 + p1 * t2) from its three
+    // residues, a vector at a time, then added at its bit position into the result.
+    // Limbs from the first coefficient's position up: out_size into out, the rest into tail.
+    static void reconstruct(mp_limb_t* out, size_t out_size, mp_limb_t* tail, size_t tail_size,
+                            const double* const* r, size_t k_begin, size_t k_end, int bits) {
+        const uint64_t p0 = primes[0].p, p1 = primes[1].p;
+        const Garner garner;
+        const unsigned __int128 mask = (static_cast<unsigned __int128>(1) << bits) - 1;
+        // The sum not yet written, from bit position k * bits up: below 2^150.
+        unsigned __int128 acc_low = 0;
+        uint64_t acc_high = 0;
+        unsigned __int128 buffer = 0;
+        int buffered = 0;
+        size_t written = 0;
+        auto emit = [&](uint64_t v) {
+            buffer |= static_cast<unsigned __int128>(v) << buffered;
+            buffered += bits;
+            if (buffered >= 64) {
+                if (written < out_size) {
+                    out[written] = static_cast<uint64_t>(buffer);
+                } else if (written - out_size < tail_size) {
+                    tail[written - out_size] = static_cast<uint64_t>(buffer);
+                }
+                ++written;
+                buffer >>= 64;
+                buffered -= 64;
+            }
+        };
+        auto shift_out = [&] {
+            emit(static_cast<uint64_t>(acc_low & mask));
+            acc_low =
+                (acc_low >> bits) | (static_cast<unsigned __int128>(acc_high) << (128 - bits));
+            acc_high >>= bits;
+        };
+        alignas(64) uint64_t a0[lanes], t1[lanes], t2[lanes];
+        for (size_t k = k_begin; k < k_end; k += lanes) {
+            garner.digits(r, k, a0, t1, t2);
+            const size_t count = std::min(lanes, k_end - k);
+            for (size_t i = 0; i < count; ++i) {
+                const unsigned __int128 u =
+                    t1[i] + static_cast<unsigned __int128>(p1) * t2[i];  // < 2^100
+                const unsigned __int128 lo =
+                    static_cast<unsigned __int128>(static_cast<uint64_t>(u)) * p0;
+                const unsigned __int128 hi =
+                    static_cast<unsigned __int128>(static_cast<uint64_t>(u >> 64)) * p0;
+                unsigned __int128 sum = acc_low + lo;
+                uint64_t carry = sum < lo;
+                const unsigned __int128 with_a0 = sum + a0[i];
+                carry += with_a0 < sum;
+                sum = with_a0;
+                const unsigned __int128 with_hi = sum + (hi << 64);
+                carry += with_hi < sum;
+                acc_low = with_hi;
+                acc_high += carry + static_cast<uint64_t>(hi >> 64);
+                shift_out();
+            }
+        }
+        while (written < out_size + tail_size) shift_out();
+    }
+};
+
+}  // namespace cifrovar::ntt_kernels

@@ -1,0 +1,117 @@
+#include "bignum/transforms/ntt_multiply.h"
+
+#include <gtest/gtest.h>
+
+#include "bignum/big_value.h"
+#include "bignum/fast_multiply.h"
+
+namespace cifrovar::testing {
+namespace {
+
+class NttMultiplyTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!ntt_available()) GTEST_SKIP() << "no AVX-512 or AVX2 on this processor";
+        gmp_randinit_default(random_);
+        gmp_randseed_ui(random_, 20261208);
+    }
+    void TearDown() override {
+        if (ntt_available()) gmp_randclear(random_);
+    }
+
+    BigValue random_bits(mp_bitcnt_t bits) {
+        BigValue v;
+        mpz_rrandomb(v.get(), random_, bits);  // long runs of ones and zeros
+        return v;
+    }
+    static BigValue all_ones(mp_bitcnt_t bits) {
+        BigValue v;
+        mpz_setbit(v.get(), bits);
+        mpz_sub_ui(v.get(), v.get(), 1);
+        return v;
+    }
+
+    // Both thread modes, and the square when a and b are the same value.
+    static void expect_gmps_product(const BigValue& a, const BigValue& b) {
+        BigValue expected;
+        mpz_mul(expected.get(), a.get(), b.get());
+        for (bool two : {false, true}) {
+            BigValue product(7);
+            ASSERT_TRUE(ntt_multiply(product.get(), a.get(), b.get(), two));
+            EXPECT_EQ(mpz_cmp(product.get(), expected.get()), 0)
+                << mpz_sizeinbase(a.get(), 2) << " x " << mpz_sizeinbase(b.get(), 2)
+                << " bits, two threads " << two;
+        }
+    }
+
+    gmp_randstate_t random_;
+};
+
+// Transform lengths from the shortest to ones that take the two-thread split and the stages
+// made on the fly, each with the largest and a small share of bits per coefficient.
+TEST_F(NttMultiplyTest, RandomProductsOfEverySizeEqualGmps) {
+    for (mp_bitcnt_t bits : {1ul, 63ul, 64ul, 65ul, 1000ul, 4000ul, 100000ul, 500000ul, 1000000ul,
+                             4063168ul, 4100000ul, 9000000ul}) {
+        expect_gmps_product(random_bits(bits), random_bits(bits + 17));
+    }
+}
+
+// Every piece at its largest makes every coefficient of the product as large as it can be,
+// which is what the three primes must still hold exactly.
+TEST_F(NttMultiplyTest, LargestCoefficientsSurviveTheReconstruction) {
+    for (mp_bitcnt_t bits : {128ul, 4063168ul, 8126400ul}) {
+        const BigValue ones = all_ones(bits);
+        expect_gmps_product(ones, ones);
+    }
+}
+
+TEST_F(NttMultiplyTest, SquaresAndUnevenOperands) {
+    const BigValue a = random_bits(3000000);
+    expect_gmps_product(a, a);
+    BigValue square;
+    ASSERT_TRUE(ntt_multiply(square.get(), a.get(), a.get(), true));
+    BigValue expected;
+    mpz_mul(expected.get(), a.get(), a.get());
+    EXPECT_EQ(mpz_cmp(square.get(), expected.get()), 0);
+    expect_gmps_product(random_bits(5000000), random_bits(70));
+    expect_gmps_product(BigValue(1), random_bits(2000000));
+}
+
+TEST_F(NttMultiplyTest, SignsAndAliasedResult) {
+    BigValue a = random_bits(600000), b = random_bits(500000);
+    mpz_neg(a.get(), a.get());
+    expect_gmps_product(a, b);
+    BigValue expected;
+    mpz_mul(expected.get(), a.get(), a.get());
+    ASSERT_TRUE(ntt_multiply(a.get(), a.get(), a.get(), false));
+    EXPECT_EQ(mpz_cmp(a.get(), expected.get()), 0);
+}
+
+TEST_F(NttMultiplyTest, ZeroIsLeftToGmp) {
+    BigValue zero, product(5);
+    const BigValue a = random_bits(1000);
+    EXPECT_FALSE(ntt_multiply(product.get(), zero.get(), a.get(), false));
+    EXPECT_EQ(mpz_cmp_ui(product.get(), 5), 0);
+}
+
+// fast_multiply chooses its route by size; either way the product must be GMP's.
+TEST(FastMultiplyTest, ShortAndLongProductsEqualGmps) {
+    gmp_randstate_t random;
+    gmp_randinit_default(random);
+    for (mp_bitcnt_t bits : {10ul, 100000ul, 9000000ul}) {
+        BigValue a, b, expected, product;
+        mpz_urandomb(a.get(), random, bits);
+        mpz_urandomb(b.get(), random, bits);
+        mpz_mul(expected.get(), a.get(), b.get());
+        fast_multiply(product.get(), a.get(), b.get(), true);
+        EXPECT_EQ(mpz_cmp(product.get(), expected.get()), 0) << bits;
+        fast_multiply(a.get(), a.get(), a.get());
+        mpz_mul(expected.get(), b.get(), b.get());
+        fast_multiply(b.get(), b.get(), b.get());
+        EXPECT_EQ(mpz_cmp(b.get(), expected.get()), 0) << bits;
+    }
+    gmp_randclear(random);
+}
+
+}  // namespace
+}  // namespace cifrovar::testing
