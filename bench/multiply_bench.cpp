@@ -10,6 +10,7 @@
 
 #include "bignum/big_value.h"
 #include "bignum/fast_multiply.h"
+#include "bignum/internal/gmp_integer.h"
 #include "bignum/transforms/ntt_multiply.h"
 
 using cifrovar::BigValue;

@@ -6,6 +6,7 @@
 #include "bignum/cancel.h"
 #include "bignum/decimal_binomial.h"
 #include "bignum/decimal_word.h"
+#include "bignum/internal/gmp_integer.h"
 #include "bignum/internal/large_blocks.h"
 #include "bignum/internal/side_by_side.h"
 #include "bignum/work_progress.h"

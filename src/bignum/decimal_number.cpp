@@ -9,6 +9,7 @@
 #include "bignum/decimal_split.h"
 #include "bignum/decimal_word.h"
 #include "bignum/fast_multiply.h"
+#include "bignum/internal/gmp_integer.h"
 #include "bignum/internal/large_blocks.h"
 #include "bignum/transforms/ntt_multiply.h"
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bignum/fast_multiply.h"
+#include "bignum/internal/gmp_integer.h"
 #include "bignum/internal/large_blocks.h"
 #include "bignum/internal/reciprocal.h"
 #include "bignum/internal/side_by_side.h"
@@ -100,7 +101,7 @@ class Splitter {
             // The level above divides by the square of this divisor d: its inverse is about
             // 2^p / d^2, so times d it is 2^p / d, within a few d's, which the shift to this
             // level's length takes below a unit.
-            fast_multiply(level.inverse.get(), above->inverse.get(), level.five_power.get(), true);
+            fast_multiply(level.inverse, above->inverse, level.five_power, true);
             mpz_tdiv_q_2exp(level.inverse.get(), level.inverse.get(),
                             above->divisor_bits + above->quotient_bits - (t + quotient));
         } else {
@@ -130,18 +131,18 @@ class Splitter {
     // estimate left over is divided out of the remainder, which keeps the result exact.
     static void divide_by_inverse(BigValue& x, const Level& level, BigValue& high, BigValue& low,
                                   bool two_threads) {
-        const mpz_srcptr divisor = level.five_power.get();
         // Room for a remainder within 2^31 divisors either side of the right one.
+        const mpz_srcptr divisor = level.five_power.get();
         const mp_bitcnt_t kept = level.divisor_bits + 32;
         BigValue top;
         mpz_tdiv_q_2exp(top.get(), x.get(), level.divisor_bits - 1);
         mpz_tdiv_r_2exp(low.get(), x.get(), kept);
         x.release();
-        fast_multiply(high.get(), top.get(), level.inverse.get(), two_threads);
+        fast_multiply(high, top, level.inverse, two_threads);
         top.release();
         mpz_tdiv_q_2exp(high.get(), high.get(), level.quotient_bits + 1);
         BigValue product;
-        fast_multiply(product.get(), high.get(), divisor, two_threads);
+        fast_multiply(product, high, level.five_power, two_threads);
         mpz_tdiv_r_2exp(product.get(), product.get(), kept);
         mpz_sub(low.get(), low.get(), product.get());
         // low = x - high * divisor modulo 2^kept, taken in [-2^(kept - 1), 2^(kept - 1)).

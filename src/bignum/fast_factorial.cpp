@@ -1,6 +1,7 @@
 #include "bignum/fast_factorial.h"
 
 #include "bignum/fast_multiply.h"
+#include "bignum/internal/gmp_integer.h"
 #include "bignum/internal/large_blocks.h"
 #include "bignum/internal/side_by_side.h"
 
@@ -32,9 +33,9 @@ void fast_factorial(BigValue& out, unsigned long n, const std::atomic<bool>* can
             mpz_bin_uiui(binomial.get(), n, m);
             if (n % 2 != 0) mpz_mul_ui(binomial.get(), binomial.get(), m + 1);
         },
-        [&] { fast_multiply(out.get(), out.get(), out.get()); });
+        [&] { fast_multiply(out, out, out); });
     stop_if_cancelled(cancel);
-    fast_multiply(out.get(), out.get(), binomial.get(), true);
+    fast_multiply(out, out, binomial, true);
 }
 
 void fast_variation(BigValue& out, unsigned long n, unsigned long k,
@@ -43,7 +44,7 @@ void fast_variation(BigValue& out, unsigned long n, unsigned long k,
     mpz_bin_uiui(binomial.get(), n, k);
     fast_factorial(out, k, cancel);
     stop_if_cancelled(cancel);
-    fast_multiply(out.get(), out.get(), binomial.get(), true);
+    fast_multiply(out, out, binomial, true);
 }
 
 }  // namespace cifrovar

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "bignum/internal/gmp_integer.h"
 #include "bignum/transforms/ntt_multiply.h"
 
 namespace cifrovar {
@@ -65,11 +66,11 @@ bool transforms_pay_for(size_t product_bits) {
     return product_bits >= transform_from_bits && ntt_available();
 }
 
-void fast_multiply(mpz_ptr result, mpz_srcptr a, mpz_srcptr b, bool two_threads) {
-    if (transforms_pay_for(mpz_sizeinbase(a, 2) + mpz_sizeinbase(b, 2)) &&
-        ntt_multiply(result, a, b, two_threads))
+void fast_multiply(BigValue& result, const BigValue& a, const BigValue& b, bool two_threads) {
+    if (transforms_pay_for(bit_length(a) + bit_length(b)) &&
+        ntt_multiply(result.get(), a.get(), b.get(), two_threads))
         return;
-    mpz_mul(result, a, b);
+    multiply(result, a, b);
 }
 
 }  // namespace cifrovar

@@ -1,9 +1,9 @@
 #pragma once
 
 // Private to the engine: products of large values by the fastest route this processor has.
-#include <gmp.h>
-
 #include <cstddef>
+
+#include "bignum/big_value.h"
 
 namespace cifrovar {
 
@@ -25,6 +25,7 @@ bool divisions_by_inverse_pay_for(size_t product_bits);
 // result = a * b (any of them may be the same value). Long products go through the
 // transforms, on two threads when two_threads; the rest, and every product on a processor
 // without AVX-512 or AVX2, through GMP.
-void fast_multiply(mpz_ptr result, mpz_srcptr a, mpz_srcptr b, bool two_threads = false);
+void fast_multiply(BigValue& result, const BigValue& a, const BigValue& b,
+                   bool two_threads = false);
 
 }  // namespace cifrovar

@@ -104,7 +104,7 @@ void binary_falling_product(BigValue& out, unsigned long top, unsigned long coun
     BigValue low;
     binary_falling_product(out, top, count / 2);
     binary_falling_product(low, top - count / 2, count - count / 2);
-    fast_multiply(out.get(), out.get(), low.get(), true);
+    fast_multiply(out, out, low, true);
 }
 
 bool falling_product_takes_factorial(unsigned long top, unsigned long count) {

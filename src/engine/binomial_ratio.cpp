@@ -35,9 +35,9 @@ const std::vector<uint32_t>& BinomialRatio::primes_up_to(uint32_t limit) {
 
 void BinomialRatio::compute(uint32_t n, uint32_t a, uint32_t b, BigValue& numerator,
                             BigValue& denominator) {
-    mpz_set_ui(denominator.get(), 1);
+    assign(denominator, 1);
     if (b <= a) {
-        mpz_set_ui(numerator.get(), 1);
+        assign(numerator, 1);
         return;
     }
     const uint64_t lo = uint64_t{n} - b + 1, hi = uint64_t{n} - a;

@@ -47,10 +47,10 @@ constexpr int64_t chunk_steps = 2048;
 // value * mult >= div * 10^exp10, exactly.
 bool at_least(const BigValue& value, uint64_t mult, uint64_t div, int64_t exp10) {
     BigValue left, right;
-    mpz_mul_ui(left.get(), value.get(), mult);
-    mpz_ui_pow_ui(right.get(), 10, static_cast<unsigned long>(exp10));
-    mpz_mul_ui(right.get(), right.get(), div);
-    return mpz_cmp(left.get(), right.get()) >= 0;
+    multiply_small(left, value, mult);
+    power(right, 10, static_cast<unsigned long>(exp10));
+    multiply_small(right, right, div);
+    return compare(left, right) >= 0;
 }
 
 // How far a sum of logarithms of the given total size may be off.
@@ -260,8 +260,8 @@ int64_t FastRun::advance_combinations(CalcState& st, int64_t end_counter, int64_
 
 void FastRun::ensure_value() {
     if (lazy_binomial_ >= 0) {
-        mpz_bin_uiui(value_.get(), static_cast<unsigned long>(rule_.elements),
-                     static_cast<unsigned long>(lazy_binomial_));
+        binomial(value_, static_cast<unsigned long>(rule_.elements),
+                 static_cast<unsigned long>(lazy_binomial_));
         lazy_binomial_ = -1;
     }
     if (lazy_counter_ == 0) return;
@@ -300,7 +300,7 @@ void FastRun::push_ratio(uint32_t n, int64_t a, int64_t b,
         const double scale = std::clamp(part_seconds / std::max(took.count(), 1e-6), 0.25, 2.0);
         part_steps_ = std::max<int64_t>(chunk_steps, static_cast<int64_t>((to - from) * scale));
         products_.push(std::move(numerator), deadline);
-        if (mpz_cmp_ui(denominator.get(), 1) != 0) divisors_.push(std::move(denominator), deadline);
+        if (compare(denominator, 1) != 0) divisors_.push(std::move(denominator), deadline);
         from = to;
         tell_reached(to + 1);  // the counter stands one above the class reached
     }
@@ -309,21 +309,21 @@ void FastRun::push_ratio(uint32_t n, int64_t a, int64_t b,
 void FastRun::settle() {
     ensure_value();
     if (power_steps_ > 0) {
-        BigValue power;
-        mpz_ui_pow_ui(power.get(), static_cast<unsigned long>(rule_.base),
-                      static_cast<unsigned long>(power_steps_));
-        mpz_mul(value_.get(), value_.get(), power.get());
+        BigValue power_of_base;
+        power(power_of_base, static_cast<unsigned long>(rule_.base),
+              static_cast<unsigned long>(power_steps_));
+        multiply(value_, value_, power_of_base);
         power_steps_ = 0;
     }
     products_.multiply_into(value_);
     if (pending_shift_ > 0) {
-        mpz_mul_2exp(value_.get(), value_.get(), static_cast<mp_bitcnt_t>(pending_shift_));
+        shift_left(value_, static_cast<uint64_t>(pending_shift_));
         pending_shift_ = 0;
     }
     if (!divisors_.empty()) {
         BigValue divisor(1);
         divisors_.multiply_into(divisor);
-        mpz_divexact(value_.get(), value_.get(), divisor.get());
+        divide_exact(value_, divisor);
     }
 }
 
@@ -382,11 +382,10 @@ int64_t FastRun::power_exponent_held(const CalcState& st) const {
     const int64_t before = int64_t{st.pocitadlo} - power_steps_;
     if (before < 0) return -1;
     const double bits = static_cast<double>(before) * std::log2(rule_.base);
-    if (std::fabs(static_cast<double>(mpz_sizeinbase(value_.get(), 2)) - bits) > 2) return -1;
+    if (std::fabs(static_cast<double>(bit_length(value_)) - bits) > 2) return -1;
     BigValue expected;
-    mpz_ui_pow_ui(expected.get(), static_cast<unsigned long>(rule_.base),
-                  static_cast<unsigned long>(before));
-    return mpz_cmp(expected.get(), value_.get()) == 0 ? st.pocitadlo : -1;
+    power(expected, static_cast<unsigned long>(rule_.base), static_cast<unsigned long>(before));
+    return compare(expected, value_) == 0 ? st.pocitadlo : -1;
 }
 
 // A coefficient that GMP computed afresh is computed again from its primes in decimal words
@@ -706,9 +705,9 @@ bool FastRun::verify_binomial(const CalcState& st, int32_t elements) {
     BigValue expected, denominator;
     ratio_.compute(static_cast<uint32_t>(elements), 0, static_cast<uint32_t>(st.pocitadlo - 1),
                    expected, denominator);
-    mpz_divexact(expected.get(), expected.get(), denominator.get());
+    divide_exact(expected, denominator);
     settle();
-    return mpz_cmp(expected.get(), value_.get()) == 0;
+    return compare(expected, value_) == 0;
 }
 
 bool FastRun::verify_product(const CalcState& st, const StepRule& rule) {

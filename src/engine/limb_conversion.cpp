@@ -19,11 +19,11 @@ int32_t parse_digits(const char* p, int32_t n) {
 // into the limb array itself, right-aligned and zero-padded, and turned into limbs in place:
 // limb i's digits sit in the slot of limb count-1-i, so swapping slot pairs converts them.
 void four_digit_limbs_in_place(const BigValue& value, int64_t count, pole1& limbs) {
-    const size_t bound = mpz_sizeinbase(value.get(), 10) + 2;
+    const size_t bound = decimal_length_bound(value) + 2;
     const size_t slots = std::max<size_t>(static_cast<size_t>(count), (bound + 3) / 4);
     limbs.resize(slots + 1);
     char* bytes = reinterpret_cast<char*>(limbs.data());
-    mpz_get_str(bytes, 10, value.get());
+    write_decimal(value, bytes);
     const size_t len = std::strlen(bytes);
     const size_t total = static_cast<size_t>(count) * 4;
     std::memmove(bytes + total - len, bytes, len);
@@ -39,9 +39,9 @@ void four_digit_limbs_in_place(const BigValue& value, int64_t count, pole1& limb
 }
 
 void wide_limbs(const BigValue& value, int32_t limb_digits, int64_t count, pole1& limbs) {
-    const size_t bound = mpz_sizeinbase(value.get(), 10) + 2;
+    const size_t bound = decimal_length_bound(value) + 2;
     std::unique_ptr<char[]> text(new char[bound]);
-    mpz_get_str(text.get(), 10, value.get());
+    write_decimal(value, text.get());
     const int64_t len = static_cast<int64_t>(std::strlen(text.get()));
     limbs.assign(static_cast<size_t>(count), 0);
     int64_t end = len;
@@ -58,11 +58,11 @@ void value_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, p
                     const std::atomic<bool>* cancel) {
     // GMP converts short values in one piece just as fast; long ones are split and their
     // halves converted on two threads.
-    if (mpz_sizeinbase(value.get(), 2) > split_pays_above_bits) {
+    if (bit_length(value) > split_pays_above_bits) {
         SplitOptions options;
         options.cancel = cancel;
         split_to_limbs(value, limb_digits, count, limbs, options);
-    } else if (limb_digits == 4 && mpz_sgn(value.get()) > 0)
+    } else if (limb_digits == 4 && !is_zero(value))
         four_digit_limbs_in_place(value, count, limbs);
     else
         wide_limbs(value, limb_digits, count, limbs);
@@ -83,7 +83,7 @@ void limbs_to_value(const pole1& limbs, int32_t top, int32_t limb_digits, BigVal
         p += limb_digits;
     }
     *p = '\0';
-    mpz_set_str(value.get(), text.get(), 10);
+    read_decimal(value, text.get());
 }
 
 }  // namespace cifrovar

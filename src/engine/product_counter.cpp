@@ -18,7 +18,7 @@ void ProductCounter::merge_affordable(std::chrono::steady_clock::time_point dead
         }
         BigValue& low = parts_[i].value;
         const BigValue& high = parts_[i + 1].value;
-        const double limbs = static_cast<double>(mpz_size(low.get()) + mpz_size(high.get()));
+        const double limbs = static_cast<double>(word_count(low) + word_count(high));
         const double weight = limbs * std::log2(limbs + 2);
         const auto start = std::chrono::steady_clock::now();
         const std::chrono::duration<double> left = deadline - start;
@@ -26,7 +26,7 @@ void ProductCounter::merge_affordable(std::chrono::steady_clock::time_point dead
             ++i;
             continue;
         }
-        mpz_mul(low.get(), low.get(), high.get());
+        multiply(low, low, high);
         ++parts_[i].rank;
         parts_.erase(parts_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
@@ -39,9 +39,9 @@ void ProductCounter::multiply_into(BigValue& out) {
     while (parts_.size() >= 2) {
         Partial top = std::move(parts_.back());
         parts_.pop_back();
-        mpz_mul(parts_.back().value.get(), parts_.back().value.get(), top.value.get());
+        multiply(parts_.back().value, parts_.back().value, top.value);
     }
-    if (!parts_.empty()) mpz_mul(out.get(), out.get(), parts_.back().value.get());
+    if (!parts_.empty()) multiply(out, out, parts_.back().value);
     parts_.clear();
 }
 

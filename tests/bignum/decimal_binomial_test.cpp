@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bignum/cancel.h"
+#include "bignum/internal/gmp_integer.h"
 #include "support/decimal_words.h"
 
 namespace cifrovar::testing {

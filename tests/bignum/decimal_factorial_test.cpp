@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bignum/cancel.h"
+#include "bignum/internal/gmp_integer.h"
 #include "support/decimal_words.h"
 #include "support/gmp_oracle.h"
 

@@ -10,6 +10,7 @@
 
 #include "bignum/cancel.h"
 #include "bignum/decimal_word.h"
+#include "bignum/internal/gmp_integer.h"
 #include "bignum/transforms/ntt_multiply.h"
 #include "support/decimal_words.h"
 #include "support/gmp_oracle.h"

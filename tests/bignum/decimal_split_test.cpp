@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "bignum/internal/gmp_integer.h"
 #include "support/decimal_words.h"
 
 namespace cifrovar::testing {

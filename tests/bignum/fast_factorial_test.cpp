@@ -4,6 +4,8 @@
 
 #include <thread>
 
+#include "bignum/internal/gmp_integer.h"
+
 namespace cifrovar::testing {
 namespace {
 

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "bignum/big_value.h"
+#include "bignum/internal/gmp_integer.h"
 #include "support/address_space.h"
 
 namespace cifrovar::testing {

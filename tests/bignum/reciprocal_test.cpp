@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "bignum/internal/gmp_integer.h"
+
 namespace cifrovar::testing {
 namespace {
 

@@ -10,6 +10,7 @@
 
 #include "bignum/cancel.h"
 #include "bignum/decimal_number.h"
+#include "bignum/internal/gmp_integer.h"
 #include "support/decimal_words.h"
 
 namespace cifrovar::testing {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bignum/internal/gmp_integer.h"
 #include "support/decimal_words.h"
 
 namespace cifrovar::testing {

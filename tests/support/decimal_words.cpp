@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "bignum/internal/gmp_integer.h"
 #include "support/gmp_oracle.h"
 
 namespace cifrovar::testing {

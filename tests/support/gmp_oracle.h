@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "bignum/internal/gmp_integer.h"
+
 namespace cifrovar::testing {
 
 std::string decimal_text(mpz_srcptr value);

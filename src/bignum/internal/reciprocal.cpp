@@ -1,6 +1,7 @@
 #include "bignum/internal/reciprocal.h"
 
 #include "bignum/fast_multiply.h"
+#include "bignum/internal/gmp_integer.h"
 
 namespace cifrovar {
 
@@ -18,14 +19,14 @@ void newton_step(BigValue& out, const BigValue& d, mp_bitcnt_t power, mp_bitcnt_
     approximate_reciprocal(y, d, power - (k - h), two_threads);
     const mp_bitcnt_t t = mpz_sizeinbase(d.get(), 2);
     BigValue error;
-    fast_multiply(error.get(), d.get(), y.get(), two_threads);
+    fast_multiply(error, d, y, two_threads);
     mpz_mul_2exp(error.get(), error.get(), k - h);
     BigValue exact_power;
     mpz_setbit(exact_power.get(), power);
     mpz_sub(error.get(), exact_power.get(), error.get());
     exact_power.release();
     mpz_tdiv_q_2exp(error.get(), error.get(), t - 1 - guard_bits);
-    fast_multiply(error.get(), error.get(), y.get(), two_threads);
+    fast_multiply(error, error, y, two_threads);
     mpz_tdiv_q_2exp(error.get(), error.get(), h + guard_bits);
     mpz_mul_2exp(out.get(), y.get(), k - h);
     mpz_add(out.get(), out.get(), error.get());

@@ -1,10 +1,9 @@
 #pragma once
 
-// Private to the engine: reciprocals of long divisors by Newton's iteration, so that a
+// Private to the library: reciprocals of long divisors by Newton's iteration, so that a
 // division by the same divisor costs two products.
-#include <gmp.h>
-
 #include "bignum/big_value.h"
+#include "bignum/internal/gmp_integer.h"
 
 namespace cifrovar {
 
