@@ -1,6 +1,6 @@
 #pragma once
 
-// Private to the engine: stopping long arithmetic between its pieces.
+// Stopping long arithmetic between its pieces.
 #include <atomic>
 #include <stdexcept>
 

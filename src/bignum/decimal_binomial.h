@@ -1,6 +1,6 @@
 #pragma once
 
-// Private to the engine: binomial coefficients computed in decimal words from their prime
+// Binomial coefficients computed in decimal words from their prime
 // factors, for coefficients long enough that their conversion from binary would cost more
 // than their arithmetic.
 #include <atomic>

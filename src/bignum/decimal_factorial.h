@@ -1,6 +1,6 @@
 #pragma once
 
-// Private to the engine: factorials and powers computed in decimal words, for results long
+// Factorials and powers computed in decimal words, for results long
 // enough that their conversion from binary would cost more than their arithmetic.
 #include <atomic>
 #include <functional>

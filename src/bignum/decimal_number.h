@@ -1,6 +1,6 @@
 #pragma once
 
-// Private to the engine: non-negative integers in words of 18 decimal digits. Results whose
+// Non-negative integers in words of 18 decimal digits. Results whose
 // products are taken in this radix need no conversion from binary at the end, which for long
 // results costs several times their arithmetic.
 #include <atomic>

@@ -1,6 +1,6 @@
 #pragma once
 
-// Private to the engine: the conversion of a large GMP value into decimal limbs by repeated
+// The conversion of a large binary value into decimal limbs by repeated
 // division, the two halves of the value converted on two threads.
 #include <atomic>
 #include <cstddef>

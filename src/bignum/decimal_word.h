@@ -1,6 +1,6 @@
 #pragma once
 
-// Private to the engine: words of 18 decimal digits, the radix in which long decimal results
+// Words of 18 decimal digits, the radix in which long decimal results
 // are multiplied, and the division of a double word by that radix.
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-// Private to the engine: n! in pieces that an interrupt can stop between.
+// N! in pieces that an interrupt can stop between.
 #include <atomic>
 
 #include "bignum/big_value.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-// Private to the engine: products of large values by the fastest route this processor has.
+// Products of large values by the fastest route this processor has.
 #include <cstddef>
 
 #include "bignum/big_value.h"

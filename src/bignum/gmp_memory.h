@@ -1,6 +1,6 @@
 #pragma once
 
-// Private to the engine: GMP's memory comes from functions that throw std::bad_alloc when the
+// GMP's memory comes from functions that throw std::bad_alloc when the
 // system refuses it, so that a run out of memory ends like any other growth failure instead of
 // GMP aborting the process.
 #include <functional>

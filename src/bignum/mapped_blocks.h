@@ -1,6 +1,6 @@
 #pragma once
 
-// Private to the engine: the mapped blocks of the transforms, kept for the next product of
+// The mapped blocks of the transforms, kept for the next product of
 // the same size instead of unmapped. A product tree asks for the same few sizes again and
 // again, and on this machine a quarter of a long product's time went to faulting fresh pages
 // in and to unmapping them.

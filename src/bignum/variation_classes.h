@@ -1,6 +1,6 @@
 #pragma once
 
-// Private to the engine: long variations computed through classes that double, so that a long
+// Long variations computed through classes that double, so that a long
 // computation holds a variation of a smaller class at every moment after its first levels,
 // and a product of consecutive numbers in decimal words.
 #include <atomic>

@@ -1,6 +1,6 @@
 #pragma once
 
-// Private to the engine: how far a long computation of one value has got, told from inside
+// How far a long computation of one value has got, told from inside
 // its products while they run, so that the status can move and an interrupt is seen within
 // one transform instead of one level of the computation.
 #include <atomic>

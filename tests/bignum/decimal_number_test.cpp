@@ -182,6 +182,15 @@ TEST_P(DecimalNumberValueTest, ToDecimalGivesGmpsDigits) {
     EXPECT_TRUE(same_words(y.words, words_of(v)));
 }
 
+// The way back to binary, with the zeros inside and at the top of the words that a number's
+// text must keep.
+TEST_P(DecimalNumberValueTest, ToBinaryGivesTheValueBack) {
+    const BigValue v = GetParam().make();
+    BigValue back(12345);  // whatever was there before is replaced
+    to_binary(number_of(v), back);
+    EXPECT_EQ(mpz_cmp(back.get(), v.get()), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Values, DecimalNumberValueTest,
     ::testing::Values(ValueCase{"one", make_one}, ValueCase{"nine", make_nine},
@@ -202,6 +211,9 @@ TEST(DecimalNumberTest, ZeroHasNoWordsAndNoDigits) {
     EXPECT_EQ(x.digit_count(), 0);
     EXPECT_TRUE(x.at_least(0, 0));
     EXPECT_FALSE(x.at_least(1, 0));
+    BigValue back(7);
+    to_binary(x, back);
+    EXPECT_TRUE(is_zero(back));
 }
 
 // x = mult * 10^e and one above and below it, for mults of one to twenty digits and shifts

@@ -1,6 +1,6 @@
 #pragma once
 
-// Private to the engine: how the process gets its large blocks of memory.
+// Private to the library: how the process gets its large blocks of memory.
 #include <cstddef>
 #include <vector>
 

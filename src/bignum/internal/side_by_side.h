@@ -1,6 +1,6 @@
 #pragma once
 
-// Private to the engine: two pieces of work on two threads.
+// Private to the library: two pieces of work on two threads.
 #include <exception>
 #include <thread>
 

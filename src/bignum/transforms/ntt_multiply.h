@@ -1,6 +1,6 @@
 #pragma once
 
-// Private to the engine: multiplication of large values by number-theoretic transforms over
+// Private to the library: multiplication of large values by number-theoretic transforms over
 // three primes below 2^50, in double precision with AVX-512 or with AVX2 and FMA.
 #include <gmp.h>
 
