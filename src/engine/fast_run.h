@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "bignum/big_value.h"
@@ -42,7 +43,7 @@ struct StepsReached {
 class FastRun {
   public:
     // True while the batch arithmetic holds a value (possibly newer than the limbs).
-    bool holds_value() const { return holding_; }
+    bool holds_value() const { return held_.has_value(); }
     // True when the value is the calculation's own for its counter (pocitadlo!, C(n, pocitadlo-1)
     // and so on), as every run from a fresh start leaves it; false for limbs from outside. Only
     // a trusted value may be recomputed from scratch instead of multiplied on, and only a
@@ -125,9 +126,6 @@ class FastRun {
     bool goes_in_steps_kind() const {
         return rule_.calc_kind == kind::factorial || rule_.calc_kind == kind::variations;
     }
-    void forget_decimal();
-    // A value left by the decimal route is computed in binary only when it is needed.
-    void ensure_value();
     bool counts_ahead(int64_t target) const;
     uint32_t last_factor_at(int64_t counter) const;
     void counted_value(BigValue& out, int64_t counter) const;
@@ -137,23 +135,48 @@ class FastRun {
     bool in_steps_from_held(const CalcState& st, int64_t end_counter) const;
     bool binomial_in_one_go(const CalcState& st, int64_t end_counter) const;
     bool value_at_hand(const CalcState& st) const;
-    const DecimalNumber& held_in_decimal(const CalcState& st);
     void compute_afresh(DecimalNumber& out, CalcState& st, int64_t end_counter);
     void compute_from_held(DecimalNumber& out, const CalcState& st, int64_t end_counter);
-    // Holds value as the value of counter, reached from the counter start.
-    void hold_decimal(CalcState& st, int64_t start, int64_t counter, DecimalNumber&& value);
     void grow_for_combinations(CalcState& st, uint64_t mult, uint64_t div);
     // Multiplies and divides in everything pending, so value_ is the exact current value.
     void settle();
 
+    // What the value held is and where it is at hand. Its binary form is value_, or is put off
+    // while a computation in one go or GMP's binomial gives it when needed; the limbs and the
+    // decimal words show the whole value, everything pending taken in.
+    struct Held {
+        enum class Binary : uint8_t {
+            in_value,  // value_ is it
+            counted,   // counted_value() of step (factorials, variations)
+            binomial,  // C(n, step) (combinations)
+        };
+        Binary binary = Binary::in_value;
+        int64_t step = 0;                      // the counter or class of a form put off
+        bool in_limbs = true;                  // the limbs show it
+        std::optional<DecimalNumber> decimal;  // it in decimal words
+    };
+    Held::Binary binary_form() const { return held_ ? held_->binary : Held::Binary::in_value; }
+    // The transitions of the value held besides begin(), drop() and materialize().
+    void put_off_binary(Held::Binary form, int64_t step);
+    // A value put off is computed in binary only when it is needed.
+    void ensure_value();
+    // The value changes in binary: the limbs and the decimal words no longer show it.
+    void drop_copies();
+    // Holds value, in decimal words, as the value of counter, reached from the counter start.
+    void hold_decimal(CalcState& st, int64_t start, int64_t counter, DecimalNumber&& value);
+    // The value in decimal words, read from the limbs unless it is held so already.
+    const DecimalNumber& held_in_decimal(const CalcState& st);
+    void forget_decimal();
+
     StepRule rule_;
-    bool holding_ = false;
-    bool limbs_current_ = false;      // the limbs already show the value held
+    // Empty while no value is held. The pending products, divisors, power steps and shift stay
+    // beside it rather than in it: they multiply (divide) value_ whatever its binary form,
+    // settle() takes them in alike after ensure_value(), and begin() and drop() clear them.
+    std::optional<Held> held_;
     BigValue value_;                  // the value, times the pending products, over the divisors
     ProductCounter products_;         // pending factors
     ProductCounter divisors_;         // pending divisors (combinations)
     int64_t power_steps_ = 0;         // powers: steps not yet multiplied in
-    int64_t lazy_counter_ = 0;        // value_ is to be the value of this counter (0: it is)
     int64_t pending_shift_ = 0;       // products: powers of two not yet multiplied in
     int64_t steps_since_growth_ = 0;  // steps since top_index was last brought up to date
     uint32_t last_factor_ = 1;        // factor of the last step (products)
@@ -162,9 +185,6 @@ class FastRun {
     int64_t part_steps_ = 0;          // steps per part of a combinations batch, likewise
     const StepsReached* reached_ = nullptr;  // set for the time of advance()
     BinomialRatio ratio_;
-    int64_t lazy_binomial_ = -1;  // combinations: value_ is to be C(n, this) (-1: it is)
-    DecimalNumber decimal_;       // the value in decimal words, when decimal_held_
-    bool decimal_held_ = false;   // until the limbs are written or the value changes
     DecimalNumber kept_;          // the last step kept by advance_in_steps(), while it runs
     int64_t kept_counter_ = 0;    // its counter (0: none yet)
     int32_t limbs_counter_ = -1;  // see limbs_counter()
