@@ -40,6 +40,23 @@ struct StepsReached {
     const std::atomic<bool>* cancel = nullptr;
 };
 
+// What the value a FastRun holds is and where it is at hand. Its binary form is the run's
+// binary value, or is put off while a computation in one go or GMP's binomial gives it when
+// needed; the limbs and the decimal words show the whole value, everything pending taken in.
+// (At namespace scope: as a nested class with member initializers it could not be held in a
+// std::optional member of the class that encloses it.)
+struct FastRunHeld {
+    enum class Binary : uint8_t {
+        in_value,  // the binary value is it
+        counted,   // counted_value() of step (factorials, variations)
+        binomial,  // C(n, step) (combinations)
+    };
+    Binary binary = Binary::in_value;
+    int64_t step = 0;                      // the counter or class of a form put off
+    bool in_limbs = true;                  // the limbs show it
+    std::optional<DecimalNumber> decimal;  // it in decimal words
+};
+
 class FastRun {
   public:
     // True while the batch arithmetic holds a value (possibly newer than the limbs).
@@ -141,20 +158,7 @@ class FastRun {
     // Multiplies and divides in everything pending, so value_ is the exact current value.
     void settle();
 
-    // What the value held is and where it is at hand. Its binary form is value_, or is put off
-    // while a computation in one go or GMP's binomial gives it when needed; the limbs and the
-    // decimal words show the whole value, everything pending taken in.
-    struct Held {
-        enum class Binary : uint8_t {
-            in_value,  // value_ is it
-            counted,   // counted_value() of step (factorials, variations)
-            binomial,  // C(n, step) (combinations)
-        };
-        Binary binary = Binary::in_value;
-        int64_t step = 0;                      // the counter or class of a form put off
-        bool in_limbs = true;                  // the limbs show it
-        std::optional<DecimalNumber> decimal;  // it in decimal words
-    };
+    using Held = FastRunHeld;
     Held::Binary binary_form() const { return held_ ? held_->binary : Held::Binary::in_value; }
     // The transitions of the value held besides begin(), drop() and materialize().
     void put_off_binary(Held::Binary form, int64_t step);
