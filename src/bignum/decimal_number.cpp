@@ -129,12 +129,7 @@ void to_decimal(DecimalNumber& out, const BigValue& value, const std::atomic<boo
     }
     const auto count = static_cast<int64_t>((mpz_sizeinbase(value.get(), 10) + 17) / 18 * 2);
     LimbArray limbs;
-    SplitOptions options;
-    options.cancel = cancel;
-    // GMP converts a short value in one piece as fast as a split would; long ones are split
-    // and their halves converted on two threads.
-    if (mpz_sizeinbase(value.get(), 2) <= split_pays_above_bits) options.leaf_limbs = count;
-    split_to_limbs(value, 9, count, limbs, options);
+    to_limbs(value, 9, count, limbs, cancel);
     out.words.resize(static_cast<size_t>(count / 2));
     for (size_t i = 0; i < out.words.size(); ++i)
         out.words[i] = static_cast<uint64_t>(limbs[2 * i]) +

@@ -236,4 +236,13 @@ void split_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, L
     limbs.resize(static_cast<size_t>(count));
 }
 
+void to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, LimbArray& limbs,
+              const std::atomic<bool>* cancel) {
+    SplitOptions options;
+    options.cancel = cancel;
+    if (bit_length(value) <= split_pays_above_bits)
+        options.leaf_limbs = std::max<int64_t>(count, 1);
+    split_to_limbs(value, limb_digits, count, limbs, options);
+}
+
 }  // namespace cifrovar

@@ -29,4 +29,10 @@ struct SplitOptions {
 void split_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, LimbArray& limbs,
                     const SplitOptions& options = {});
 
+// The same by the faster way for the value's length: up to split_pays_above_bits in one piece
+// by GMP, longer ones split, their halves on two threads. When cancel turns true meanwhile, a
+// long conversion throws Cancelled.
+void to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, LimbArray& limbs,
+              const std::atomic<bool>* cancel = nullptr);
+
 }  // namespace cifrovar

@@ -38,34 +38,16 @@ void four_digit_limbs_in_place(const BigValue& value, int64_t count, pole1& limb
     limbs.resize(static_cast<size_t>(count));
 }
 
-void wide_limbs(const BigValue& value, int32_t limb_digits, int64_t count, pole1& limbs) {
-    const size_t bound = decimal_length_bound(value) + 2;
-    std::unique_ptr<char[]> text(new char[bound]);
-    write_decimal(value, text.get());
-    const int64_t len = static_cast<int64_t>(std::strlen(text.get()));
-    limbs.assign(static_cast<size_t>(count), 0);
-    int64_t end = len;
-    for (int64_t i = 0; end > 0; ++i) {
-        const int64_t start = std::max<int64_t>(0, end - limb_digits);
-        limbs[i] = parse_digits(text.get() + start, static_cast<int32_t>(end - start));
-        end = start;
-    }
-}
-
 }  // namespace
 
 void value_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, pole1& limbs,
                     const std::atomic<bool>* cancel) {
-    // GMP converts short values in one piece just as fast; long ones are split and their
-    // halves converted on two threads.
-    if (bit_length(value) > split_pays_above_bits) {
-        SplitOptions options;
-        options.cancel = cancel;
-        split_to_limbs(value, limb_digits, count, limbs, options);
-    } else if (limb_digits == 4 && !is_zero(value))
+    // Four-digit limbs of a value GMP converts in one piece are written in place; every other
+    // conversion is the library's.
+    if (limb_digits == 4 && !is_zero(value) && bit_length(value) <= split_pays_above_bits)
         four_digit_limbs_in_place(value, count, limbs);
     else
-        wide_limbs(value, limb_digits, count, limbs);
+        to_limbs(value, limb_digits, count, limbs, cancel);
 }
 
 void limbs_to_value(const pole1& limbs, int32_t top, int32_t limb_digits, BigValue& value) {
