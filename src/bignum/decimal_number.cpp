@@ -11,6 +11,7 @@
 #include "bignum/fast_multiply.h"
 #include "bignum/internal/gmp_integer.h"
 #include "bignum/internal/large_blocks.h"
+#include "bignum/internal/product_in_halves.h"
 #include "bignum/transforms/ntt_multiply.h"
 
 namespace cifrovar {
@@ -35,19 +36,30 @@ int digit_at(const DecimalNumber& x, int64_t position) {
 }
 
 // Products with one short factor: row by row, each word times the other's words.
-void schoolbook(std::vector<uint64_t>& out, const DecimalNumber& a, const DecimalNumber& b) {
-    out.assign(a.words.size() + b.words.size(), 0);
-    for (size_t i = 0; i < a.words.size(); ++i) {
+void schoolbook(std::vector<uint64_t>& out, DecimalWords a, DecimalWords b) {
+    out.assign(a.size() + b.size(), 0);
+    for (size_t i = 0; i < a.size(); ++i) {
         uint64_t carry = 0;
-        for (size_t j = 0; j < b.words.size(); ++j) {
+        for (size_t j = 0; j < b.size(); ++j) {
             const unsigned __int128 t =
-                static_cast<unsigned __int128>(a.words[i]) * b.words[j] + out[i + j] + carry;
+                static_cast<unsigned __int128>(a[i]) * b[j] + out[i + j] + carry;
             const WordDivision d = divide_by_word(t);
             out[i + j] = d.r;
             carry = d.q;
         }
-        out[i + b.words.size()] = carry;
+        out[i + b.size()] = carry;
     }
+}
+
+// out = a * b in a.size() + b.size() words by the transforms; a product too long for their
+// lengths (about 1.2 billion digits) in halves that are, instead of through binary and GMP's
+// own product on one thread, which took most of the time of 400000000!.
+void transformed_product(std::vector<uint64_t>& out, DecimalWords a, DecimalWords b, bool two) {
+    if (std::min(a.size(), b.size()) <= decimal_row_by_row_words) return schoolbook(out, a, b);
+    if (decimal_multiply(out, a.data(), a.size(), b.data(), b.size(), two)) return;
+    multiply_in_halves(out, a, b, [two](std::vector<uint64_t>& o, DecimalWords x, DecimalWords y) {
+        transformed_product(o, x, y, two);
+    });
 }
 
 // Without the transforms: through GMP, both ways converted.
@@ -158,17 +170,11 @@ void multiply(DecimalNumber& out, const DecimalNumber& a, const DecimalNumber& b
         out.words.clear();
         return;
     }
-    std::vector<uint64_t> product;
     const size_t shorter = std::min(a.words.size(), b.words.size());
-    if (shorter <= 32) {
-        schoolbook(product, a, b);
-    } else if (decimal_transforms_available()) {
-        if (!decimal_multiply_avx2(product, a.words.data(), a.words.size(), b.words.data(),
-                                   b.words.size(), two_threads))
-            return through_binary(out, a, b);
-    } else {
+    if (shorter > decimal_row_by_row_words && !decimal_transforms_available())
         return through_binary(out, a, b);
-    }
+    std::vector<uint64_t> product;
+    transformed_product(product, a.words, b.words, two_threads);
     out.words.swap(product);
     out.trim();
 }

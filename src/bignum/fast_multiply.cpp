@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "bignum/internal/gmp_integer.h"
+#include "bignum/internal/product_in_halves.h"
 #include "bignum/transforms/ntt_multiply.h"
 
 namespace cifrovar {
@@ -32,6 +33,19 @@ constexpr size_t transform_from_bits = size_t{1} << 24;
 // them from 8 Mbit, 0.71 from 32 Mbit).
 constexpr size_t inverse_from_bits_avx2 = size_t{1} << 26;
 
+// result = a * b through the transforms where they pay; a product too long for their lengths
+// (about 4 Gbit) in halves that are, instead of GMP's own product on one thread, which took
+// most of the time of results of billions of digits.
+void product(mpz_ptr result, mpz_srcptr a, mpz_srcptr b, bool two_threads) {
+    const size_t bits = mpz_sizeinbase(a, 2) + mpz_sizeinbase(b, 2);
+    if (!transforms_pay_for(bits) || mpz_sgn(a) == 0 || mpz_sgn(b) == 0)
+        return mpz_mul(result, a, b);
+    if (ntt_multiply(result, a, b, two_threads)) return;
+    multiply_in_halves(result, a, b, [two_threads](mpz_ptr out, mpz_srcptr x, mpz_srcptr y) {
+        product(out, x, y, two_threads);
+    });
+}
+
 }  // namespace
 
 bool ntt_available() { return vectors_here() != Vectors::none; }
@@ -44,6 +58,19 @@ bool ntt_multiply(mpz_t result, const mpz_t a, const mpz_t b, bool two_threads) 
             return ntt_multiply_avx512(result, a, b, two_threads);
         case Vectors::avx2:
             return ntt_multiply_avx2(result, a, b, two_threads);
+        case Vectors::none:
+            break;
+    }
+    return false;
+}
+
+bool decimal_multiply(std::vector<uint64_t>& out, const uint64_t* a, size_t la, const uint64_t* b,
+                      size_t lb, bool two_threads) {
+    switch (vectors_here()) {
+        case Vectors::avx512:
+            return decimal_multiply_avx512(out, a, la, b, lb, two_threads);
+        case Vectors::avx2:
+            return decimal_multiply_avx2(out, a, la, b, lb, two_threads);
         case Vectors::none:
             break;
     }
@@ -67,10 +94,7 @@ bool transforms_pay_for(size_t product_bits) {
 }
 
 void fast_multiply(BigValue& result, const BigValue& a, const BigValue& b, bool two_threads) {
-    if (transforms_pay_for(bit_length(a) + bit_length(b)) &&
-        ntt_multiply(result.get(), a.get(), b.get(), two_threads))
-        return;
-    multiply(result, a, b);
+    product(result.get(), a.get(), b.get(), two_threads);
 }
 
 }  // namespace cifrovar

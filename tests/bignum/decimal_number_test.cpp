@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bignum/cancel.h"
@@ -571,6 +572,20 @@ TEST(DecimalNumberTest, ProductsWithZeroAreZero) {
 
 // ---- the transforms themselves, below the length where products reach them
 
+using DecimalKernel = bool (*)(std::vector<uint64_t>&, const uint64_t*, size_t, const uint64_t*,
+                               size_t, bool);
+
+// The decimal products of every instruction set this processor runs, the widest first.
+std::vector<std::pair<const char*, DecimalKernel>> decimal_kernels_here() {
+    std::vector<std::pair<const char*, DecimalKernel>> kernels;
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+        __builtin_cpu_supports("fma"))
+        kernels.emplace_back("AVX-512", decimal_multiply_avx512);
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
+        kernels.emplace_back("AVX2", decimal_multiply_avx2);
+    return kernels;
+}
+
 class DecimalTransformTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -584,10 +599,13 @@ class DecimalTransformTest : public ::testing::Test {
         mpz_mul(expected_value.get(), expected_value.get(), b_value.get());
         Words expected = words_of(expected_value);
         expected.resize(la + lb, 0);
-        for (const bool two : {false, true}) {
-            Words out(la + lb, ~uint64_t{0});
-            ASSERT_TRUE(decimal_multiply_avx2(out, a, la, b, lb, two));
-            EXPECT_TRUE(same_words(out, expected)) << la << " x " << lb << ", two threads " << two;
+        for (const auto& [name, kernel] : decimal_kernels_here()) {
+            for (const bool two : {false, true}) {
+                Words out(la + lb, ~uint64_t{0});
+                ASSERT_TRUE(kernel(out, a, la, b, lb, two));
+                EXPECT_TRUE(same_words(out, expected))
+                    << name << ": " << la << " x " << lb << ", two threads " << two;
+            }
         }
     }
 };

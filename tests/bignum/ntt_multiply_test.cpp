@@ -2,12 +2,28 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "bignum/big_value.h"
 #include "bignum/fast_multiply.h"
 #include "bignum/internal/gmp_integer.h"
 
 namespace cifrovar::testing {
 namespace {
+
+using BinaryKernel = bool (*)(mpz_t, const mpz_t, const mpz_t, bool);
+
+// The products of every instruction set this processor runs, the widest first.
+std::vector<std::pair<const char*, BinaryKernel>> kernels_here() {
+    std::vector<std::pair<const char*, BinaryKernel>> kernels;
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+        __builtin_cpu_supports("fma"))
+        kernels.emplace_back("AVX-512", ntt_multiply_avx512);
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
+        kernels.emplace_back("AVX2", ntt_multiply_avx2);
+    return kernels;
+}
 
 class NttMultiplyTest : public ::testing::Test {
   protected:
@@ -32,16 +48,19 @@ class NttMultiplyTest : public ::testing::Test {
         return v;
     }
 
-    // Both thread modes, and the square when a and b are the same value.
+    // Every instruction set, both thread modes, and the square when a and b are the same
+    // value.
     static void expect_gmps_product(const BigValue& a, const BigValue& b) {
         BigValue expected;
         mpz_mul(expected.get(), a.get(), b.get());
-        for (bool two : {false, true}) {
-            BigValue product(7);
-            ASSERT_TRUE(ntt_multiply(product.get(), a.get(), b.get(), two));
-            EXPECT_EQ(mpz_cmp(product.get(), expected.get()), 0)
-                << mpz_sizeinbase(a.get(), 2) << " x " << mpz_sizeinbase(b.get(), 2)
-                << " bits, two threads " << two;
+        for (const auto& [name, kernel] : kernels_here()) {
+            for (bool two : {false, true}) {
+                BigValue product(7);
+                ASSERT_TRUE(kernel(product.get(), a.get(), b.get(), two));
+                EXPECT_EQ(mpz_cmp(product.get(), expected.get()), 0)
+                    << name << ": " << mpz_sizeinbase(a.get(), 2) << " x "
+                    << mpz_sizeinbase(b.get(), 2) << " bits, two threads " << two;
+            }
         }
     }
 

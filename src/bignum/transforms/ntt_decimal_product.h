@@ -190,6 +190,12 @@ struct DecimalProduct {
         return true;
     }
 
+    // Whether multiply takes a product of la words by lb, in one piece or in parts.
+    static bool fits(size_t la, size_t lb) {
+        if (la < lb) std::swap(la, lb);
+        return whole_log(la, lb) >= 0 || (la >= 2 * lb && cheapest_parts(la, lb).log >= 0);
+    }
+
     // The transform length of a product in one piece: the product's own, or half of it where
     // the coefficients past that half are few enough to unwrap (see multiply_in); -1 when the
     // product is too long for the transforms.
@@ -198,7 +204,9 @@ struct DecimalProduct {
         const int log = log_for(count);
         if (log < 0) return -1;
         const size_t half = size_t{1} << (log - 1);
-        const bool wraps = count > half && count - half <= half / 4 && la <= half;
+        // The shortest transforms are 16 long: the in-register stages take two vectors of
+        // eight at a time.
+        const bool wraps = log > 4 && count > half && count - half <= half / 4 && la <= half;
         return wraps ? log - 1 : log;
     }
 

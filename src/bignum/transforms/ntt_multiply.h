@@ -21,10 +21,22 @@ bool ntt_multiply_avx512(mpz_t result, const mpz_t a, const mpz_t b, bool two_th
 bool ntt_multiply_avx2(mpz_t result, const mpz_t a, const mpz_t b, bool two_threads);
 
 // out = a * b in la + lb words for numbers in words of 18 decimal digits, least significant
-// first (a and b may be the same, out neither); false when the product is too long for the
-// transforms. Built for AVX2 with FMA, which every processor with the AVX-512 set above has
-// as well.
+// first (a and b may be the same, out neither), by the transforms of the widest vectors this
+// processor has; false when the product is too long for the transforms or the processor has
+// neither instruction set.
+bool decimal_multiply(std::vector<uint64_t>& out, const uint64_t* a, size_t la, const uint64_t* b,
+                      size_t lb, bool two_threads);
+// The same for each instruction set, as above.
+bool decimal_multiply_avx512(std::vector<uint64_t>& out, const uint64_t* a, size_t la,
+                             const uint64_t* b, size_t lb, bool two_threads);
 bool decimal_multiply_avx2(std::vector<uint64_t>& out, const uint64_t* a, size_t la,
                            const uint64_t* b, size_t lb, bool two_threads);
+
+// Decimal products with a factor of at most this many words are made row by row: the
+// transforms do not pay for them.
+constexpr size_t decimal_row_by_row_words = 32;
+// Whether decimal_multiply takes a product of la words by lb (on a processor that has the
+// transforms).
+bool decimal_product_fits(size_t la, size_t lb);
 
 }  // namespace cifrovar

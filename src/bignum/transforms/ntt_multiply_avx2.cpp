@@ -120,4 +120,8 @@ bool decimal_multiply_avx2(std::vector<uint64_t>& out, const uint64_t* a, size_t
     return Product::multiply(out, {a, la}, {b, lb}, two_threads);
 }
 
+bool decimal_product_fits(size_t la, size_t lb) {
+    return ntt_kernels::DecimalProduct<Avx2>::fits(la, lb);
+}
+
 }  // namespace cifrovar
