@@ -18,11 +18,48 @@ using File = std::unique_ptr<std::FILE, FileClose>;
 
 constexpr std::size_t chunk = std::size_t{1} << 20;
 
-// The size, the leading bytes and the first byte that is not a digit.
-void scan_forward(std::FILE* file, DigitFileFigures& figures) {
+// The value of the digits modulo each modulus, taken eighteen digits at a time.
+class Residues {
+  public:
+    explicit Residues(const std::vector<uint64_t>& moduli)
+        : moduli_(moduli), residues_(moduli.size(), 0) {}
+
+    void add(const char* bytes, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (bytes[i] < '0' || bytes[i] > '9') continue;
+            pending_ = pending_ * 10 + static_cast<uint64_t>(bytes[i] - '0');
+            if (++pending_digits_ == 18) carry_pending();
+        }
+    }
+    std::vector<uint64_t> finish() {
+        carry_pending();
+        return residues_;
+    }
+
+  private:
+    // residue = residue * 10^digits + pending: below 2^64 * 10^18 < 2^124.
+    void carry_pending() {
+        uint64_t scale = 1;
+        for (int d = 0; d < pending_digits_; ++d) scale *= 10;
+        for (std::size_t m = 0; m < moduli_.size(); ++m)
+            residues_[m] = static_cast<uint64_t>(
+                (static_cast<unsigned __int128>(residues_[m]) * scale + pending_) % moduli_[m]);
+        pending_ = 0;
+        pending_digits_ = 0;
+    }
+
+    std::vector<uint64_t> moduli_;
+    std::vector<uint64_t> residues_;
+    uint64_t pending_ = 0;
+    int pending_digits_ = 0;
+};
+
+// The size, the leading bytes, the first byte that is not a digit and the residues.
+void scan_forward(std::FILE* file, DigitFileFigures& figures, Residues& residues) {
     std::vector<char> buffer(chunk);
     for (;;) {
         const std::size_t got = std::fread(buffer.data(), 1, chunk, file);
+        residues.add(buffer.data(), got);
         if (figures.leading.size() < edge_digits) {
             const std::size_t take = std::min(got, edge_digits - figures.leading.size());
             figures.leading.append(buffer.data(), take);
@@ -70,11 +107,13 @@ void scan_backward(std::FILE* file, DigitFileFigures& figures) {
 
 }  // namespace
 
-DigitFileFigures read_digit_file(const std::string& path) {
+DigitFileFigures read_digit_file(const std::string& path, const std::vector<uint64_t>& moduli) {
     File file(std::fopen(path.c_str(), "rb"));
     if (!file) throw std::runtime_error("cannot open " + path);
     DigitFileFigures figures;
-    scan_forward(file.get(), figures);
+    Residues residues(moduli);
+    scan_forward(file.get(), figures, residues);
+    figures.residues = residues.finish();
     scan_backward(file.get(), figures);
     return figures;
 }

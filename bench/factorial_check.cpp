@@ -1,6 +1,8 @@
 #include "factorial_check.h"
 
 #include <algorithm>
+#include <iterator>
+#include <thread>
 
 #include "digit_file.h"
 #include "factorial_digits.h"
@@ -18,7 +20,8 @@ CheckRow compare(std::string figure, std::string expected, std::string found, bo
 }  // namespace
 
 std::vector<CheckRow> check_factorial_file(const std::string& path, uint64_t n) {
-    const DigitFileFigures file = read_digit_file(path);
+    const std::vector<uint64_t> primes(std::begin(residue_primes), std::end(residue_primes));
+    const DigitFileFigures file = read_digit_file(path, primes);
     const LeadingFigures leading = factorial_leading_figures(n);
     const uint64_t zeros = factorial_trailing_zeros(n);
 
@@ -37,6 +40,18 @@ std::vector<CheckRow> check_factorial_file(const std::string& path, uint64_t n) 
     const std::string last = factorial_last_digits(n, leading.digit_count);
     rows.push_back(compare("last digits before the zeros", last, file.last_before_zeros,
                            leading.count_ambiguous && last.size() < edge_digits));
+    // The three loops of modular products take a core each for a billion factors.
+    uint64_t expected[3];
+    std::thread second([&] { expected[1] = factorial_residue(n, primes[1]); });
+    std::thread third([&] { expected[2] = factorial_residue(n, primes[2]); });
+    expected[0] = factorial_residue(n, primes[0]);
+    second.join();
+    third.join();
+    for (std::size_t i = 0; i < primes.size(); ++i) {
+        rows.push_back(compare("residue mod " + std::to_string(primes[i]),
+                               std::to_string(expected[i]), std::to_string(file.residues[i]),
+                               false));
+    }
     return rows;
 }
 

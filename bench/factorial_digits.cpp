@@ -160,4 +160,10 @@ std::string factorial_last_digits(uint64_t n, uint64_t digit_count) {
     return text;
 }
 
+uint64_t factorial_residue(uint64_t n, uint64_t p) {
+    unsigned __int128 residue = 1 % p;
+    for (uint64_t i = 2; i <= n && residue != 0; ++i) residue = residue * i % p;
+    return static_cast<uint64_t>(residue);
+}
+
 }  // namespace cifrovar::bench

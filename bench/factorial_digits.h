@@ -32,4 +32,12 @@ uint64_t factorial_trailing_zeros(uint64_t n);
 // A loop over 1 .. n, for n below 2^60.
 std::string factorial_last_digits(uint64_t n, uint64_t digit_count);
 
+// Three primes above 2^60 (2^61 - 1, 2^62 - 57, 2^63 - 25): residues modulo them find a
+// wrong digit anywhere in the middle, which the figures above do not see.
+inline constexpr uint64_t residue_primes[3] = {2305843009213693951ull, 4611686018427387847ull,
+                                               9223372036854775783ull};
+
+// n! mod p, by a plain loop of products modulo p.
+uint64_t factorial_residue(uint64_t n, uint64_t p);
+
 }  // namespace cifrovar::bench

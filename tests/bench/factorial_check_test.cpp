@@ -6,10 +6,12 @@
 
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "digit_file.h"
+#include "factorial_digits.h"
 #include "support/gmp_oracle.h"
 
 namespace cifrovar::testing {
@@ -67,6 +69,13 @@ TEST(FactorialCheckTest, EachFaultIsCaughtByItsRow) {
         {"the digit before the zeros changed",
          [before_zeros](std::string& s) { s[before_zeros] = s[before_zeros] == '1' ? '2' : '1'; },
          "last digits before the zeros"},
+        {"two digits swapped in the middle",
+         [](std::string& s) {
+             std::size_t i = s.size() / 2;
+             while (s[i] == s[i + 1]) ++i;
+             std::swap(s[i], s[i + 1]);
+         },
+         "residue mod 2305843009213693951"},
     };
     for (const Fault& fault : faults) {
         std::string bytes = truth;
@@ -98,6 +107,28 @@ TEST(DigitFileTest, ZerosAndDigitsAcrossBlockBoundaries) {
     EXPECT_EQ(figures.leading, std::string(20, '7'));
     EXPECT_EQ(figures.trailing_zeros, 3 * block + 5);
     EXPECT_EQ(figures.last_before_zeros, std::string(11, '7') + "123456789");
+}
+
+// The residues of the digits, read across the 1 MiB blocks in runs of eighteen, against
+// GMP's, and the three moduli of the check are primes.
+TEST(DigitFileTest, ResiduesOfTheDigitsAcrossBlocks) {
+    const std::string digits = factorial_text(200000);  // 973351 digits, into a second block
+    const DigitFile file(digits + digits.substr(0, 100000));
+    const std::vector<uint64_t> moduli(std::begin(bench::residue_primes),
+                                       std::end(bench::residue_primes));
+    const bench::DigitFileFigures figures = bench::read_digit_file(file.path(), moduli);
+    mpz_t value, residue;
+    mpz_init_set_str(value, (digits + digits.substr(0, 100000)).c_str(), 10);
+    mpz_init(residue);
+    ASSERT_EQ(figures.residues.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(mpz_fdiv_ui(value, moduli[i]), figures.residues[i]) << moduli[i];
+        mpz_set_ui(residue, moduli[i]);
+        EXPECT_GT(mpz_probab_prime_p(residue, 30), 0) << moduli[i];
+        EXPECT_GT(moduli[i], uint64_t{1} << 60);
+    }
+    mpz_clear(value);
+    mpz_clear(residue);
 }
 
 TEST(DigitFileTest, ShortAndAllZeroFiles) {
