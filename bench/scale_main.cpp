@@ -109,8 +109,12 @@ std::optional<int64_t> print_estimate(const BenchCase& c) {
     prepare_case(engine, hooks, c);
     try {
         const int64_t estimate = cifrovar::estimated_run_memory(engine);
-        std::printf("  memory estimate   %.1f MiB (the guard's figure before the first step)\n",
-                    mebibytes(estimate));
+        if (estimate == INT64_MAX) {
+            std::printf("  memory estimate   none: more digits than the limbs can hold\n");
+        } else {
+            std::printf("  memory estimate   %.1f MiB (the guard's figure before the first step)\n",
+                        mebibytes(estimate));
+        }
         std::printf("  memory available  %.1f MiB\n",
                     mebibytes(cifrovar::memory_available(engine.settings.memory_limit)));
         return estimate;

@@ -13,6 +13,7 @@
 #include "cli/cli_options.h"
 #include "engine/engine.h"
 #include "engine/fields.h"
+#include "engine/run_memory.h"
 #include "errors/input_error.h"
 #include "files/calculation_commands.h"
 #include "files/leftover_files.h"
@@ -96,17 +97,37 @@ void print_input_error(cli::CliHooks& hooks, const std::string& message) {
     std::cerr << shown_message(message) << '\n';
 }
 
+// What a run refused for lack of memory would need, in a line of its own after the message.
+std::string refusal_figures(const RunSize& size) {
+    char line[200];
+    constexpr double mib = 1 << 20;
+    if (size.bytes == INT64_MAX) {
+        std::snprintf(line, sizeof line,
+                      "Výsledek by měl %.0f číslic, výpočet jich udrží nejvýš %.0f.", size.digits,
+                      size.most_digits);
+    } else {
+        std::snprintf(line, sizeof line,
+                      "Výpočet potřebuje odhadem %.0f MiB paměti, k dispozici je %.0f MiB.",
+                      static_cast<double>(size.bytes) / mib,
+                      static_cast<double>(size.available) / mib);
+    }
+    return line;
+}
+
 // Starts the run prepared in the fields. With --save the reached calculation is saved also
 // when the run was interrupted or refused for lack of memory, so that it can be continued;
 // a failed save ends the command with its input error. Returns an exit code, or 0 to go on
 // to the result.
 int run_and_save(Engine& engine, cli::CliHooks& hooks, const cli::CliOptions& opt) {
+    // Reckoned before the run, which puts the fields back when it is refused.
+    const RunSize size = estimated_run_size(engine);
     try {
         engine.run();
     } catch (const Evlastni& e) {
-        if (opt.save_path.empty() || std::string(e.what()) != memory_message) throw;
+        if (std::string(e.what()) != memory_message) throw;
         print_input_error(hooks, e.what());
-        save_calculation(engine, opt.save_path);
+        std::cerr << refusal_figures(size) << '\n';
+        if (!opt.save_path.empty()) save_calculation(engine, opt.save_path);
         return exit_input_error;
     }
     hooks.end_progress_line();

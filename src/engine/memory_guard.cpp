@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <limits>
 
 #include "engine/byte_count.h"
 #include "engine/fast_run.h"
@@ -18,7 +19,11 @@ namespace {
 
 double log10_factorial(double n) { return std::lgamma(n + 1) / std::log(10.0); }
 
-// Decimal digits of the largest value the run holds on its way to end_counter.
+// The limbs a run may add past its result's digits as it grows its top index.
+constexpr double limb_index_margin = 1024;
+
+}  // namespace
+
 double peak_digits(const CalcState& st, const StepRule& rule, int64_t end_counter) {
     const double n = rule.elements;
     switch (rule.calc_kind) {
@@ -37,6 +42,12 @@ double peak_digits(const CalcState& st, const StepRule& rule, int64_t end_counte
             return static_cast<double>(st.top_index + 1) * st.limb_digits;
     }
 }
+
+double most_digits_held(const CalcState& st) {
+    return (std::numeric_limits<int32_t>::max() - limb_index_margin) * st.limb_digits;
+}
+
+namespace {
 
 // The "Name: <n> kB" line of a /proc file, in bytes; -1 when it is missing.
 int64_t kib_line(const std::string& path, const char* name) {
@@ -130,6 +141,11 @@ int64_t memory_within(const MemoryFigures& f) {
 int64_t memory_for_run(const CalcState& st, const StepRule& rule, int64_t end_counter) {
     const double digits = std::max(peak_digits(st, rule, end_counter),
                                    static_cast<double>(st.top_index + 1) * st.limb_digits);
+    // The limbs are counted by a 32-bit top index: a result of more limbs than it reaches
+    // cannot be held with any memory, so it is refused before the first step instead of
+    // failing when its limbs are made, after all the work (999999999^999999999 would take
+    // 2.25 billion limbs of four digits).
+    if (digits > most_digits_held(st)) return INT64_MAX;
     const double limb_bytes = 4 * digits / st.limb_digits;
     const double value_bytes = digits * std::log2(10.0) / 8;
     // Converting to decimal holds the value and the limbs, and while the halves are divided on

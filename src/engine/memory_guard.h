@@ -12,8 +12,15 @@ namespace cifrovar {
 
 struct StepRule;
 
+// Decimal digits of the largest value a run holds on its way to end_counter.
+double peak_digits(const CalcState& st, const StepRule& rule, int64_t end_counter);
+
+// The most digits the limbs of this width can hold: their top index is 32 bits wide.
+double most_digits_held(const CalcState& st);
+
 // The bytes a run to end_counter needs at its peak: the limbs, the GMP value and what the
-// conversion between them takes, for the largest value on the way.
+// conversion between them takes, for the largest value on the way; INT64_MAX when the
+// limbs could not hold that value at all.
 int64_t memory_for_run(const CalcState& st, const StepRule& rule, int64_t end_counter);
 
 // What the system says about the memory this process may still obtain; -1 for a limit that

@@ -54,16 +54,29 @@ GuardedRun plan_from_fields(Engine& engine) {
 
 }  // namespace
 
-int64_t estimated_run_memory(Engine& engine) {
-    const GuardedRun run = plan_from_fields(engine);
-    if (run.rule.calc_kind == kind::start_page) return 0;
-    // The guard reads only the width and the top of the state; the limbs stay where they are.
-    CalcState st;
+namespace {
+
+// The state the guard reckons with: the width and the top of the state; the limbs stay where
+// they are.
+void guarded_state(CalcState& st, const GuardedRun& run, const Engine& engine) {
     st.calc_kind = run.rule.calc_kind;
     st.top_index = engine.st.top_index;
     st.limb_digits = run.width.digits;
     st.limb_base = run.width.radix;
-    return memory_for_run(st, run.rule, run.end_counter);
+}
+
+}  // namespace
+
+int64_t estimated_run_memory(Engine& engine) { return estimated_run_size(engine).bytes; }
+
+RunSize estimated_run_size(Engine& engine) {
+    const GuardedRun run = plan_from_fields(engine);
+    if (run.rule.calc_kind == kind::start_page) return {};
+    CalcState st;
+    guarded_state(st, run, engine);
+    return {memory_for_run(st, run.rule, run.end_counter),
+            memory_available(engine.settings.memory_limit),
+            peak_digits(st, run.rule, run.end_counter), most_digits_held(st)};
 }
 
 }  // namespace cifrovar

@@ -114,8 +114,11 @@ expect_error "Data nelze uložit !" --workdir "$dir/nolog" factorial 10 --save "
 [[ -z "$(ls -A "$dir/nolog")" ]] || fail "files written without --log: $(ls "$dir/nolog")"
 
 # A run refused for lack of memory is still saved, and the saved state continues.
-expect_error "Tento výpočet je již mimo možnosti paměti Vašeho počítače." \
-    --memory-limit 1K --save "$dir/refused.cfr" factorial 100000
+"$cli" --quiet --memory-limit 1K --save "$dir/refused.cfr" factorial 100000 >"$dir/out" 2>"$dir/err"
+rc=$?
+[[ $rc -eq 1 && "$(head -1 "$dir/err")" == "Tento výpočet je již mimo možnosti paměti Vašeho počítače." &&
+    "$(sed -n 2p "$dir/err")" == "Výpočet potřebuje odhadem 2 MiB paměti, k dispozici je 0 MiB." &&
+    ! -s "$dir/out" ]] || fail "refused run: rc=$rc stderr=[$(cat "$dir/err")]"
 "$cli" --quiet open "$dir/refused.cfr" --to 800 >"$dir/opened" ||
     fail "open of a refused run --to 800: exit $?"
 "$cli" --quiet factorial 800 >"$dir/direct"

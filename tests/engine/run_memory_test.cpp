@@ -92,6 +92,32 @@ TEST(RunMemoryTest, AContinuationIsReckonedFromTheLimbsReached) {
     EXPECT_EQ(f.engine.st.pocitadlo, 6000);
 }
 
+// The limbs are counted by a 32-bit index: a result of more limbs is refused whatever the
+// memory, before any work; one that just fits, as 999999999! in four-digit limbs does, is
+// reckoned as usual.
+TEST(RunMemoryTest, ResultsBeyondTheLimbIndexAreRefusedUpFront) {
+    EngineFixture beyond;
+    prepare(beyond, {"power_beyond_the_index",
+                     kind::powers,
+                     {{Field::moc_zaklad, "999999999"}, {Field::moc_exponent, "999999999"}}});
+    ASSERT_EQ(estimated_run_memory(beyond.engine), INT64_MAX);
+    beyond.engine.settings.memory_limit = int64_t{1} << 50;
+    try {
+        beyond.engine.run();
+        FAIL() << "the guard let the run start";
+    } catch (const Evlastni& e) {
+        EXPECT_STREQ(e.what(), memory_refusal);
+    }
+    EXPECT_EQ(beyond.engine.st.pocitadlo, 1);
+
+    EngineFixture within;
+    prepare(within,
+            {"factorial_within_the_index", kind::factorial, {{Field::fkt_zadani, "999999999"}}});
+    const int64_t estimate = estimated_run_memory(within.engine);
+    EXPECT_GT(estimate, int64_t{8} << 30);
+    EXPECT_LT(estimate, INT64_MAX);
+}
+
 // Operands a run refuses are refused with the run's own message, before anything is reckoned.
 TEST(RunMemoryTest, RefusesWhatARunRefuses) {
     const std::vector<std::pair<Prepared, std::string>> rows = {
