@@ -10,7 +10,6 @@
 #include <fstream>
 #include <limits>
 
-#include "bignum/fast_multiply.h"
 #include "engine/byte_count.h"
 #include "engine/fast_run.h"
 
@@ -111,29 +110,6 @@ int64_t resource_limit(int resource) {
                                                            : static_cast<int64_t>(limit.rlim_cur);
 }
 
-// The values' worth a run holds beside its limbs at its peak.
-//
-// A factorial computed in decimal words holds the words of its last products, the products'
-// and the transforms' buffers, then the words beside the limbs they are written into:
-// measured 2.8 to 3.1 values' worth from 100000000! to 400000000! (and 1.5 at 999999999!,
-// which peaks as its words go into the limbs), so 3.5 are counted.
-//
-// Other runs, and factorials where the processor lacks the decimal transforms, convert a
-// binary value: that holds the value and the limbs, and while the halves are divided on two
-// threads, the halves, the powers of five and GMP's division scratch, measured up to 7.5
-// values' worth, so nine are counted.
-double values_beside_limbs(const StepRule& rule) {
-    if (rule.calc_kind == kind::factorial && decimal_transforms_available()) return 3.5;
-    return 9;
-}
-
-// What a run in decimal words holds besides, whatever its length: the transforms' tables,
-// the second thread and the heap's own (10000000! peaked at 153 MiB above the program's
-// own, against 3.5 values' worth and the limbs of 138 MiB).
-double run_extra_bytes(const StepRule& rule) {
-    return rule.calc_kind == kind::factorial && decimal_transforms_available() ? 16 << 20 : 0;
-}
-
 }  // namespace
 
 MemoryFigures read_memory_figures(const std::string& root) {
@@ -172,10 +148,11 @@ int64_t memory_for_run(const CalcState& st, const StepRule& rule, int64_t end_co
     if (digits > most_digits_held(st)) return INT64_MAX;
     const double limb_bytes = 4 * digits / st.limb_digits;
     const double value_bytes = digits * std::log2(10.0) / 8;
-    // The step-by-step kernel holds two limb arrays.
-    const double bytes =
-        std::max(limb_bytes + values_beside_limbs(rule) * value_bytes + run_extra_bytes(rule),
-                 2 * limb_bytes);
+    // Converting to decimal holds the value and the limbs, and while the halves are divided on
+    // two threads, the halves, the powers of five and GMP's division scratch: measured up to
+    // 7.5 values' worth (2^999999999: 1017 MiB; 100000000!: 2983 MiB), so nine are counted.
+    // The step-by-step kernel holds two limb arrays instead.
+    const double bytes = std::max(limb_bytes + 9 * value_bytes, 2 * limb_bytes);
     return bytes >= 9e18 ? INT64_MAX : static_cast<int64_t>(bytes);
 }
 
