@@ -134,6 +134,13 @@ void DecimalNumber::trim() {
     while (!words.empty() && words.back() == 0) words.pop_back();
 }
 
+void copy_counted(DecimalNumber& to, const DecimalNumber& from) {
+    std::vector<uint64_t> words;
+    reserve_in_large_pages(words, from.words.size());
+    append_counted(words, from.words);
+    to.words.swap(words);
+}
+
 void to_decimal(DecimalNumber& out, const BigValue& value, const std::atomic<bool>* cancel) {
     if (mpz_sgn(value.get()) == 0) {
         out.words.clear();

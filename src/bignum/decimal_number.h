@@ -24,6 +24,10 @@ struct DecimalNumber {
     void trim();
 };
 
+// to = from, the words mapped afresh in large pages and copied in pieces that count their
+// work (see work_progress.h), so that copying a level of 999999999! (1.9 GB, 6 s on small
+// pages) still moves the progress and sees an interrupt. Cancelled leaves to unchanged.
+void copy_counted(DecimalNumber& to, const DecimalNumber& from);
 // out = value (>= 0). When cancel turns true meanwhile, a long conversion throws Cancelled.
 void to_decimal(DecimalNumber& out, const BigValue& value,
                 const std::atomic<bool>* cancel = nullptr);

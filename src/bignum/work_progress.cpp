@@ -57,9 +57,9 @@ double decimal_product_work(size_t a_words, size_t b_words, bool square) {
     // Products too long for the transforms are taken in halves (see decimal_number.cpp).
     if (std::min(a_words, b_words) > decimal_row_by_row_words && decimal_transforms_available() &&
         !decimal_product_fits(a_words, b_words))
-        return work_in_halves(a_words, b_words, [square](size_t x, size_t y) {
-            return decimal_product_work(x, y, square);
-        });
+        return work_in_halves(
+            a_words, b_words,
+            [square](size_t x, size_t y) { return decimal_product_work(x, y, square); }, square);
     const double count = static_cast<double>(a_words + b_words);
     return count * std::log2(std::max(count, 2.0)) * (square ? 2.0 : 3.0);
 }

@@ -232,7 +232,9 @@ void FastRun::compute_afresh(DecimalNumber& out, CalcState& st, int64_t end_coun
     const StepValue keep = [&](unsigned long step, const DecimalNumber& value) {
         const int64_t counter = counter_of(rule_.calc_kind, step);
         if (counter <= st.pocitadlo || counter >= end_counter) return;
-        kept_ = value;
+        // The copy counts its work and may end in Cancelled, which must leave the step kept
+        // before whole.
+        copy_counted(kept_, value);
         kept_counter_ = counter;
         st.pocitadlo = static_cast<int32_t>(counter);
         if (reached_ == nullptr) return;

@@ -13,6 +13,7 @@
 #include "bignum/decimal_word.h"
 #include "bignum/internal/gmp_integer.h"
 #include "bignum/transforms/ntt_multiply.h"
+#include "bignum/work_progress.h"
 #include "support/decimal_words.h"
 #include "support/gmp_oracle.h"
 
@@ -637,6 +638,33 @@ TEST_F(DecimalTransformTest, OperandsSharingTheirWords) {
     expect_gmps_product(x.data(), 3000, x.data(), 6000);
     expect_gmps_product(x.data(), 6000, x.data(), 1000);
     expect_gmps_product(x.data() + 100, 2000, x.data(), 2100);
+}
+
+}  // namespace
+}  // namespace cifrovar::testing
+
+namespace cifrovar::testing {
+namespace {
+
+// A copy counts its work as it goes; cancelled, it leaves the number copied into whole.
+TEST(CopyCountedTest, CopiesCountingAndLeavesTheTargetWholeWhenCancelled) {
+    const DecimalNumber from{random_words(5000000, 8)};
+    const Words before = random_words(1000, 9);
+    DecimalNumber to{before};
+    std::atomic<bool> cancel{false};
+    {
+        WorkProgress progress(1e12, nullptr, &cancel);
+        const CountingInto counting(&progress);
+        copy_counted(to, from);
+        EXPECT_TRUE(same_words(to.words, from.words));
+        EXPECT_GT(progress.share_done(), 0);
+    }
+    to.words = before;
+    cancel = true;
+    WorkProgress progress(1e12, nullptr, &cancel);
+    const CountingInto counting(&progress);
+    EXPECT_THROW(copy_counted(to, from), Cancelled);
+    EXPECT_TRUE(same_words(to.words, before));
 }
 
 }  // namespace

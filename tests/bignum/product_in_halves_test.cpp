@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bignum/decimal_word.h"
 #include "bignum/internal/gmp_integer.h"
+#include "bignum/work_progress.h"
 #include "support/decimal_words.h"
 
 namespace cifrovar::testing {
@@ -58,16 +60,8 @@ struct Splits {
     int others = 0;
 };
 
-// Splits every product of more than three words again, down to a product the test makes
-// word by word, so that a few dozen words go through several levels of halves.
-void decimal_product(std::vector<uint64_t>& out, DecimalWords a, DecimalWords b, Splits& splits) {
-    if (std::max(a.size(), b.size()) > 3) {
-        ++(a.data() == b.data() && a.size() == b.size() ? splits.squares : splits.others);
-        return multiply_in_halves(out, a, b,
-                                  [&](std::vector<uint64_t>& o, DecimalWords x, DecimalWords y) {
-                                      decimal_product(o, x, y, splits);
-                                  });
-    }
+// The product word by word.
+void row_by_row(std::vector<uint64_t>& out, DecimalWords a, DecimalWords b) {
     out.assign(a.size() + b.size(), 0);
     for (size_t i = 0; i < a.size(); ++i) {
         unsigned __int128 carry = 0;
@@ -79,6 +73,16 @@ void decimal_product(std::vector<uint64_t>& out, DecimalWords a, DecimalWords b,
         }
         out[i + b.size()] = static_cast<uint64_t>(carry);
     }
+}
+
+// Splits every product of more than three words again, down to a product the test makes
+// word by word, so that a few dozen words go through several levels of halves.
+void decimal_product(std::vector<uint64_t>& out, DecimalWords a, DecimalWords b, Splits& splits) {
+    if (std::max(a.size(), b.size()) <= 3) return row_by_row(out, a, b);
+    ++(a.data() == b.data() && a.size() == b.size() ? splits.squares : splits.others);
+    multiply_in_halves(out, a, b, [&](std::vector<uint64_t>& o, DecimalWords x, DecimalWords y) {
+        decimal_product(o, x, y, splits);
+    });
 }
 
 TEST(ProductInHalves, DecimalProductsOfEveryShapeMatchGmp) {
@@ -114,6 +118,29 @@ TEST(ProductInHalves, DecimalSquaresStaySquares) {
         // Every product split on the way is a square, down to the smallest.
         EXPECT_GT(splits.squares, 9);
         EXPECT_EQ(splits.others, 0);
+    }
+}
+
+// The halves count the work of their own passes over the words as they go, as much as
+// work_in_halves plans for them, so that the progress of a product in halves ends near its
+// plan; the pieces here count one unit each.
+TEST(ProductInHalves, TheWorkCountedIsTheWorkPlanned) {
+    std::mt19937_64 random(13);
+    for (const auto& [la, lb] :
+         {std::pair<size_t, size_t>{4000, 4000}, {4000, 3000}, {9000, 1000}, {5000, 0}}) {
+        const Words a = factor(la, 0, random), b = lb == 0 ? a : factor(lb, 0, random);
+        auto one_each = [](size_t, size_t) { return 1.0; };
+        const double planned = work_in_halves(la, b.size(), one_each, lb == 0);
+        WorkProgress progress(
+            planned, [](double) {}, nullptr);
+        CountingInto counting(&progress);
+        std::vector<uint64_t> got;
+        multiply_in_halves(got, a, lb == 0 ? DecimalWords(a) : DecimalWords(b),
+                           [](std::vector<uint64_t>& o, DecimalWords x, DecimalWords y) {
+                               count_work(1.0);
+                               row_by_row(o, x, y);
+                           });
+        EXPECT_NEAR(progress.share_done(), 1.0, 0.05) << la << " x " << lb << " (0: a square)";
     }
 }
 

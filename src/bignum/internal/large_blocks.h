@@ -17,15 +17,20 @@ void return_large_blocks_to_system();
 // time; large pages take 512 times fewer. Blocks below a few megabytes are left alone.
 void advise_large_pages(void* block, size_t bytes);
 
+// v emptied with room for size elements, mapped afresh and advised to large pages before its
+// first touch, for elements that are then appended.
+template <typename T, typename A>
+void reserve_in_large_pages(std::vector<T, A>& v, size_t size) {
+    std::vector<T, A>().swap(v);
+    v.reserve(size);
+    advise_large_pages(v.data(), size * sizeof(T));
+}
+
 // v.resize(size), a vector that must grow mapped afresh and advised to large pages before its
 // first touch; its contents are kept only up to the size it had if it did not have to grow.
 template <typename T, typename A>
 void resize_in_large_pages(std::vector<T, A>& v, size_t size) {
-    if (v.capacity() < size) {
-        std::vector<T, A>().swap(v);
-        v.reserve(size);
-        advise_large_pages(v.data(), size * sizeof(T));
-    }
+    if (v.capacity() < size) reserve_in_large_pages(v, size);
     v.resize(size);
 }
 

@@ -29,9 +29,14 @@ void multiply_in_halves(std::vector<uint64_t>& out, DecimalWords a, DecimalWords
 // and a factor as the same value).
 void multiply_in_halves(mpz_ptr out, mpz_srcptr a, mpz_srcptr b, const BinaryProduct& piece);
 
-// The work of a product of a_words by b_words in halves as multiply_in_halves takes them,
-// from the work that the shorter products cost.
+// out += words, out having room for them, in pieces that count their work (see
+// work_progress.h) as the halves' own passes do.
+void append_counted(std::vector<uint64_t>& out, DecimalWords words);
+
+// The work of a product of a_words by b_words (a square's when square) in halves as the
+// decimal multiply_in_halves takes them and counts it: the shorter products' by piece_work,
+// and its own passes over the words.
 double work_in_halves(size_t a_words, size_t b_words,
-                      const std::function<double(size_t, size_t)>& piece_work);
+                      const std::function<double(size_t, size_t)>& piece_work, bool square = false);
 
 }  // namespace cifrovar
