@@ -12,6 +12,7 @@
 #include "bignum/fast_multiply.h"
 #include "bignum/internal/gmp_integer.h"
 #include "bignum/transforms/ntt_multiply.h"
+#include "flint_reference.h"
 
 using cifrovar::BigValue;
 
@@ -43,10 +44,22 @@ bool measure(mp_bitcnt_t bits, gmp_randstate_t random) {
     const double gmp = best_of_three([&] { mpz_mul(expected.get(), a.get(), b.get()); });
     const double single = best_of_three([&] { ours(one, a, b, false); });
     const double shared = best_of_three([&] { ours(two, a, b, true); });
-    const bool same =
-        mpz_cmp(one.get(), expected.get()) == 0 && mpz_cmp(two.get(), expected.get()) == 0;
-    std::printf("%10lu x %-10lu %9.4f %9.4f %6.2f %9.4f %6.2f  %s\n", bits, bits, gmp, single,
-                single / gmp, shared, shared / gmp, same ? "OK" : "DIFFERENT");
+    bool same = mpz_cmp(one.get(), expected.get()) == 0 && mpz_cmp(two.get(), expected.get()) == 0;
+    std::printf("%10lu x %-10lu %9.4f %9.4f %6.2f %9.4f %6.2f", bits, bits, gmp, single,
+                single / gmp, shared, shared / gmp);
+    if (cifrovar::bench::flint_available()) {
+        BigValue by_flint;
+        double flint[2];
+        for (int threads = 1; threads <= 2; ++threads) {
+            flint[threads - 1] =
+                best_of_three([&] { cifrovar::bench::flint_multiply(by_flint, a, b, threads); });
+            same = same && mpz_cmp(by_flint.get(), expected.get()) == 0;
+        }
+        // Ours against FLINT's on as many threads.
+        std::printf(" %9.4f %9.4f %6.2f %6.2f", flint[0], flint[1], single / flint[0],
+                    shared / flint[1]);
+    }
+    std::printf("  %s\n", same ? "OK" : "DIFFERENT");
     return same;
 }
 
@@ -59,7 +72,9 @@ int main(int argc, char** argv) {
     }
     gmp_randstate_t random;
     gmp_randinit_default(random);
-    std::puts("      bits x bits         GMP s    1 thr s  ratio    2 thr s  ratio  check");
+    std::printf("      bits x bits         GMP s    1 thr s  ratio    2 thr s  ratio");
+    if (cifrovar::bench::flint_available()) std::printf("  FLINT 1 s FLINT 2 s  /F1    /F2");
+    std::puts("  check");
     bool all_same = true;
     if (argc > 1) {
         for (int i = 1; i < argc; ++i)
