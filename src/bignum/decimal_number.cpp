@@ -56,7 +56,10 @@ void schoolbook(std::vector<uint64_t>& out, DecimalWords a, DecimalWords b) {
 // own product on one thread, which took most of the time of 400000000!.
 void transformed_product(std::vector<uint64_t>& out, DecimalWords a, DecimalWords b, bool two) {
     if (std::min(a.size(), b.size()) <= decimal_row_by_row_words) return schoolbook(out, a, b);
-    if (decimal_multiply(out, a.data(), a.size(), b.data(), b.size(), two)) return;
+    if (!decimal_product_in_halves(a.size(), b.size())) {
+        decimal_multiply(out, a.data(), a.size(), b.data(), b.size(), two);
+        return;
+    }
     multiply_in_halves(out, a, b, [two](std::vector<uint64_t>& o, DecimalWords x, DecimalWords y) {
         transformed_product(o, x, y, two);
     });

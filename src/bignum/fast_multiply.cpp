@@ -1,5 +1,6 @@
 #include "bignum/fast_multiply.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "bignum/internal/gmp_integer.h"
@@ -13,13 +14,9 @@ namespace {
 enum class Vectors { none, avx2, avx512 };
 
 Vectors vectors_here() {
-    static const Vectors found = [] {
-        if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-            __builtin_cpu_supports("fma"))
-            return Vectors::avx512;
-        if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return Vectors::avx2;
-        return Vectors::none;
-    }();
+    static const Vectors found = runs_avx512() ? Vectors::avx512
+                                 : runs_avx2() ? Vectors::avx2
+                                               : Vectors::none;
     return found;
 }
 
@@ -48,6 +45,13 @@ void product(mpz_ptr result, mpz_srcptr a, mpz_srcptr b, bool two_threads) {
 
 }  // namespace
 
+bool runs_avx512() {
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+           __builtin_cpu_supports("fma");
+}
+
+bool runs_avx2() { return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"); }
+
 bool ntt_available() { return vectors_here() != Vectors::none; }
 
 bool decimal_transforms_available() { return vectors_here() != Vectors::none; }
@@ -75,6 +79,11 @@ bool decimal_multiply(std::vector<uint64_t>& out, const uint64_t* a, size_t la, 
             break;
     }
     return false;
+}
+
+bool decimal_product_in_halves(size_t la, size_t lb) {
+    return std::min(la, lb) > decimal_row_by_row_words && decimal_transforms_available() &&
+           !decimal_product_fits(la, lb);
 }
 
 bool divisions_by_inverse_pay_for(size_t product_bits) {

@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "bignum/cancel.h"
-#include "bignum/fast_multiply.h"
 #include "bignum/internal/product_in_halves.h"
 #include "bignum/transforms/ntt_multiply.h"
 
@@ -55,8 +54,7 @@ void count_work(double work) {
 
 double decimal_product_work(size_t a_words, size_t b_words, bool square) {
     // Products too long for the transforms are taken in halves (see decimal_number.cpp).
-    if (std::min(a_words, b_words) > decimal_row_by_row_words && decimal_transforms_available() &&
-        !decimal_product_fits(a_words, b_words))
+    if (decimal_product_in_halves(a_words, b_words))
         return work_in_halves(
             a_words, b_words,
             [square](size_t x, size_t y) { return decimal_product_work(x, y, square); }, square);

@@ -52,10 +52,6 @@ GuardedRun plan_from_fields(Engine& engine) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // The state the guard reckons with: the width and the top of the state; the limbs stay where
 // they are.
 void guarded_state(CalcState& st, const GuardedRun& run, const Engine& engine) {

@@ -579,11 +579,8 @@ using DecimalKernel = bool (*)(std::vector<uint64_t>&, const uint64_t*, size_t, 
 // The decimal products of every instruction set this processor runs, the widest first.
 std::vector<std::pair<const char*, DecimalKernel>> decimal_kernels_here() {
     std::vector<std::pair<const char*, DecimalKernel>> kernels;
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-        __builtin_cpu_supports("fma"))
-        kernels.emplace_back("AVX-512", decimal_multiply_avx512);
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
-        kernels.emplace_back("AVX2", decimal_multiply_avx2);
+    if (runs_avx512()) kernels.emplace_back("AVX-512", decimal_multiply_avx512);
+    if (runs_avx2()) kernels.emplace_back("AVX2", decimal_multiply_avx2);
     return kernels;
 }
 

@@ -17,11 +17,8 @@ using BinaryKernel = bool (*)(mpz_t, const mpz_t, const mpz_t, bool);
 // The products of every instruction set this processor runs, the widest first.
 std::vector<std::pair<const char*, BinaryKernel>> kernels_here() {
     std::vector<std::pair<const char*, BinaryKernel>> kernels;
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-        __builtin_cpu_supports("fma"))
-        kernels.emplace_back("AVX-512", ntt_multiply_avx512);
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
-        kernels.emplace_back("AVX2", ntt_multiply_avx2);
+    if (runs_avx512()) kernels.emplace_back("AVX-512", ntt_multiply_avx512);
+    if (runs_avx2()) kernels.emplace_back("AVX2", ntt_multiply_avx2);
     return kernels;
 }
 

@@ -15,6 +15,11 @@ namespace cifrovar {
 // processor has neither instruction set.
 bool ntt_multiply(mpz_t result, const mpz_t a, const mpz_t b, bool two_threads);
 
+// Whether this processor runs each instruction set's transforms: AVX-512 (F and DQ) with FMA,
+// AVX2 with FMA.
+bool runs_avx512();
+bool runs_avx2();
+
 // The same for each instruction set; each is built for its own, so only call it where the
 // processor has been found able to run it.
 bool ntt_multiply_avx512(mpz_t result, const mpz_t a, const mpz_t b, bool two_threads);
@@ -38,5 +43,9 @@ constexpr size_t decimal_row_by_row_words = 32;
 // Whether decimal_multiply takes a product of la words by lb (on a processor that has the
 // transforms).
 bool decimal_product_fits(size_t la, size_t lb);
+// Whether a decimal product of la words by lb is taken in halves: both factors longer than
+// row by row, the transforms here, and the product too long for them. The route and the
+// work planned for it both ask this.
+bool decimal_product_in_halves(size_t la, size_t lb);
 
 }  // namespace cifrovar
