@@ -104,7 +104,8 @@ bool DigitView::load_file(const QString& path) {
                 data_ = reinterpret_cast<const char*>(map);
                 size_ = size;
                 file_ = std::move(file);
-                build_index();
+                loaded = build_index();
+                if (!loaded) reset_text();
             }
         }
     }
@@ -145,10 +146,11 @@ DigitView::Line DigitView::scan_line(qint64 start, qint64 limit) const {
     return {length, end + 1};
 }
 
-// One pass over the text. Runs of lines of one length and one line end are found; a run of at
-// least kMinRunBytes (a long line, or the lines of a wrapped text) becomes a uniform segment,
-// shorter runs are gathered into mixed segments of about kBlockBytes.
-void DigitView::build_index() {
+// One pass over the text, read rather than mapped. Runs of lines of one length and one line end
+// are found; a run of at least kMinRunBytes (a long line, or the lines of a wrapped text)
+// becomes a uniform segment, shorter runs are gathered into mixed segments of about
+// kBlockBytes. False when the file could not be read to its end.
+bool DigitView::build_index() {
     struct Run {
         qint64 offset, length, stride, lines;
     } run{0, 0, 0, 0};
@@ -172,9 +174,10 @@ void DigitView::build_index() {
         mixed.length = std::max(mixed.length, run.length);
         if (mixed.end - mixed.offset >= kBlockBytes) close_mixed();
     };
+    LineReader reader(*file_, size_);
     qint64 pos = 0;
-    while (pos < size_) {
-        const Line line = scan_line(pos, size_);
+    while (const std::optional<Line> next = reader.next()) {
+        const Line& line = *next;
         const qint64 stride = line.next - pos;
         if (run.lines > 0 && line.length == run.length && stride == run.stride) {
             ++run.lines;
@@ -187,6 +190,7 @@ void DigitView::build_index() {
     close_run();
     close_mixed();
     segments_.shrink_to_fit();
+    return !reader.failed();
 }
 
 void DigitView::update_metrics() {

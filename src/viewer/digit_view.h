@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "viewer/line_reader.h"
+
 class QFile;
 
 namespace cifrovar {
@@ -79,13 +81,10 @@ class DigitView : public QAbstractScrollArea {
         qint64 line_row = 0;     // the row within the line
         qint64 row = 0;          // the row within the text
     };
-    struct Line {
-        qint64 length;  // characters shown
-        qint64 next;    // the next line's first byte
-    };
+    using Line = TextLine;
 
     void reset_text();
-    void build_index();
+    bool build_index();
     void relayout(bool force);
     void update_scroll_bar();
     qint64 segment_rows(const Segment& segment) const;
