@@ -86,6 +86,14 @@ bool decimal_product_in_halves(size_t la, size_t lb) {
            !decimal_product_fits(la, lb);
 }
 
+double decimal_product_bytes(size_t la, size_t lb, bool square) {
+    if (std::min(la, lb) <= decimal_row_by_row_words || !decimal_transforms_available())
+        return static_cast<double>(sizeof(uint64_t) * (la + lb));
+    if (decimal_product_in_halves(la, lb))
+        return bytes_in_halves(la, lb, decimal_product_bytes, square);
+    return decimal_transform_bytes(la, lb, square);
+}
+
 bool divisions_by_inverse_pay_for(size_t product_bits) {
     switch (vectors_here()) {
         case Vectors::avx512:

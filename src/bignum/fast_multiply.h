@@ -15,6 +15,10 @@ bool ntt_available();
 // through binary and computing in decimal words does not pay.
 bool decimal_transforms_available();
 
+// The bytes a product of numbers in decimal words, la words by lb (a square's when square),
+// holds beside its factors at its peak: its words and the transforms' or halves' scratch.
+double decimal_product_bytes(size_t la, size_t lb, bool square);
+
 // Whether fast_multiply takes the transforms for a product of this many bits.
 bool transforms_pay_for(size_t product_bits);
 

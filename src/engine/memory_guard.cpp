@@ -10,8 +10,10 @@
 #include <fstream>
 #include <limits>
 
+#include "bignum/fast_multiply.h"
 #include "engine/byte_count.h"
 #include "engine/fast_run.h"
+#include "engine/fast_run_sizes.h"
 
 namespace cifrovar {
 
@@ -138,21 +140,121 @@ int64_t memory_within(const MemoryFigures& f) {
     return room > INT64_MAX - f.resident ? INT64_MAX : room + f.resident;
 }
 
-int64_t memory_for_run(const CalcState& st, const StepRule& rule, int64_t end_counter) {
-    const double digits = std::max(peak_digits(st, rule, end_counter),
-                                   static_cast<double>(st.top_index + 1) * st.limb_digits);
+namespace {
+
+// The route a run takes is modelled by what it holds at its peak: the limbs, the value in
+// words of 18 digits, the factors and the product of its largest product and that product's
+// transforms or halves, as the library lays them out.
+constexpr double word_bytes = 8;
+constexpr double mib = 1 << 20;
+// What the program itself holds beside the run (code, libraries, heaps), and the transform
+// blocks kept for the next product of the same size.
+constexpr double program_bytes = 8 * mib;
+constexpr double kept_blocks_bytes = 64 * mib;
+
+double words_for(double log10_value) { return std::floor(log10_value / 18) + 1; }
+
+// What the library's product of la words by lb holds beside its factors.
+double product_bytes(double la, double lb, bool square) {
+    return decimal_product_bytes(static_cast<size_t>(la), static_cast<size_t>(lb), square);
+}
+
+// The bytes a run computing its value in decimal words from a fresh start holds at its
+// largest product, beside the limbs; 0 where the value is not computed so.
+double decimal_route_bytes(const StepRule& rule, int64_t end_counter) {
+    const double end = static_cast<double>(end_counter);
+    switch (rule.calc_kind) {
+        case kind::factorial: {
+            // n! = (m!)^2 C(n, m): the square of m!, with the level m! kept beside it, then
+            // the square times the binomial.
+            if (end_counter < (1 << 15)) return 0;
+            const double m = std::floor(end / 2);
+            const double half = words_for(log10_factorial(m));
+            const double binomial = words_for(log10_factorial(end) - 2 * log10_factorial(m));
+            const double held = (2 * half + binomial) * word_bytes;
+            return std::max(held + product_bytes(half, half, true),
+                            held + half * word_bytes + product_bytes(2 * half, binomial, false));
+        }
+        case kind::powers: {
+            // The last squaring in decimal words. A wrapped one held a result's worth of
+            // words more than its buffers (2^2147483647: 1524 MiB against 1241), so it is
+            // counted for every squaring.
+            if (rule.base < 2 || end * std::log2(rule.base) < (1 << 22)) return 0;
+            const double half = words_for(end * std::log10(rule.base) / 2);
+            return 3 * half * word_bytes + product_bytes(half, half, true);
+        }
+        case kind::variations: {
+            // V(n, k) = C(n, k) k!, or the last of the classes that double: V(n, h) V(n - h, h)
+            // with V(n, h) kept beside it and h!, the level that made the second factor.
+            const double n = rule.elements, k = end - 1;
+            if (variation_bits(rule.elements, end_counter - 1) < long_variation_bits) return 0;
+            const double all = words_for(log10_factorial(n) - log10_factorial(n - k));
+            const double h = std::floor(k / 2);
+            const double kf = words_for(log10_factorial(k)), binomial = std::max(1.0, all - kf);
+            const double half = words_for(log10_factorial(n) - log10_factorial(n - h));
+            return std::max((kf + binomial) * word_bytes + product_bytes(kf, binomial, false),
+                            (3 * half + words_for(log10_factorial(h))) * word_bytes +
+                                product_bytes(half, half, false));
+        }
+        case kind::combinations: {
+            // The two threads' halves of the prime factors multiplied last, and each thread's
+            // kept transform blocks (four times the coefficient's length at most).
+            const double k = std::min(end - 1, std::floor(rule.elements / 2.0));
+            if (binomial_bits(static_cast<uint32_t>(rule.elements), static_cast<int64_t>(k)) <
+                decimal_binomial_from_bits)
+                return 0;
+            const double all = words_for(log10_factorial(rule.elements) - log10_factorial(k) -
+                                         log10_factorial(rule.elements - k));
+            const double half = std::ceil(all / 2);
+            return 2 * half * word_bytes + product_bytes(half, half, false) +
+                   std::min(kept_blocks_bytes, 4 * all * word_bytes);
+        }
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+int64_t memory_for_run(const CalcState& st, const StepRule& rule, int64_t end_counter,
+                       int64_t batch_steps) {
+    const double held_digits = static_cast<double>(st.top_index + 1) * st.limb_digits;
+    const double digits = std::max(peak_digits(st, rule, end_counter), held_digits);
     // The limbs are counted by a 32-bit top index: a result of more limbs than it reaches
     // cannot be held with any memory, so it is refused before the first step instead of
     // failing when its limbs are made, after all the work (999999999^999999999 would take
     // 2.25 billion limbs of four digits).
     if (digits > most_digits_held(st)) return INT64_MAX;
     const double limb_bytes = 4 * digits / st.limb_digits;
-    const double value_bytes = digits * std::log2(10.0) / 8;
-    // Converting to decimal holds the value and the limbs, and while the halves are divided on
-    // two threads, the halves, the powers of five and GMP's division scratch: measured up to
-    // 7.5 values' worth (2^999999999: 1017 MiB; 100000000!: 2983 MiB), so nine are counted.
-    // The step-by-step kernel holds two limb arrays instead.
-    const double bytes = std::max(limb_bytes + 9 * value_bytes, 2 * limb_bytes);
+    const double word_total = words_for(digits) * word_bytes;
+    double bytes = 0;
+    const double in_words =
+        decimal_transforms_available() ? decimal_route_bytes(rule, end_counter) : 0;
+    if (in_words > 0) {
+        // A run goes on from the limbs it holds: a continued calculation, or each batch from
+        // the one before it, the largest being the step one batch short of the end. The
+        // limbs of that step stay while the value is read from them into words and the run
+        // computes on, and while the result's limbs are made beside them.
+        int64_t from = st.pocitadlo;
+        if (batch_steps > 0 && end_counter - batch_steps > from) from = end_counter - batch_steps;
+        double before_digits = held_digits > st.limb_digits ? held_digits : 0;
+        if (from > st.pocitadlo)
+            before_digits = std::max(before_digits, peak_digits(st, rule, from));
+        const double before_limbs = 4 * before_digits / st.limb_digits;
+        const double before_words = before_digits > 1 ? words_for(before_digits) * word_bytes : 0;
+        bytes = std::max(before_limbs + before_words + in_words,
+                         before_limbs + limb_bytes + word_total);
+        // Heaps and mapped blocks round what the model holds up by a little, and the program's
+        // own heaps grow with the products' threads and blocks.
+        bytes = bytes * 1.02 + program_bytes;
+    } else {
+        // Converting to decimal holds the value and the limbs, and while the halves are divided
+        // on two threads, the halves, the powers of five and GMP's division scratch: measured
+        // up to 7.5 values' worth (2^999999999: 1017 MiB; 100000000!: 2983 MiB), so nine are
+        // counted. The step-by-step kernel holds two limb arrays instead.
+        const double value_bytes = digits * std::log2(10.0) / 8;
+        bytes = std::max(limb_bytes + 9 * value_bytes, 2 * limb_bytes);
+    }
     return bytes >= 9e18 ? INT64_MAX : static_cast<int64_t>(bytes);
 }
 

@@ -42,7 +42,9 @@ void RunLoop::steps() {
         // A run whose result cannot fit stops before its first step, or before a batch when
         // the memory left has shrunk, with everything completed so far kept.
         if (!memory_checked || fast) {
-            if (memory_for_run(st_, plan_.rule, plan_.end_counter) >
+            const int32_t interval = e_.settings.zalohy;
+            if (memory_for_run(st_, plan_.rule, plan_.end_counter,
+                               interval == never_interval ? 0 : interval) >
                 memory_available(e_.settings.memory_limit))
                 growth_failed(st_.pocitadlo);
             memory_checked = true;

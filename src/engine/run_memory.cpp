@@ -70,9 +70,11 @@ RunSize estimated_run_size(Engine& engine) {
     if (run.rule.calc_kind == kind::start_page) return {};
     CalcState st;
     guarded_state(st, run, engine);
-    return {memory_for_run(st, run.rule, run.end_counter),
-            memory_available(engine.settings.memory_limit),
-            peak_digits(st, run.rule, run.end_counter), most_digits_held(st)};
+    const int32_t interval = engine.settings.zalohy;
+    return {
+        memory_for_run(st, run.rule, run.end_counter, interval == never_interval ? 0 : interval),
+        memory_available(engine.settings.memory_limit), peak_digits(st, run.rule, run.end_counter),
+        most_digits_held(st)};
 }
 
 }  // namespace cifrovar

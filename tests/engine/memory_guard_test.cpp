@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "bignum/fast_multiply.h"
+#include "engine/fast_run.h"
+
 namespace cifrovar::testing {
 namespace {
 
@@ -105,6 +108,60 @@ INSTANTIATE_TEST_SUITE_P(
                           "container_root", "0::/", {{"", "1073741824", "73741824"}}, 1000000000},
                       TreeCase{"unlimited", "0::/a", {{"a", "max", "12345"}}, -1},
                       TreeCase{"version_1_only", "4:memory:/a", {{"a", "1000", "0"}}, -1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Runs measured with /usr/bin/time -v (Release, two cores, AVX-512): the guard's figure must
+// cover the peak, so that nothing that does not fit is started, and stay within 1.3 times it,
+// so that nothing that fits is refused.
+struct PeakCase {
+    const char* name;
+    int32_t calc_kind;
+    int32_t base_or_elements;
+    int64_t end_counter;
+    int32_t limb_digits;
+    double peak_mib;
+    int64_t from_counter = 0;  // a continuation from the limbs of this step
+    int64_t batch_steps = 0;
+};
+
+class MeasuredPeak : public ::testing::TestWithParam<PeakCase> {};
+
+TEST_P(MeasuredPeak, EstimateCoversThePeakWithinAThird) {
+    if (!decimal_transforms_available()) GTEST_SKIP() << "measured with the decimal transforms";
+    const PeakCase& c = GetParam();
+    CalcState st;
+    st.calc_kind = c.calc_kind;
+    st.limb_digits = c.limb_digits;
+    StepRule rule{c.calc_kind, 0, 0};
+    if (c.calc_kind == kind::powers) rule.base = c.base_or_elements;
+    if (c.calc_kind != kind::powers) rule.elements = c.base_or_elements;
+    if (c.from_counter > 0) {
+        st.pocitadlo = static_cast<int32_t>(c.from_counter);
+        st.top_index = static_cast<int32_t>(peak_digits(st, rule, c.from_counter) / c.limb_digits);
+    }
+    const double estimate =
+        static_cast<double>(memory_for_run(st, rule, c.end_counter, c.batch_steps)) / MiB;
+    EXPECT_GE(estimate, c.peak_mib);
+    EXPECT_LE(estimate, 1.3 * c.peak_mib);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, MeasuredPeak,
+    ::testing::Values(
+        PeakCase{"factorial_10M", kind::factorial, 0, 10000000, 4, 158},
+        PeakCase{"factorial_100M", kind::factorial, 0, 100000000, 4, 1556},
+        PeakCase{"factorial_200M", kind::factorial, 0, 200000000, 4, 3451},
+        PeakCase{"factorial_400M_halves", kind::factorial, 0, 400000000, 4, 7026},
+        PeakCase{"factorial_999999999_halves", kind::factorial, 0, 999999999, 4, 13271},
+        PeakCase{"power_2_999999999", kind::powers, 2, 999999999, 9, 579},
+        PeakCase{"power_2_2147483647", kind::powers, 2, 2147483647, 9, 1524},
+        PeakCase{"power_999999999_100M", kind::powers, 999999999, 100000000, 4, 2112},
+        PeakCase{"combinations_100M", kind::combinations, 100000000, 50000001, 4, 144},
+        PeakCase{"variations_classes_100M", kind::variations, 999999999, 100000001, 4, 2793},
+        PeakCase{"variations_classes_500M", kind::variations, 999999999, 500000000, 4, 9970},
+        PeakCase{"factorial_60M_from_50M", kind::factorial, 0, 60000000, 4, 1653, 50000000},
+        PeakCase{"factorial_100M_from_50M", kind::factorial, 0, 100000000, 4, 1904, 50000000},
+        PeakCase{"factorial_10M_in_batches", kind::factorial, 0, 10000000, 4, 232, 0, 1000000}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

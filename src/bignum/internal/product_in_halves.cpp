@@ -206,4 +206,18 @@ double work_in_halves(size_t a_words, size_t b_words,
            pass_work_per_word * (square ? 3 : 3.5) * size;
 }
 
+double bytes_in_halves(size_t a_words, size_t b_words,
+                       const std::function<double(size_t, size_t, bool)>& piece_bytes,
+                       bool square) {
+    if (a_words < b_words) std::swap(a_words, b_words);
+    const size_t h = (a_words + 1) / 2;
+    constexpr double word = sizeof(uint64_t);
+    const double out = word * static_cast<double>(a_words + b_words);
+    if (a_words < 2) return out;
+    if (b_words <= h) return out + piece_bytes(h, b_words, false);
+    // The middle product is made while the product's words and the sums are all there.
+    const double sums = (square ? 1 : 2) * word * static_cast<double>(h + 1);
+    return out + sums + piece_bytes(h + 1, h + 1, square);
+}
+
 }  // namespace cifrovar

@@ -39,4 +39,11 @@ void append_counted(std::vector<uint64_t>& out, DecimalWords words);
 double work_in_halves(size_t a_words, size_t b_words,
                       const std::function<double(size_t, size_t)>& piece_work, bool square = false);
 
+// The bytes such a product holds beside its factors at its largest: the product's words, the
+// halves' sums and the shorter product made meanwhile, whose own bytes (its words included)
+// piece_bytes gives.
+double bytes_in_halves(size_t a_words, size_t b_words,
+                       const std::function<double(size_t, size_t, bool)>& piece_bytes,
+                       bool square = false);
+
 }  // namespace cifrovar

@@ -196,6 +196,31 @@ struct DecimalProduct {
         return whole_log(la, lb) >= 0 || (la >= 2 * lb && cheapest_parts(la, lb).log >= 0);
     }
 
+    // The bytes multiply holds beside its factors at its peak, on two threads when two: the
+    // product's words and the transforms' buffers as it lays them out; 0 when it does not fit.
+    static double bytes(size_t la, size_t lb, bool square, bool two) {
+        if (la < lb) std::swap(la, lb);
+        constexpr double word = sizeof(uint64_t);
+        const int log = whole_log(la, lb);
+        const PartPlan parts = la >= 2 * lb ? cheapest_parts(la, lb) : PartPlan{};
+        if (parts.log >= 0 && (log < 0 || parts.work < whole_work(la, lb, log))) {
+            // b's three transforms, a part's three and the part's product.
+            const size_t n = size_t{1} << parts.log, longest = parts.part + lb - 1;
+            const size_t room = room_for(longest > n ? longest - n : 0);
+            return word *
+                   static_cast<double>(la + lb + 3 * n + 3 * (n + room) + std::max(n, longest) + 1);
+        }
+        if (log < 0) return 0;
+        const size_t n = size_t{1} << log, count = la + lb - 1, excess = count > n ? count - n : 0;
+        // Beside the three residues, while each is made: the other factor's transform, or the
+        // unwrapped coefficients' transforms (at most half as long, a square's one); two primes
+        // at a time where they go side by side.
+        const size_t beside = square ? (excess > 0 ? n / 2 : 0) : n;
+        const size_t at_once = shares_primes(log, two) ? 2 : 1;
+        return word *
+               static_cast<double>(count + 1 + 3 * (n + room_for(excess)) + at_once * beside);
+    }
+
     // The transform length of a product in one piece: the product's own, or half of it where
     // the coefficients past that half are few enough to unwrap (see multiply_in); -1 when the
     // product is too long for the transforms.

@@ -124,4 +124,9 @@ bool decimal_product_fits(size_t la, size_t lb) {
     return ntt_kernels::DecimalProduct<Avx2>::fits(la, lb);
 }
 
+double decimal_transform_bytes(size_t la, size_t lb, bool square) {
+    // The buffers' lengths differ between the vector widths by a few lanes at most.
+    return ntt_kernels::DecimalProduct<Avx2>::bytes(la, lb, square, true);
+}
+
 }  // namespace cifrovar
