@@ -139,6 +139,24 @@ struct DecimalProduct {
         }
     }
 
+    // out = size zero words, grown in pieces that each count their share of work: the first
+    // touch of a fresh gigabyte's pages takes about a second, in which the progress should
+    // move and an interrupt be seen.
+    static void zeroed_counted(std::vector<uint64_t>& out, size_t size, double work) {
+        if (out.capacity() < size) {
+            reserve_in_large_pages(out, size);
+        } else {
+            out.clear();
+        }
+        constexpr size_t piece = size_t{1} << 22;
+        for (size_t done = 0; done < size;) {
+            const size_t next = std::min(size, done + piece);
+            out.resize(next);
+            count_work(work * static_cast<double>(next - done) / static_cast<double>(size));
+            done = next;
+        }
+    }
+
     // The same in pieces, each counting its share of the range's work.
     static unsigned __int128 reconstruct_counted(uint64_t* out, const double* const* r,
                                                  size_t begin, size_t end, double work) {
@@ -342,8 +360,8 @@ struct DecimalProduct {
             for (int i = 0; i < 3; ++i) residue(i, false);
         }
         const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
-        resize_in_large_pages(out, count + 1);
-        carried(out.data(), r, count, two, tick);
+        zeroed_counted(out, count + 1, tick / 2);
+        carried(out.data(), r, count, two, tick / 2);
     }
 
     // x[j] = c[j] + c[n + j] and low[j] = c[j] for j < excess become c[j] and c[n + j]; the
@@ -375,17 +393,19 @@ struct DecimalProduct {
         const size_t parts = (a.size + part - 1) / part;
         const size_t longest = part + b.size - 1;
         const size_t room = room_for(longest > n ? longest - n : 0);
-        // Each part's reconstruction counts as one of its transforms.
-        const double tick = decimal_product_work(a.size, b.size, false) / (3 + 7 * parts);
+        // Each part's reconstruction counts as one of its transforms, and so does making the
+        // product's words.
+        const double tick = decimal_product_work(a.size, b.size, false) / (4 + 7 * parts);
         std::unique_ptr<Buffer> of_b[3];
         each_prime(plan.log, two, [&](int i, bool shared_transform) {
             of_b[i] = transformed(b, plan.log, i, shared_transform);
             count_work(tick);
         });
-        resize_in_large_pages(out, a.size + b.size);
-        std::fill(out.begin(), out.end(), 0);
+        const size_t product_size = std::max(n, longest) + 1, size = a.size + b.size;
+        const double share = static_cast<double>(size) / static_cast<double>(size + product_size);
+        zeroed_counted(out, size, tick * share);
         std::vector<uint64_t> product;
-        resize_in_large_pages(product, std::max(n, longest) + 1);
+        zeroed_counted(product, product_size, tick * (1 - share));
         // The parts' transforms take the same buffers one after another: mapping them afresh
         // for each part faulted their pages in again.
         std::unique_ptr<Buffer> residues[3];
