@@ -25,6 +25,12 @@ class PendingBackup {
     void start(EngineHooks& hooks, const std::string& path, CalcState& st);
     // Waits for the write and gives the limbs back. True when a backup was pending and written.
     bool collect();
+    // Whether a write is still to be waited for, and the wait for it alone, which any thread
+    // may do; collect() then gives the limbs back at once.
+    bool writing() const { return writer_.joinable(); }
+    void wait() {
+        if (writer_.joinable()) writer_.join();
+    }
 
   private:
     void write(EngineHooks& hooks, const std::string& path);

@@ -62,16 +62,21 @@ void RunLoop::steps() {
 bool RunLoop::use_fast() {
     const int32_t limit = e_.fast.basecase_top_index;
     if (kernel_only_ || limit < 0 || st_.top_index <= limit) return false;
+    // The checks read limbs of up to billions of digits, and the window handles its messages
+    // meanwhile as it does during a batch.
     if (!fast_.value_trusted && !trust_checked_ && !fast_.holds_value()) {
         // Limbs from outside that are the calculation's own value may be computed on afresh.
         trust_checked_ = true;
         if (plan_.rule.calc_kind == kind::factorial || plan_.rule.calc_kind == kind::variations)
-            fast_.value_trusted = FastRun::verify_product(st_, plan_.rule);
+            e_.hooks().run_batch(
+                [&] { fast_.value_trusted = FastRun::verify_product(st_, plan_.rule); });
     }
     if (plan_.rule.calc_kind == kind::combinations && !fast_.value_trusted) {
         // Limbs that came from outside must really be the coefficient before batches divide.
-        fast_.begin(st_, plan_.rule);
-        fast_.value_trusted = fast_.verify_binomial(st_, plan_.rule.elements);
+        e_.hooks().run_batch([&] {
+            fast_.begin(st_, plan_.rule);
+            fast_.value_trusted = fast_.verify_binomial(st_, plan_.rule.elements);
+        });
         if (!fast_.value_trusted) {
             fast_.drop();
             kernel_only_ = true;
@@ -175,6 +180,9 @@ bool RunLoop::fast_batch() {
     if (!fast_.holds_value()) {
         collect_backup();
         limbs_hold_counter();
+        // Reading limbs of billions of digits into a value takes seconds, which the window
+        // spends handling its messages as it does during the batch.
+        e_.hooks().run_batch([&] { fast_.begin(st_, plan_.rule); });
     }
     fast_.begin(st_, plan_.rule);
     const int32_t before = st_.pocitadlo;
@@ -246,6 +254,9 @@ void RunLoop::write_backup() {
 }
 
 void RunLoop::collect_backup() {
+    // Writing a backup of billions of digits takes seconds, and the window handles its
+    // messages while it waits for the end of it, as it does during a batch.
+    if (backup_.writing()) e_.hooks().run_batch([&] { backup_.wait(); });
     if (backup_.collect()) ++st_.backup_counter;
 }
 

@@ -273,6 +273,23 @@ TEST(RunFrameTest, AFailedBackupKeepsItsNumberAndTheRunGoesOn) {
     EXPECT_EQ(f.engine.st.pocitadlo, 2500);
 }
 
+// The run waits for a backup being written as it waits for a batch, so that the window goes on
+// handling its messages meanwhile: a backup of billions of digits takes seconds to write. With
+// steps or batches, and with the run ending at the backup's step.
+TEST(RunFrameTest, ABackupIsWaitedForAsABatchIs) {
+    for (int32_t limit : {-1, 0}) {
+        EngineFixture f;
+        f.engine.fast.basecase_top_index = limit;
+        f.engine.settings.zalohy = 1000;
+        f.hooks.backup_write_ms = 30;
+        f.factorial("2000");
+        ASSERT_EQ(f.hooks.backups_ended_in_batch.size(), 2u) << limit;
+        EXPECT_TRUE(f.hooks.backups_ended_in_batch[0]) << limit;
+        EXPECT_TRUE(f.hooks.backups_ended_in_batch[1]) << limit;
+        EXPECT_EQ(f.engine.st.backup_counter, 3) << limit;
+    }
+}
+
 TEST(RunFrameTest, InterruptedRunsContinueToTheSameResult) {
     for (int32_t limit : {-1, 0}) {
         EngineFixture f;

@@ -1,5 +1,8 @@
 #include "support/recording_hooks.h"
 
+#include <chrono>
+#include <thread>
+
 namespace cifrovar::testing {
 
 void RecordingHooks::yield() {
@@ -18,6 +21,10 @@ void RecordingHooks::show_work_share(int64_t, int64_t, double share) {
 }
 
 bool RecordingHooks::write_backup(const std::string& path, const CalcState& state) {
+    if (backup_write_ms > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(backup_write_ms));
+        backups_ended_in_batch.push_back(batches_running > 0);
+    }
     if (backups_fail) return false;
     backups.push_back(
         BackupRecord{path, state.pocitadlo, state.top_index,

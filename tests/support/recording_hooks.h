@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -43,6 +44,11 @@ class RecordingHooks : public EngineHooks {
     // call with each as it comes.
     std::vector<double> work_shares;
     std::function<void(double)> on_work_share;
+    // Batches running now; a backup's write, which the engine makes on a thread of its own,
+    // takes backup_write_ms and notes whether a batch was running when it ended.
+    std::atomic<int> batches_running{0};
+    int backup_write_ms = 0;
+    std::vector<bool> backups_ended_in_batch;
 
     void yield() override;
     void set_status(const std::string& text) override;
@@ -61,6 +67,14 @@ class RecordingHooks : public EngineHooks {
     }
     void request_close() override { close_requested = true; }
     void select_page() override { ++pages_selected; }
+    void run_batch(const std::function<void()>& work) override {
+        ++batches_running;
+        struct Ended {
+            std::atomic<int>& running;
+            ~Ended() { --running; }
+        } ended{batches_running};
+        work();
+    }
     void run_held(const std::function<void()>& work) override {
         ++held;
         work();
