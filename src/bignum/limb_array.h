@@ -3,6 +3,7 @@
 // Arrays of decimal limbs, least significant first, each limb in radix 10^d for the d that the
 // code reading or writing them names. The conversions between numbers and limbs take them,
 // and the calculation state keeps its result in one.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <utility>
@@ -31,5 +32,10 @@ struct uninitialised_allocator : std::allocator<T> {
 };
 
 using LimbArray = std::vector<int32_t, uninitialised_allocator<int32_t>>;
+
+// limbs.resize(count), the limbs added left uninitialised; where the array grows, the new
+// limbs' pages are asked to be large ones before their first touch, which spares a fault for
+// every 4 KiB of a gigabyte read into them.
+void resize_limbs(LimbArray& limbs, size_t count);
 
 }  // namespace cifrovar

@@ -216,7 +216,7 @@ void read_limb_records(Engine& engine, int fd, const Header& h, int32_t digits, 
     if (limb_bytes > memory_available(engine.settings.memory_limit))
         fail("no memory for the limbs of " + path);
     try {
-        st.vysledek.resize(static_cast<size_t>(h.top_index) + 1);
+        resize_limbs(st.vysledek, static_cast<size_t>(h.top_index) + 1);
     } catch (const std::bad_alloc&) {
         fail("no memory for the limbs of " + path);
     } catch (const std::length_error&) {
