@@ -5,13 +5,16 @@
 // scrolls and copies a 10-million-digit result. A 10 ms timer on the GUI thread measures the
 // stalls: every gap between two of its ticks beyond its interval is time in which the window could
 // not handle a message. Key presses posted every 10 ms measure how long the window drops its user's
-// input.
+// input. With --big-state FILE N INTERVAL it measures only a factorial's state of billions of
+// digits: opened from FILE, continued to N! with a backup every INTERVAL steps, and saved.
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -20,6 +23,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 
 #include "engine/engine.h"
 #include "gui_support/scripted_prompts.h"
@@ -144,6 +149,70 @@ void stall_during_backups(Thlavni& w, StallMeter& meter, const char* n, int inte
     w.findChild<QAction*>("autotext")->setChecked(true);
 }
 
+// The process's peak and present resident memory in MiB, from /proc/self/status.
+std::pair<long long, long long> resident_mib() {
+    QFile status("/proc/self/status");
+    long long peak = -1, now = -1;
+    if (!status.open(QIODevice::ReadOnly)) return {peak, now};
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        const auto kib = [&line] { return line.mid(6).trimmed().split(' ').value(0).toLongLong(); };
+        if (line.startsWith("VmHWM:")) peak = kib() / 1024;
+        if (line.startsWith("VmRSS:")) now = kib() / 1024;
+    }
+    return {peak, now};
+}
+
+// A state of billions of digits in the window: a factorial's calculation file is opened,
+// continued to n with a backup every interval steps, and saved under another name. For each,
+// the time, the longest event-loop stall, the longest hold of the user's input and the memory.
+int big_state(Thlavni& w, cifrovar::testing::ScriptedPrompts& prompts, const QString& file,
+              const char* n, int interval) {
+    QTemporaryDir dir;
+    cifrovar::Engine& engine = w.engine();
+    engine.settings.adresar = dir.path().toStdString();
+    w.findChild<QAction*>("autotext")->setChecked(false);
+    StallMeter meter;
+    InputMeter input;
+    QElapsedTimer clock;
+    auto measured = [&](const char* what, const std::function<void()>& action) {
+        meter.start();
+        input.start();
+        clock.start();
+        action();
+        const qint64 longest = meter.stop();
+        const qint64 held = input.stop();
+        const auto [peak, now] = resident_mib();
+        std::printf(
+            "%s: %lld ms; longest stall %lld ms, input held %lld ms; RSS %lld MiB, "
+            "peak so far %lld MiB\n",
+            what, static_cast<long long>(clock.elapsed()), static_cast<long long>(longest),
+            static_cast<long long>(held), now, peak);
+    };
+    measured("open", [&] {
+        prompts.files.push_back(file);
+        click(w, "b_otevri");
+    });
+    std::printf("  opened: n reached %s\n",
+                qPrintable(w.findChild<QLineEdit*>("fkt_zadani")->text()));
+    engine.settings.zalohy = interval;
+    measured("continue with backups", [&] {
+        w.findChild<QLineEdit*>("fkt_zadani")->setText(n);
+        click(w, "tlacitko");
+    });
+    const QStringList backups = QDir(dir.path()).entryList({"zal*.cfr"}, QDir::Files);
+    for (const QString& b : backups)
+        std::printf("  backup %s: %lld bytes\n", qPrintable(b),
+                    static_cast<long long>(QFileInfo(dir.filePath(b)).size()));
+    const QString saved = dir.filePath("saved.cfr");
+    measured("save", [&] {
+        prompts.files.push_back(saved);
+        click(w, "b_uloz");
+    });
+    std::printf("  saved: %lld bytes\n", static_cast<long long>(QFileInfo(saved).size()));
+    for (const QString& e : prompts.errors) std::printf("error box: %s\n", qPrintable(e));
+    return prompts.errors.empty() && !backups.empty() ? 0 : 1;
+}
+
 // How often the status moves during a long run whose value is computed at its end: the
 // texts it shows and the longest time one stood, read every 10 ms.
 void status_during_run(Thlavni& w, const char* n) {
@@ -246,6 +315,9 @@ int main(int argc, char** argv) {
     cifrovar::testing::ScriptedPrompts prompts;
     Thlavni window(prompts);
     window.show();
+    if (argc == 5 && std::strcmp(argv[1], "--big-state") == 0)
+        return big_state(window, prompts, QString::fromLocal8Bit(argv[2]), argv[3],
+                         std::atoi(argv[4]));
     StallMeter meter;
     stall_during_run_and_display(window, meter, "1000000");
     stall_during_run_and_display(window, meter, "10000000");
