@@ -93,6 +93,28 @@ void CliHooks::show_work_share(int64_t from_counter, int64_t to_counter, double 
     if (!status_.empty()) print_line(status_);
 }
 
+// "Zapisuji výsledek  45 %  uplynulo 0:12", from the start of the writing; the line ends at
+// 100 %.
+void CliHooks::show_output_share(double share) {
+    if (!progress_) return;
+    const std::lock_guard lock(*line_);
+    const auto now = clock();
+    if (share <= 0 || !output_started_) output_started_ = now;
+    const double elapsed = std::chrono::duration<double>(now - *output_started_).count();
+    const std::string line = "Zapisuji výsledek  " + std::to_string(static_cast<int>(share * 100)) +
+                             " %  uplynulo " + clock_text(elapsed);
+    if (in_place_) {
+        err_ << '\r' << line << "\x1b[K" << std::flush;
+        line_open_ = true;
+    } else {
+        err_ << line << '\n' << std::flush;
+    }
+    if (share >= 1) {
+        end_progress_line();
+        output_started_.reset();
+    }
+}
+
 void CliHooks::print_line(const std::string& text) {
     // Statuses outside a run ("Připraven k výpočtu" of a new calculation) say nothing here.
     if (!progress_ || !busy_) return;

@@ -38,6 +38,7 @@ class CliHooks : public EngineHooks {
     void yield() override;
     void set_status(const std::string& text) override;
     void show_work_share(int64_t from_counter, int64_t to_counter, double share) override;
+    void show_output_share(double share) override;
     void enter_ready() override {}
     void enter_busy() override;
     void enter_finished() override;
@@ -69,6 +70,7 @@ class CliHooks : public EngineHooks {
     const CalcState* state_ = nullptr;
     std::optional<ProgressEstimate> estimate_;
     std::optional<WorkInHand> work_;
+    std::optional<std::chrono::steady_clock::time_point> output_started_;
     std::string status_;
     // The work of one value may be told from the second thread of its products.
     std::unique_ptr<std::mutex> line_ = std::make_unique<std::mutex>();

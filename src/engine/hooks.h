@@ -36,6 +36,10 @@ class EngineHooks {
     // only that the work goes on. Called from the thread of the batch, like set_status.
     virtual void show_work_share(int64_t /*from_counter*/, int64_t /*to_counter*/,
                                  double /*share*/) {}
+    // How far the result text being written has got: the share of its bytes written, from 0
+    // to 1, at each whole percent. A text of billions of digits takes tens of seconds. Called
+    // from inside the work of run_held.
+    virtual void show_output_share(double /*share*/) {}
 
     // Window states: ready (after a new calculation), busy (a run), finished (after a run).
     virtual void enter_ready() = 0;

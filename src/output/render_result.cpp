@@ -250,6 +250,35 @@ FileSink sink_on_descriptor(int fd) {
     return FileSink(stream, true);
 }
 
+// Passes the bytes on and tells the hooks the share of the expected bytes written, at each
+// whole percent.
+class SharedOutSink final : public TextSink {
+  public:
+    SharedOutSink(TextSink& next, EngineHooks& hooks, double expected)
+        : next_(next), hooks_(hooks), expected_(std::max(expected, 1.0)) {}
+    using TextSink::write;
+    void write(const char* data, size_t size) override {
+        next_.write(data, size);
+        written_ += static_cast<double>(size);
+        const int percent = static_cast<int>(std::min(1.0, written_ / expected_) * 100);
+        if (percent > told_) {
+            told_ = percent;
+            hooks_.show_output_share(percent / 100.0);
+        }
+    }
+    void finish() override {
+        next_.finish();
+        if (told_ < 100) hooks_.show_output_share(1.0);
+    }
+
+  private:
+    TextSink& next_;
+    EngineHooks& hooks_;
+    double expected_;
+    double written_ = 0;
+    int told_ = -1;
+};
+
 // Renders into the sink that make_sink opens, on the worker of held operations; a failure puts
 // the window into its finished state, is reported with the file's name and raised.
 template <typename MakeSink>
@@ -269,8 +298,13 @@ RenderInfo render_into(Engine& engine, const std::string& name, bool with_header
             std::optional<WrappingSink> wrapped;
             if (wrap_width != 0) wrapped.emplace(file_sink, wrap_width);
             TextSink& sink = wrapped ? static_cast<TextSink&>(*wrapped) : file_sink;
-            info = write_result_text(sink, engine.st, with_header, trim);
-            sink.finish();
+            // The digits written are the result's less the zero limbs cut.
+            const RenderInfo expected = result_info(engine.st, trim);
+            SharedOutSink shared(sink, engine.hooks(),
+                                 static_cast<double>(expected.digit_count) -
+                                     double{1} * expected.trimmed_limbs * engine.st.limb_digits);
+            info = write_result_text(shared, engine.st, with_header, trim);
+            shared.finish();
         } catch (const std::exception&) {
             failed = true;
         }

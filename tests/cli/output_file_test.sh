@@ -72,6 +72,18 @@ rc=$?
 leftovers=$(cd "$dir" && ls -A | grep -v -x -e expected -e '.*\.txt' -e taken -e missing)
 [[ -z "$leftovers" ]] || fail "files left behind: $leftovers"
 
+# A text of many digits shows how much of it is written, up to all of it, after the run's end;
+# without --progress nothing.
+"$cli" --progress factorial 200000 -o "$dir/shares.txt" 2>"$dir/shares.err" || fail "shares exit $?"
+shares=$(tr '\r' '\n' <"$dir/shares.err" | grep -c '^Zapisuji výsledek  [0-9]* %  uplynulo ')
+[[ $shares -ge 10 && "$(tr '\r' '\n' <"$dir/shares.err" | grep -v '^$' | tail -1)" == "Zapisuji výsledek  100 %  uplynulo "* &&
+    "$(tr '\r' '\n' <"$dir/shares.err")" == *"Výpočet ukončen"*"Zapisuji výsledek  0 %"* ]] ||
+    fail "output shares: $shares lines, [$(tail -c 300 "$dir/shares.err")]"
+"$cli" --quiet factorial 200000 -o "$dir/quiet.txt" 2>"$dir/quiet.err" || fail "quiet exit $?"
+[[ ! -s "$dir/quiet.err" ]] || fail "--quiet wrote [$(cat "$dir/quiet.err")]"
+cmp -s "$dir/shares.txt" "$dir/quiet.txt" || fail "the text differs with --progress"
+rm -f "$dir/shares.err" "$dir/quiet.err"
+
 # Writing into a full device is an error, not a success.
 if [[ -w /dev/full ]]; then
     "$cli" --quiet factorial 100 >/dev/full 2>/dev/null
