@@ -13,6 +13,7 @@
 #include "bignum/internal/large_blocks.h"
 #include "bignum/internal/product_in_halves.h"
 #include "bignum/transforms/ntt_multiply.h"
+#include "bignum/work_progress.h"
 
 namespace cifrovar {
 
@@ -75,7 +76,8 @@ void through_binary(DecimalNumber& out, const DecimalNumber& a, const DecimalNum
 }
 
 // Regroups the number's digits, taken nine at a time, into limbs of Digits digits; returns how
-// many of the count limbs it wrote.
+// many of the count limbs it wrote. It counts its work (see work_progress.h) as shares of the
+// whole: a value of billions of digits takes seconds.
 template <int Digits>
 int64_t regroup(const DecimalNumber& x, int64_t count, int32_t* out) {
     constexpr uint64_t radix = powers_of_ten[Digits];
@@ -91,10 +93,16 @@ int64_t regroup(const DecimalNumber& x, int64_t count, int32_t* out) {
             held -= Digits;
         }
     };
-    for (const uint64_t w : x.words) {
+    constexpr size_t piece = size_t{1} << 22;
+    const double per_word = 1.0 / static_cast<double>(std::max<size_t>(x.words.size(), 1));
+    for (size_t i = 0; i < x.words.size(); ++i) {
+        const uint64_t w = x.words[i];
         take(w % half_word);
         take(w / half_word);
+        if ((i + 1) % piece == 0) count_work(per_word * static_cast<double>(piece));
     }
+    if (x.words.size() % piece != 0)
+        count_work(per_word * static_cast<double>(x.words.size() % piece));
     if (pending != 0 && next < count) out[next++] = static_cast<int32_t>(pending);
     return next;
 }

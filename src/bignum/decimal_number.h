@@ -39,7 +39,8 @@ void multiply(DecimalNumber& out, const DecimalNumber& a, const DecimalNumber& b
 // x = x * m for m below 10^18.
 void multiply_small(DecimalNumber& x, uint64_t m);
 // Writes x into limbs[0 .. count - 1] in radix 10^limb_digits (1 to 9), zeros above; x must
-// fit into count limbs. The array is resized to count.
+// fit into count limbs. The array is resized to count. It counts its work (see
+// work_progress.h), one unit in all.
 void decimal_to_limbs(const DecimalNumber& x, int32_t limb_digits, int64_t count, LimbArray& limbs);
 // x = the value of limbs[0 .. top] in radix 10^limb_digits (1 to 9, every limb in range).
 void limbs_to_decimal(const LimbArray& limbs, int32_t top, int32_t limb_digits, DecimalNumber& x);

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "bignum/work_progress.h"
 #include "engine/engine.h"
 #include "errors/input_error.h"
 #include "files/replacing_file.h"
@@ -250,17 +251,25 @@ FileSink sink_on_descriptor(int fd) {
     return FileSink(stream, true);
 }
 
-// Passes the bytes on and tells the hooks the share of the expected bytes written, at each
-// whole percent.
+// The share of the writing that turning a value held in decimal words into limbs counts for.
+constexpr double conversion_share = 0.3;
+
+// Passes the bytes on and tells the hooks the share of the expected bytes written (after the
+// share told before), at each whole percent.
 class SharedOutSink final : public TextSink {
   public:
-    SharedOutSink(TextSink& next, EngineHooks& hooks, double expected)
-        : next_(next), hooks_(hooks), expected_(std::max(expected, 1.0)) {}
+    SharedOutSink(TextSink& next, EngineHooks& hooks, double expected, double first_share)
+        : next_(next),
+          hooks_(hooks),
+          expected_(std::max(expected, 1.0)),
+          first_(first_share),
+          told_(first_share > 0 ? static_cast<int>(first_share * 100) : -1) {}
     using TextSink::write;
     void write(const char* data, size_t size) override {
         next_.write(data, size);
         written_ += static_cast<double>(size);
-        const int percent = static_cast<int>(std::min(1.0, written_ / expected_) * 100);
+        const double share = first_ + (1 - first_) * std::min(1.0, written_ / expected_);
+        const int percent = static_cast<int>(share * 100);
         if (percent > told_) {
             told_ = percent;
             hooks_.show_output_share(percent / 100.0);
@@ -275,8 +284,9 @@ class SharedOutSink final : public TextSink {
     TextSink& next_;
     EngineHooks& hooks_;
     double expected_;
+    double first_;  // the share told before the first byte
     double written_ = 0;
-    int told_ = -1;
+    int told_;
 };
 
 // Renders into the sink that make_sink opens, on the worker of held operations; a failure puts
@@ -292,7 +302,18 @@ RenderInfo render_into(Engine& engine, const std::string& name, bool with_header
     RenderInfo info;
     bool failed = false;
     engine.hooks().run_held([&] {
-        engine.materialize();
+        double converted = 0;
+        {
+            // A value held in decimal words is turned into limbs first: at billions of digits
+            // that takes about a third as long as writing them, and it counts as that share.
+            WorkProgress conversion(
+                1.0,
+                [&](double share) { engine.hooks().show_output_share(share * conversion_share); },
+                nullptr);
+            const CountingInto counting(&conversion);
+            engine.materialize();
+            converted = conversion.share_done() > 0 ? conversion_share : 0;
+        }
         try {
             auto file_sink = make_sink();
             std::optional<WrappingSink> wrapped;
@@ -302,7 +323,8 @@ RenderInfo render_into(Engine& engine, const std::string& name, bool with_header
             const RenderInfo expected = result_info(engine.st, trim);
             SharedOutSink shared(sink, engine.hooks(),
                                  static_cast<double>(expected.digit_count) -
-                                     double{1} * expected.trimmed_limbs * engine.st.limb_digits);
+                                     double{1} * expected.trimmed_limbs * engine.st.limb_digits,
+                                 converted);
             info = write_result_text(shared, engine.st, with_header, trim);
             shared.finish();
         } catch (const std::exception&) {
