@@ -114,10 +114,12 @@ double top_product_work(double words) {
 // balanced as a product tree while its pieces come one by one.
 class DecimalProductCounter {
   public:
-    void push(DecimalNumber&& piece) {
+    // merge(piece, part) makes piece = piece * part.
+    template <typename Merge>
+    void push(DecimalNumber&& piece, Merge merge) {
         int rank = 0;
         while (!parts_.empty() && parts_.back().rank == rank) {
-            multiply(piece, parts_.back().value, piece);
+            merge(piece, parts_.back().value);
             parts_.pop_back();
             ++rank;
         }
@@ -161,18 +163,41 @@ void product_of_share(DecimalNumber& out, const PrimeSegments& primes, int share
     DecimalProductCounter product;
     std::vector<uint32_t> factors;
     double bits = 0;
+    double left = 0;  // of the segment's work, not yet counted
+    // A merge of long parts takes seconds: it counts its work as it goes, into half of what is
+    // left of its segment's, and the segment counts the rest when it ends.
+    auto merge = [&](DecimalNumber& piece, const DecimalNumber& part) {
+        if (progress == nullptr) return multiply(piece, part, piece);
+        const double credit = left / 2;
+        left -= credit;
+        double told = 0;
+        WorkProgress merging(
+            decimal_product_work(piece.words.size(), part.words.size(), false),
+            [&](double share) {
+                const double now = credit * std::min(share, 1.0);
+                progress->add(now - told);
+                told = now;
+            },
+            nullptr);
+        {
+            const CountingInto counting(&merging);
+            multiply(piece, part, piece);
+        }
+        progress->add(credit - told);
+    };
     auto flush = [&] {
         BigValue leaf;
         product_of(leaf, factors.data(), factors.size());
         DecimalNumber piece;
         to_decimal(piece, leaf);
-        product.push(std::move(piece));
+        product.push(std::move(piece), merge);
         factors.clear();
         bits = 0;
         stop_if_cancelled(cancel);
     };
     std::vector<uint64_t> segment;
     for (uint64_t s = static_cast<uint64_t>(share); s < primes.count(); s += 2) {
+        left = segment_work * segment_weight(s, primes.count());
         primes.each_in(s, segment, [&](uint64_t p) {
             const uint64_t power = prime_power_in(p, n, k);
             if (power == 1) return;
@@ -180,7 +205,7 @@ void product_of_share(DecimalNumber& out, const PrimeSegments& primes, int share
             bits += rough_log2(power);
             if (bits >= leaf_bits) flush();
         });
-        if (progress != nullptr) progress->add(segment_work * segment_weight(s, primes.count()));
+        if (progress != nullptr) progress->add(left);
     }
     if (!factors.empty()) flush();
     product.take(out);
