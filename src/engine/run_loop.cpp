@@ -59,21 +59,30 @@ void RunLoop::steps() {
     collect_backup();
 }
 
+// Reading or checking limbs of billions of digits takes seconds, which the window spends
+// handling its messages as it does during a batch; a few million limbs take milliseconds,
+// not worth a worker thread.
+void RunLoop::over_limbs(const std::function<void()>& work) {
+    constexpr int32_t limbs_worth_a_worker = 1 << 22;
+    if (st_.top_index >= limbs_worth_a_worker) {
+        e_.hooks().run_batch(work);
+    } else {
+        work();
+    }
+}
+
 bool RunLoop::use_fast() {
     const int32_t limit = e_.fast.basecase_top_index;
     if (kernel_only_ || limit < 0 || st_.top_index <= limit) return false;
-    // The checks read limbs of up to billions of digits, and the window handles its messages
-    // meanwhile as it does during a batch.
     if (!fast_.value_trusted && !trust_checked_ && !fast_.holds_value()) {
         // Limbs from outside that are the calculation's own value may be computed on afresh.
         trust_checked_ = true;
         if (plan_.rule.calc_kind == kind::factorial || plan_.rule.calc_kind == kind::variations)
-            e_.hooks().run_batch(
-                [&] { fast_.value_trusted = FastRun::verify_product(st_, plan_.rule); });
+            over_limbs([&] { fast_.value_trusted = FastRun::verify_product(st_, plan_.rule); });
     }
     if (plan_.rule.calc_kind == kind::combinations && !fast_.value_trusted) {
         // Limbs that came from outside must really be the coefficient before batches divide.
-        e_.hooks().run_batch([&] {
+        over_limbs([&] {
             fast_.begin(st_, plan_.rule);
             fast_.value_trusted = fast_.verify_binomial(st_, plan_.rule.elements);
         });
@@ -180,9 +189,7 @@ bool RunLoop::fast_batch() {
     if (!fast_.holds_value()) {
         collect_backup();
         limbs_hold_counter();
-        // Reading limbs of billions of digits into a value takes seconds, which the window
-        // spends handling its messages as it does during the batch.
-        e_.hooks().run_batch([&] { fast_.begin(st_, plan_.rule); });
+        over_limbs([&] { fast_.begin(st_, plan_.rule); });
     }
     fast_.begin(st_, plan_.rule);
     const int32_t before = st_.pocitadlo;

@@ -35,6 +35,8 @@ class RunLoop {
     bool kernel_step();
     bool fast_batch();
     bool use_fast();
+    // Runs work that reads the limbs, as a batch when they are long.
+    void over_limbs(const std::function<void()>& work);
     // Converts the value for a backup and starts writing it; the write goes on meanwhile.
     void write_backup();
     // Brings the limbs up to date for a backup.
