@@ -101,14 +101,8 @@ void CliHooks::show_output_share(double share) {
     const auto now = clock();
     if (share <= 0 || !output_started_) output_started_ = now;
     const double elapsed = std::chrono::duration<double>(now - *output_started_).count();
-    const std::string line = "Zapisuji výsledek  " + std::to_string(static_cast<int>(share * 100)) +
-                             " %  uplynulo " + clock_text(elapsed);
-    if (in_place_) {
-        err_ << '\r' << line << "\x1b[K" << std::flush;
-        line_open_ = true;
-    } else {
-        err_ << line << '\n' << std::flush;
-    }
+    put_line("Zapisuji výsledek  " + std::to_string(static_cast<int>(share * 100)) +
+             " %  uplynulo " + clock_text(elapsed));
     if (share >= 1) {
         end_progress_line();
         output_started_.reset();
@@ -118,7 +112,10 @@ void CliHooks::show_output_share(double share) {
 void CliHooks::print_line(const std::string& text) {
     // Statuses outside a run ("Připraven k výpočtu" of a new calculation) say nothing here.
     if (!progress_ || !busy_) return;
-    const std::string line = progress_line(text);
+    put_line(progress_line(text));
+}
+
+void CliHooks::put_line(const std::string& line) {
     if (in_place_) {
         err_ << '\r' << line << "\x1b[K" << std::flush;
         line_open_ = true;

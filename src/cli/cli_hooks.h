@@ -54,6 +54,8 @@ class CliHooks : public EngineHooks {
   private:
     std::string progress_line(const std::string& text) const;
     void print_line(const std::string& text);
+    // Puts a line on standard error: over the open one on a terminal, else below it.
+    void put_line(const std::string& line);
     // A value computed in one go: the counters it goes from and to, and the share done.
     struct WorkInHand {
         int64_t from, to;

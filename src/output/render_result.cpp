@@ -321,10 +321,11 @@ RenderInfo render_into(Engine& engine, const std::string& name, bool with_header
             TextSink& sink = wrapped ? static_cast<TextSink&>(*wrapped) : file_sink;
             // The digits written are the result's less the zero limbs cut.
             const RenderInfo expected = result_info(engine.st, trim);
-            SharedOutSink shared(sink, engine.hooks(),
-                                 static_cast<double>(expected.digit_count) -
-                                     double{1} * expected.trimmed_limbs * engine.st.limb_digits,
-                                 converted);
+            SharedOutSink shared(
+                sink, engine.hooks(),
+                static_cast<double>(expected.digit_count) -
+                    static_cast<double>(expected.trimmed_limbs) * engine.st.limb_digits,
+                converted);
             info = write_result_text(shared, engine.st, with_header, trim);
             shared.finish();
         } catch (const std::exception&) {
