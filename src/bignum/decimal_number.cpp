@@ -221,7 +221,7 @@ void decimal_to_limbs(const DecimalNumber& x, int32_t limb_digits, int64_t count
 
 // The digits are gathered from the bottom in a 128-bit number: at most 17 digits are left
 // over from the words written, and a limb adds at most 9.
-void limbs_to_decimal(const LimbArray& limbs, int32_t top, int32_t limb_digits, DecimalNumber& x) {
+void limbs_to_decimal(const LimbArray& limbs, int64_t top, int32_t limb_digits, DecimalNumber& x) {
     unsigned __int128 power[decimal_word_digits + 9];
     power[0] = 1;
     for (int d = 1; d < decimal_word_digits + 9; ++d) power[d] = power[d - 1] * 10;
@@ -229,7 +229,7 @@ void limbs_to_decimal(const LimbArray& limbs, int32_t top, int32_t limb_digits, 
     x.words.reserve(static_cast<size_t>(int64_t{top + 1} * limb_digits / decimal_word_digits + 1));
     unsigned __int128 pending = 0;
     int digits = 0;
-    for (int32_t i = 0; i <= top; ++i) {
+    for (int64_t i = 0; i <= top; ++i) {
         pending += power[digits] * static_cast<uint32_t>(limbs[static_cast<size_t>(i)]);
         digits += limb_digits;
         if (digits >= decimal_word_digits) {

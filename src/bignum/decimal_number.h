@@ -43,6 +43,6 @@ void multiply_small(DecimalNumber& x, uint64_t m);
 // work_progress.h), one unit in all.
 void decimal_to_limbs(const DecimalNumber& x, int32_t limb_digits, int64_t count, LimbArray& limbs);
 // x = the value of limbs[0 .. top] in radix 10^limb_digits (1 to 9, every limb in range).
-void limbs_to_decimal(const LimbArray& limbs, int32_t top, int32_t limb_digits, DecimalNumber& x);
+void limbs_to_decimal(const LimbArray& limbs, int64_t top, int32_t limb_digits, DecimalNumber& x);
 
 }  // namespace cifrovar

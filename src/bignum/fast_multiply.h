@@ -19,6 +19,11 @@ bool decimal_transforms_available();
 // holds beside its factors at its peak: its words and the transforms' or halves' scratch.
 double decimal_product_bytes(size_t la, size_t lb, bool square);
 
+// Whether a decimal product of la words by lb is taken in halves: both factors longer than
+// row by row, the transforms here, and the product too long for them. The route, the work
+// planned for it and the memory reckoned for it all ask this.
+bool decimal_product_in_halves(size_t la, size_t lb);
+
 // Whether fast_multiply takes the transforms for a product of this many bits.
 bool transforms_pay_for(size_t product_bits);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "bignum/cancel.h"
+#include "bignum/fast_multiply.h"
 #include "bignum/internal/product_in_halves.h"
 #include "bignum/transforms/ntt_multiply.h"
 

@@ -101,16 +101,9 @@ void print_input_error(cli::CliHooks& hooks, const std::string& message) {
 std::string refusal_figures(const RunSize& size) {
     char line[200];
     constexpr double mib = 1 << 20;
-    if (size.bytes == INT64_MAX) {
-        std::snprintf(line, sizeof line,
-                      "Výsledek by měl %.0f číslic, výpočet jich udrží nejvýš %.0f.", size.digits,
-                      size.most_digits);
-    } else {
-        std::snprintf(line, sizeof line,
-                      "Výpočet potřebuje odhadem %.0f MiB paměti, k dispozici je %.0f MiB.",
-                      static_cast<double>(size.bytes) / mib,
-                      static_cast<double>(size.available) / mib);
-    }
+    std::snprintf(line, sizeof line,
+                  "Výpočet potřebuje odhadem %.0f MiB paměti, k dispozici je %.0f MiB.",
+                  static_cast<double>(size.bytes) / mib, static_cast<double>(size.available) / mib);
     return line;
 }
 

@@ -31,12 +31,12 @@ constexpr int32_t never_interval = 1000000000;
 struct CalcState {
     pole1 vysledek;  // the result limbs
     pole1 pomoc;     // raw products of one step; as long as vysledek whenever the kernel steps
-    int32_t top_index = 100;
+    int64_t top_index = 100;  // 64 bits: results of billions of digits outgrow 2^31 limbs
     int32_t limb_digits = 4;
     int32_t limb_base = 10000;
     int32_t multiplier_limbs[4] = {0, 0, 0, 0};
     int32_t multiplier_top = 0;
-    int32_t x = 0;  // limb position of the running pass (logged after an overflow)
+    int64_t x = 0;  // limb position of the running pass (logged after an overflow)
     int32_t y = 0;  // multiplier position of the running multiplication
 
     int32_t calc_kind = kind::start_page;

@@ -104,7 +104,7 @@ class FastRun {
     // rewritten and hold no step.
     int32_t limbs_counter() const { return limbs_counter_; }
     // That step's top_index; the batches of combinations grow top_index ahead of the limbs.
-    int32_t limbs_top() const { return limbs_top_; }
+    int64_t limbs_top() const { return limbs_top_; }
     // Records that the limbs now hold the value of st.pocitadlo.
     void limbs_hold(const CalcState& st) {
         limbs_counter_ = st.pocitadlo;
@@ -184,7 +184,7 @@ class FastRun {
     int64_t pending_shift_ = 0;       // products: powers of two not yet multiplied in
     int64_t steps_since_growth_ = 0;  // steps since top_index was last brought up to date
     uint32_t last_factor_ = 1;        // factor of the last step (products)
-    int32_t growth_base_top_ = 0;     // top_index the pending growth counts from
+    int64_t growth_base_top_ = 0;     // top_index the pending growth counts from
     int64_t combination_budget_ = 0;  // steps per combinations batch, adapted to the time taken
     int64_t part_steps_ = 0;          // steps per part of a combinations batch, likewise
     const StepsReached* reached_ = nullptr;  // set for the time of advance()
@@ -192,7 +192,7 @@ class FastRun {
     DecimalNumber kept_;          // the last step kept by advance_in_steps(), while it runs
     int64_t kept_counter_ = 0;    // its counter (0: none yet)
     int32_t limbs_counter_ = -1;  // see limbs_counter()
-    int32_t limbs_top_ = 0;
+    int64_t limbs_top_ = 0;
     // The factorial of the steps of the last batch that went on from the value held.
     DecimalNumber count_factorial_;
     unsigned long count_factorial_n_ = 0;

@@ -4,7 +4,7 @@
 
 namespace cifrovar {
 
-int32_t grown_top_index(int32_t top, int32_t limb_digits, double log10_value, double log_error,
+int64_t grown_top_index(int64_t top, int32_t limb_digits, double log10_value, double log_error,
                         const std::function<bool(int64_t)>& exact) {
     // Level j is the limb top - 2 + 100 j: the value reaching it triggers the (j+1)-th growth.
     auto level_reached = [&](int64_t j) {
@@ -18,7 +18,7 @@ int32_t grown_top_index(int32_t top, int32_t limb_digits, double log10_value, do
     int64_t j = std::max<int64_t>(0, static_cast<int64_t>(std::floor(limbs / 100.0)) + 1);
     while (j > 0 && !level_reached(j - 1)) --j;
     while (level_reached(j)) ++j;
-    return static_cast<int32_t>(int64_t{top} + 100 * j);
+    return top + 100 * j;
 }
 
 }  // namespace cifrovar

@@ -21,10 +21,10 @@ void set_limb_count(CalcState& st, int64_t count) {
 }
 
 void ensure_headroom(CalcState& st) {
-    const int32_t t = st.top_index;
+    const int64_t t = st.top_index;
     if (st.vysledek[t - 2] > 0 || st.vysledek[t - 1] > 0 || st.vysledek[t] > 0) {
-        set_limb_count(st, int64_t{t} + 101);
-        for (int64_t i = int64_t{t} + 1; i <= int64_t{t} + 100; ++i) st.vysledek[i] = 0;
+        set_limb_count(st, t + 101);
+        for (int64_t i = t + 1; i <= t + 100; ++i) st.vysledek[i] = 0;
         st.top_index = t + 100;
     }
 }
@@ -54,10 +54,10 @@ int32_t wrap_mul(int32_t a, int32_t b) {
 }  // namespace
 
 bool multiply_step(CalcState& st) {
-    const int32_t top = st.top_index;
+    const int64_t top = st.top_index;
     int32_t* const out = st.pomoc.data();
     const int32_t* const in = st.vysledek.data();
-    for (int32_t i = 0; i <= top; ++i) out[i] = 0;
+    for (int64_t i = 0; i <= top; ++i) out[i] = 0;
     for (st.y = 0; st.y <= st.multiplier_top; ++st.y) {
         const int32_t m = st.multiplier_limbs[st.y];
         for (st.x = 0; st.x + st.y <= top; ++st.x) {
@@ -67,9 +67,9 @@ bool multiply_step(CalcState& st) {
         }
     }
     int32_t* const v = st.vysledek.data();
-    for (int32_t i = 0; i <= top; ++i) v[i] = out[i];
+    for (int64_t i = 0; i <= top; ++i) v[i] = out[i];
     const int32_t base = st.limb_base;
-    for (int32_t i = 0; i < top; ++i) {
+    for (int64_t i = 0; i < top; ++i) {
         if (v[i] >= base) {
             const int32_t carry = v[i] / base;
             v[i] -= carry * base;

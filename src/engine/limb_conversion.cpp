@@ -50,13 +50,13 @@ void value_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, p
         to_limbs(value, limb_digits, count, limbs, cancel);
 }
 
-void limbs_to_value(const pole1& limbs, int32_t top, int32_t limb_digits, BigValue& value) {
-    int32_t high = top;
+void limbs_to_value(const pole1& limbs, int64_t top, int32_t limb_digits, BigValue& value) {
+    int64_t high = top;
     while (high > 0 && limbs[high] == 0) --high;
     const size_t len = static_cast<size_t>(high + 1) * limb_digits;
     std::unique_ptr<char[]> text(new char[len + 1]);
     char* p = text.get();
-    for (int32_t i = high; i >= 0; --i) {
+    for (int64_t i = high; i >= 0; --i) {
         int32_t v = limbs[i];
         for (int32_t d = limb_digits - 1; d >= 0; --d) {
             p[d] = static_cast<char>('0' + v % 10);

@@ -15,6 +15,6 @@ void value_to_limbs(const BigValue& value, int32_t limb_digits, int64_t count, p
                     const std::atomic<bool>* cancel = nullptr);
 
 // The value of limbs[0 .. top] in radix 10^limb_digits (every limb in range).
-void limbs_to_value(const pole1& limbs, int32_t top, int32_t limb_digits, BigValue& value);
+void limbs_to_value(const pole1& limbs, int64_t top, int32_t limb_digits, BigValue& value);
 
 }  // namespace cifrovar

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <limits>
 
 #include "bignum/fast_multiply.h"
 #include "engine/byte_count.h"
@@ -20,9 +19,6 @@ namespace cifrovar {
 namespace {
 
 double log10_factorial(double n) { return std::lgamma(n + 1) / std::log(10.0); }
-
-// The limbs a run may add past its result's digits as it grows its top index.
-constexpr double limb_index_margin = 1024;
 
 }  // namespace
 
@@ -43,10 +39,6 @@ double peak_digits(const CalcState& st, const StepRule& rule, int64_t end_counte
         default:
             return static_cast<double>(st.top_index + 1) * st.limb_digits;
     }
-}
-
-double most_digits_held(const CalcState& st) {
-    return (std::numeric_limits<int32_t>::max() - limb_index_margin) * st.limb_digits;
 }
 
 namespace {
@@ -178,10 +170,14 @@ double decimal_route_bytes(const StepRule& rule, int64_t end_counter) {
         case kind::powers: {
             // The last squaring in decimal words. A wrapped one held a result's worth of
             // words more than its buffers (2^2147483647: 1524 MiB against 1241), so it is
-            // counted for every squaring.
+            // counted for every squaring in one piece; one in halves holds its words as the
+            // halves' model says (999999999^999999999 peaked at 12404 MiB, when its words
+            // went into its limbs).
             if (rule.base < 2 || end * std::log2(rule.base) < (1 << 22)) return 0;
             const double half = words_for(end * std::log10(rule.base) / 2);
-            return 3 * half * word_bytes + product_bytes(half, half, true);
+            const auto h = static_cast<size_t>(half);
+            const double words = decimal_product_in_halves(h, h) ? 2 * half : 3 * half;
+            return words * word_bytes + product_bytes(half, half, true);
         }
         case kind::variations: {
             // V(n, k) = C(n, k) k!, or the last of the classes that double: V(n, h) V(n - h, h)
@@ -220,11 +216,6 @@ int64_t memory_for_run(const CalcState& st, const StepRule& rule, int64_t end_co
                        int64_t batch_steps) {
     const double held_digits = static_cast<double>(st.top_index + 1) * st.limb_digits;
     const double digits = std::max(peak_digits(st, rule, end_counter), held_digits);
-    // The limbs are counted by a 32-bit top index: a result of more limbs than it reaches
-    // cannot be held with any memory, so it is refused before the first step instead of
-    // failing when its limbs are made, after all the work (999999999^999999999 would take
-    // 2.25 billion limbs of four digits).
-    if (digits > most_digits_held(st)) return INT64_MAX;
     const double limb_bytes = 4 * digits / st.limb_digits;
     const double word_total = words_for(digits) * word_bytes;
     double bytes = 0;

@@ -15,12 +15,9 @@ struct StepRule;
 // Decimal digits of the largest value a run holds on its way to end_counter.
 double peak_digits(const CalcState& st, const StepRule& rule, int64_t end_counter);
 
-// The most digits the limbs of this width can hold: their top index is 32 bits wide.
-double most_digits_held(const CalcState& st);
-
 // The bytes a run to end_counter needs at its peak, for the route it takes: the limbs it holds
-// and makes, and the values, products and conversions on the way; INT64_MAX when the limbs
-// could not hold the result at all. batch_steps: the steps of a batch between backups, 0 for
+// and makes, and the values, products and conversions on the way; INT64_MAX beyond any
+// machine. batch_steps: the steps of a batch between backups, 0 for
 // none; each batch goes on from the limbs of the one before.
 int64_t memory_for_run(const CalcState& st, const StepRule& rule, int64_t end_counter,
                        int64_t batch_steps = 0);

@@ -16,11 +16,11 @@ uint64_t multiply_mod(uint64_t a, uint64_t b) {
 
 }  // namespace
 
-uint64_t limbs_residue(const pole1& limbs, int32_t top, int32_t limb_digits) {
+uint64_t limbs_residue(const pole1& limbs, int64_t top, int32_t limb_digits) {
     uint64_t radix = 1;
     for (int32_t d = 0; d < limb_digits; ++d) radix *= 10;
     uint64_t r = 0;
-    for (int32_t i = top; i >= 0; --i) {
+    for (int64_t i = top; i >= 0; --i) {
         r = multiply_mod(r, radix) + static_cast<uint32_t>(limbs[static_cast<size_t>(i)]);
         if (r >= prime) r -= prime;
     }

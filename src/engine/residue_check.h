@@ -9,7 +9,7 @@
 namespace cifrovar {
 
 // limbs[0 .. top] in radix 10^limb_digits, modulo 2^61 - 1.
-uint64_t limbs_residue(const pole1& limbs, int32_t top, int32_t limb_digits);
+uint64_t limbs_residue(const pole1& limbs, int64_t top, int32_t limb_digits);
 
 // top (top - 1) ... (top - count + 1), count <= top, modulo 2^61 - 1.
 uint64_t falling_product_residue(uint64_t top, uint64_t count);

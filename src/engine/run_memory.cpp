@@ -73,8 +73,7 @@ RunSize estimated_run_size(Engine& engine) {
     const int32_t interval = engine.settings.zalohy;
     return {
         memory_for_run(st, run.rule, run.end_counter, interval == never_interval ? 0 : interval),
-        memory_available(engine.settings.memory_limit), peak_digits(st, run.rule, run.end_counter),
-        most_digits_held(st)};
+        memory_available(engine.settings.memory_limit)};
 }
 
 }  // namespace cifrovar

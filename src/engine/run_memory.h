@@ -12,13 +12,10 @@ class Engine;
 // errors for operands a run would refuse; changes nothing in the engine.
 int64_t estimated_run_memory(Engine& engine);
 
-// The same with what the guard compares it with, the digits of the largest value on the way
-// and the most digits the run's limbs can hold, for telling a refused run what it would need.
+// The same with what the guard compares it with, for telling a refused run what it would need.
 struct RunSize {
     int64_t bytes = 0;
     int64_t available = 0;
-    double digits = 0;
-    double most_digits = 0;
 };
 RunSize estimated_run_size(Engine& engine);
 

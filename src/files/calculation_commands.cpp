@@ -2,11 +2,13 @@
 
 #include <exception>
 #include <optional>
+#include <string>
 
 #include "engine/engine.h"
 #include "engine/kernel.h"
 #include "errors/input_error.h"
 #include "files/calculation_file.h"
+#include "output/render_result.h"
 
 namespace cifrovar {
 
@@ -30,6 +32,23 @@ void open_calculation(Engine& engine, const std::string& path) {
     raise_input_error("Data nelze načíst !");
 }
 
+namespace {
+
+// A result of more limbs than a calculation file counts is told so, with its digits, rather
+// than as a failed write: it is no fault of the disk, and the text of the result still holds it.
+void refuse_beyond_file(Engine& engine, const std::string& path) {
+    const CalcState& st = engine.st;
+    const int64_t most = most_digits_in_file(st.limb_digits);
+    if ((st.top_index + 1) * st.limb_digits <= most) return;
+    const RenderInfo info = result_info(st, false);
+    engine.hooks().set_status("Data nelze uložit !!!");
+    engine.report_error("Data nelze uložit : " + path);
+    raise_input_error("Data nelze uložit ! Výsledek má " + std::to_string(info.digit_count) +
+                      " číslic, soubor výpočtu jich udrží nejvýš " + std::to_string(most) + ".");
+}
+
+}  // namespace
+
 void save_calculation(Engine& engine, const std::string& path) {
     EngineHooks& hooks = engine.hooks();
     hooks.set_status("Ukládám data ...");
@@ -42,6 +61,7 @@ void save_calculation(Engine& engine, const std::string& path) {
     } catch (const Evlastni& e) {
         out_of_memory = e;
     }
+    refuse_beyond_file(engine, path);
     bool failed = false;
     try {
         write_calculation_file(engine, path);

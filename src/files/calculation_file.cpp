@@ -235,6 +235,10 @@ void read_limb_records(Engine& engine, int fd, const Header& h, int32_t digits, 
 
 }  // namespace
 
+int64_t most_digits_in_file(int32_t limb_digits) {
+    return (int64_t{std::numeric_limits<int32_t>::max()} + 1) * limb_digits;
+}
+
 void write_calculation_file(const CalcState& state, const std::string& path,
                             const ReplaceRules& rules) {
     std::vector<int32_t> header{tag_offset + state.calc_kind};
@@ -255,7 +259,9 @@ void write_calculation_file(const CalcState& state, const std::string& path,
             // Without a kind the file would read back as an older powers file of another value.
             fail("no calculation to save");
     }
-    header.push_back(state.top_index);
+    if (state.top_index > std::numeric_limits<int32_t>::max())
+        fail("more limbs than a calculation file holds");
+    header.push_back(static_cast<int32_t>(state.top_index));
     if (state.top_index < 0 || state.vysledek.size() <= static_cast<size_t>(state.top_index))
         fail("the limbs do not reach top_index");
 

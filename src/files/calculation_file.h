@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -15,10 +16,15 @@ struct FileError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The most digits a calculation file holds in limbs of limb_digits: its top index is a 32-bit
+// record, while a calculation of more limbs can still be computed, shown and written as text.
+int64_t most_digits_in_file(int32_t limb_digits);
+
 // Writes the calculation in `state` (limbs current; calc_kind one of the four kinds) to path as a
 // ReplacingFile does, under its rules: backups write with own_name. Throws FileError; a failure
 // leaves no temporary file behind and an existing file at path byte-identical, unless it was
-// being written in place. Used directly by backups.
+// being written in place; a calculation of more limbs than the file's top index counts fails
+// before anything is written. Used directly by backups.
 void write_calculation_file(const CalcState& state, const std::string& path,
                             const ReplaceRules& rules = {});
 

@@ -25,9 +25,9 @@ namespace {
 constexpr const char* banner = "Vypočteno programem Cifrovar v1.5";
 
 // The highest limb index that is both below top_index and inside the array; -1 for none.
-int32_t last_index(const CalcState& state) {
+int64_t last_index(const CalcState& state) {
     const auto size = static_cast<int64_t>(state.vysledek.size());
-    return static_cast<int32_t>(std::min<int64_t>(state.top_index, size - 1));
+    return std::min<int64_t>(state.top_index, size - 1);
 }
 
 int32_t decimal_length(int32_t value) {
@@ -83,7 +83,7 @@ inline void put_padded(char* out, uint32_t v, const QuadTable& q) {
 
 // Writes limbs[from] down to limbs[down_to], each padded to D digits, in blocks.
 template <int D>
-void put_limbs(TextSink& sink, const int32_t* limbs, int32_t from, int32_t down_to) {
+void put_limbs(TextSink& sink, const int32_t* limbs, int64_t from, int64_t down_to) {
     constexpr uint32_t radix = [] {
         uint32_t r = 1;
         for (int i = 0; i < D; ++i) r *= 10;
@@ -105,8 +105,8 @@ void put_limbs(TextSink& sink, const int32_t* limbs, int32_t from, int32_t down_
     }
 }
 
-void put_limbs(TextSink& sink, int32_t limb_digits, const int32_t* limbs, int32_t from,
-               int32_t down_to) {
+void put_limbs(TextSink& sink, int32_t limb_digits, const int32_t* limbs, int64_t from,
+               int64_t down_to) {
     switch (limb_digits) {
         case 1:
             return put_limbs<1>(sink, limbs, from, down_to);
@@ -173,19 +173,18 @@ class ReplacingFileSink final : public TextSink {
 
 RenderInfo result_info(const CalcState& state, bool trim) {
     RenderInfo info;
-    const int32_t last = last_index(state);
+    const int64_t last = last_index(state);
     const int32_t* limbs = state.vysledek.data();
-    for (int32_t i = last; i > 0; --i) {
+    for (int64_t i = last; i > 0; --i) {
         if (limbs[i] > 0) {
             info.significant_top = i;
             break;
         }
     }
     const int32_t top_value = last >= 0 ? std::max(limbs[info.significant_top], 0) : 0;
-    info.digit_count =
-        decimal_length(top_value) + static_cast<int64_t>(info.significant_top) * state.limb_digits;
+    info.digit_count = decimal_length(top_value) + info.significant_top * state.limb_digits;
     if (trim) {
-        int32_t i = 0;
+        int64_t i = 0;
         while (i <= last && limbs[i] == 0) ++i;
         // One zero limb at the bottom stays; two or more are cut.
         info.trimmed_limbs = (i > last || i < 2) ? 0 : i;
@@ -221,7 +220,7 @@ RenderInfo write_result_text(TextSink& sink, const CalcState& state, bool with_h
     const uint32_t radix = limb_radix(state.limb_digits);
     if (with_header) sink.write(header_text(state, info));
 
-    const int32_t last = last_index(state);
+    const int64_t last = last_index(state);
     const int32_t top_value = last >= 0 ? state.vysledek[info.significant_top] : 0;
     if (top_value < 0 || static_cast<uint32_t>(top_value) >= radix) bad_limb();
     char buf[16];
@@ -232,8 +231,7 @@ RenderInfo write_result_text(TextSink& sink, const CalcState& state, bool with_h
                   info.trimmed_limbs);
     }
     if (info.trimmed_limbs > 0) {
-        sink.write(" x 10^" +
-                   std::to_string(static_cast<int64_t>(info.trimmed_limbs) * state.limb_digits));
+        sink.write(" x 10^" + std::to_string(info.trimmed_limbs * state.limb_digits));
     }
     return info;
 }

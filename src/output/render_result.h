@@ -12,9 +12,9 @@ class Engine;
 
 // The figures of one rendering of the result.
 struct RenderInfo {
-    int32_t significant_top = 0;  // highest positive limb; 0 for the zero result
+    int64_t significant_top = 0;  // highest positive limb; 0 for the zero result
     int64_t digit_count = 1;      // decimal digits of the result, cut zeros included
-    int32_t trimmed_limbs = 0;    // trailing zero limbs written as " x 10^" instead
+    int64_t trimmed_limbs = 0;    // trailing zero limbs written as " x 10^" instead
 };
 
 RenderInfo result_info(const CalcState& state, bool trim);

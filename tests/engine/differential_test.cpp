@@ -17,7 +17,7 @@ enum class Mode { kernel, batches };
 
 struct Snapshot {
     pole1 limbs;
-    int32_t top_index;
+    int64_t top_index;
     int32_t pocitadlo;
     int32_t limb_digits;
     std::string target_field;

@@ -210,6 +210,23 @@ TEST_F(SaveFailureTest, WriteFailingPartWay) {
     EXPECT_EQ(folder.names(), std::vector<std::string>{"30!.cfr"});
 }
 
+// A calculation of more limbs than a file's 32-bit top index counts (2^31 limbs: the limbs
+// themselves are not needed to be refused) is told so with the digits a file holds, before a
+// byte is written, by the save command and by the writer that backups use.
+TEST_F(SaveFailureTest, MoreLimbsThanAFileCounts) {
+    const std::string path = folder.file("30!.cfr");
+    write_bytes(path, "old");
+    f.engine.st.top_index = int64_t{1} << 31;
+    const std::string message = raised([&] { save_calculation(f.engine, path); });
+    EXPECT_EQ(message.rfind("Data nelze uložit ! Výsledek má ", 0), 0u) << message;
+    EXPECT_NE(message.find(", soubor výpočtu jich udrží nejvýš 8589934592."), std::string::npos)
+        << message;
+    EXPECT_EQ(f.hooks.logged.back(), "Data nelze uložit : " + path);
+    EXPECT_THROW(write_calculation_file(f.engine.st, folder.file("backup.cfr")), FileError);
+    EXPECT_EQ(read_bytes(path), "old");
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"30!.cfr"});
+}
+
 TEST(SaveCalculationTest, ReplacesAnExistingFileAndKeepsItsMode) {
     TempFolder folder;
     const std::string path = folder.file("10!.cfr");

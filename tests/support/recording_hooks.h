@@ -16,7 +16,7 @@ namespace cifrovar::testing {
 struct BackupRecord {
     std::string path;
     int32_t pocitadlo;
-    int32_t top_index;
+    int64_t top_index;
     pole1 limbs;
 };
 

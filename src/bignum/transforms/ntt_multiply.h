@@ -43,10 +43,6 @@ constexpr size_t decimal_row_by_row_words = 32;
 // Whether decimal_multiply takes a product of la words by lb (on a processor that has the
 // transforms).
 bool decimal_product_fits(size_t la, size_t lb);
-// Whether a decimal product of la words by lb is taken in halves: both factors longer than
-// row by row, the transforms here, and the product too long for them. The route and the
-// work planned for it both ask this.
-bool decimal_product_in_halves(size_t la, size_t lb);
 // The bytes decimal_multiply holds beside the factors at its peak, on two threads: the
 // product's words and the transforms' buffers; 0 when the product does not fit.
 double decimal_transform_bytes(size_t la, size_t lb, bool square);
