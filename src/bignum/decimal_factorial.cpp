@@ -126,14 +126,36 @@ double decimal_variation_work(unsigned long n, unsigned long k, bool k_factorial
 // The exponent's leading bits are raised in binary while the power stays short; the rest
 // are taken by squarings in decimal, each followed by a multiplication by the base for a
 // set bit.
-void decimal_power(DecimalNumber& out, unsigned long base, unsigned long exponent,
-                   const std::atomic<bool>* cancel) {
-    stop_if_cancelled(cancel);
+namespace {
+
+// The exponent's bits left for the squarings in decimal: those below the leading ones that
+// keep the power within binary_power_bits.
+int bits_squared_in_decimal(unsigned long base, unsigned long exponent) {
     const double base_bits = std::bit_width(base);
     int low_bits = std::bit_width(exponent);
     while (low_bits > 0 &&
            static_cast<double>(exponent >> (low_bits - 1)) * base_bits <= binary_power_bits)
         --low_bits;
+    return low_bits;
+}
+
+}  // namespace
+
+double decimal_power_work(unsigned long base, unsigned long exponent) {
+    const double digits_per_unit = std::log10(static_cast<double>(base));
+    double work = 0;
+    for (int bit = bits_squared_in_decimal(base, exponent) - 1; bit >= 0; --bit) {
+        const size_t words =
+            decimal_words_for(digits_per_unit * static_cast<double>(exponent >> (bit + 1)));
+        work += decimal_product_work(words, words, true);
+    }
+    return work;
+}
+
+void decimal_power(DecimalNumber& out, unsigned long base, unsigned long exponent,
+                   const std::atomic<bool>* cancel) {
+    stop_if_cancelled(cancel);
+    const int low_bits = bits_squared_in_decimal(base, exponent);
     BigValue head;
     mpz_ui_pow_ui(head.get(), base, exponent >> low_bits);
     to_decimal(out, head, cancel);

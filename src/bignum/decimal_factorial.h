@@ -51,4 +51,7 @@ double decimal_variation_work(unsigned long n, unsigned long k, bool k_factorial
 void decimal_power(DecimalNumber& out, unsigned long base, unsigned long exponent,
                    const std::atomic<bool>* cancel = nullptr);
 
+// The same for decimal_power(out, base, exponent): its squarings' products.
+double decimal_power_work(unsigned long base, unsigned long exponent);
+
 }  // namespace cifrovar

@@ -126,6 +126,8 @@ void Engine::materialize() {
     memory_failed(fall_back_to_limbs());
 }
 
+double Engine::materialize_work() const { return fast_run_->materialize_work(st); }
+
 void Engine::limbs_replaced() {
     fast_run_->drop();
     fast_run_->value_trusted = false;

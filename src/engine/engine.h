@@ -43,6 +43,9 @@ class Engine {
     // the value, the calculation ends as a run out of memory does, at the step the limbs hold,
     // and the memory message is raised as an input error (Evlastni); the limbs are then current.
     void materialize();
+    // The work materialize() counts beyond turning words into limbs (see work_progress.h):
+    // above 0 when it computes the value itself.
+    double materialize_work() const;
     // Tells the engine that the limbs were replaced from outside (a calculation file was read).
     void limbs_replaced();
 

@@ -81,6 +81,9 @@ class FastRun {
     // words beside the limbs, to multiply on from it.
     void materialize(CalcState& st, const std::atomic<bool>* cancel = nullptr,
                      bool keep_decimal = false);
+    // The work materialize() counts into the progress of its thread beyond turning words into
+    // limbs: a power put off until its digits are wanted is computed there.
+    double materialize_work(const CalcState& st) const;
     // Whether a batch up to end_counter computes the value of its end in one go, keeping the
     // steps it holds on the way (factorials, long variations).
     bool goes_in_steps(const CalcState& st, int64_t end_counter) const;

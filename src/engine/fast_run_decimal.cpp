@@ -69,6 +69,12 @@ void FastRun::write_decimal_limbs(CalcState& st, bool keep) {
     if (!keep) forget_decimal();
 }
 
+double FastRun::materialize_work(const CalcState& st) const {
+    if (!held_ || held_->in_limbs || held_->decimal || !power_pays_in_decimal(st)) return 0;
+    return decimal_power_work(static_cast<unsigned long>(rule_.base),
+                              static_cast<unsigned long>(st.pocitadlo));
+}
+
 void FastRun::forget_decimal() {
     if (held_) held_->decimal.reset();
 }

@@ -249,8 +249,11 @@ FileSink sink_on_descriptor(int fd) {
     return FileSink(stream, true);
 }
 
-// The share of the writing that turning a value held in decimal words into limbs counts for.
+// The share of the writing that turning a value held in decimal words into limbs counts for,
+// and the share when the value is first computed there: a power put off until its digits are
+// wanted, whose squarings take nearly all the time of its writing.
 constexpr double conversion_share = 0.3;
+constexpr double computed_share = 0.9;
 
 // Passes the bytes on and tells the hooks the share of the expected bytes written (after the
 // share told before), at each whole percent.
@@ -304,13 +307,16 @@ RenderInfo render_into(Engine& engine, const std::string& name, bool with_header
         {
             // A value held in decimal words is turned into limbs first: at billions of digits
             // that takes about a third as long as writing them, and it counts as that share.
+            // Turning the words into limbs counts 1 in all.
+            const double computing = engine.materialize_work();
+            const double first_share = computing > 0 ? computed_share : conversion_share;
             WorkProgress conversion(
-                1.0,
-                [&](double share) { engine.hooks().show_output_share(share * conversion_share); },
+                computing + 1.0,
+                [&](double share) { engine.hooks().show_output_share(share * first_share); },
                 nullptr);
             const CountingInto counting(&conversion);
             engine.materialize();
-            converted = conversion.share_done() > 0 ? conversion_share : 0;
+            converted = conversion.share_done() > 0 ? first_share : 0;
         }
         try {
             auto file_sink = make_sink();

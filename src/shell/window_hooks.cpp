@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QString>
+#include <algorithm>
 
 #include "engine/engine.h"
 #include "errors/error_log.h"
@@ -33,6 +34,15 @@ void WindowHooks::set_status(const std::string& text) {
 
 void WindowHooks::show_work_share(int64_t, int64_t, double share) {
     on_window([&] { window_.show_work_share(share); });
+}
+
+void WindowHooks::show_output_share(double share) {
+    // The work bar shows the result's writing too (a power put off until its digits are wanted
+    // is computed then, for minutes at billions of digits), by tenths of a percent: each call
+    // makes the worker wait for the window. It is hidden again once the text is written.
+    const int permille = std::clamp(static_cast<int>(share * 1000), 0, 1000);
+    if (output_permille_.exchange(permille) == permille) return;
+    on_window([&] { window_.show_work_share(permille == 1000 ? -1.0 : share); });
 }
 
 void WindowHooks::enter_ready() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include "engine/hooks.h"
 
 namespace cifrovar {
@@ -16,6 +18,7 @@ class WindowHooks : public EngineHooks {
     void yield() override;
     void set_status(const std::string& text) override;
     void show_work_share(int64_t from_counter, int64_t to_counter, double share) override;
+    void show_output_share(double share) override;
     void enter_ready() override;
     void enter_busy() override;
     void enter_finished() override;
@@ -38,6 +41,7 @@ class WindowHooks : public EngineHooks {
     void on_window(const std::function<void()>& fn);
 
     Thlavni& window_;
+    std::atomic<int> output_permille_{-1};  // the writing's share last shown
 };
 
 }  // namespace cifrovar
