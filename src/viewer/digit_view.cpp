@@ -17,17 +17,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "viewer/index_thread.h"
+
 namespace cifrovar {
 
 namespace {
-
-// A run of equal lines that takes at least this many bytes becomes a uniform segment; shorter
-// runs go into mixed segments, so that every line of a mixed segment is shorter than this.
-constexpr qint64 kMinRunBytes = 1024;
-// A mixed segment is closed once it holds this many bytes.
-constexpr qint64 kBlockBytes = 4096;
-// Bounds the index: one segment (48 bytes) per at least kMinRunBytes / 2 bytes of text.
-static_assert(kBlockBytes >= kMinRunBytes);
 
 // The result texts are written in Windows-1250 (the header lines hold Czech letters); one byte
 // is one character. The upper half of the code page; its five unassigned bytes as U+FFFD.
@@ -82,17 +76,27 @@ DigitView::DigitView(QWidget* parent) : QAbstractScrollArea(parent) {
             top_offset_ = row_start(locate_row(value));
         viewport()->update();
     });
+    // Every scroll of the user's (keys, wheel, the bar) says whether the view stays at the end.
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this](int action) {
+        const QScrollBar* bar = verticalScrollBar();
+        follow_end_ = action == QAbstractSlider::SliderToMaximum ||
+                      (bar->maximum() > 0 && bar->sliderPosition() >= bar->maximum());
+    });
     autoscroll_timer_.setInterval(40);
     connect(&autoscroll_timer_, &QTimer::timeout, this, &DigitView::autoscroll);
     update_metrics();
 }
 
-DigitView::~DigitView() = default;
+// The thread reads the file that the mapping keeps: it is stopped before the mapping goes.
+DigitView::~DigitView() { indexing_.reset(); }
 
 bool DigitView::load_file(const QString& path) {
     reset_text();
     auto file = std::make_unique<QFile>(path);
-    bool loaded = file->open(QIODevice::ReadOnly);
+    // The lines are read through a file of their own, opened now, so that the name may go as
+    // soon as the load returns, while they are still being read.
+    auto lines = std::make_unique<QFile>(path);
+    bool loaded = file->open(QIODevice::ReadOnly) && lines->open(QIODevice::ReadOnly);
     if (loaded) {
         const qint64 size = file->size();
         // An empty file has nothing to map and shows nothing.
@@ -104,7 +108,7 @@ bool DigitView::load_file(const QString& path) {
                 data_ = reinterpret_cast<const char*>(map);
                 size_ = size;
                 file_ = std::move(file);
-                loaded = build_index();
+                loaded = start_index(std::move(lines));
                 if (!loaded) reset_text();
             }
         }
@@ -113,6 +117,7 @@ bool DigitView::load_file(const QString& path) {
     verticalScrollBar()->setValue(0);
     viewport()->update();
     emit selection_changed();
+    if (loaded && index_complete()) emit index_completed();
     return loaded;
 }
 
@@ -124,10 +129,15 @@ void DigitView::clear() {
 }
 
 void DigitView::reset_text() {
+    indexing_.reset();
+    ++generation_;
     autoscroll_timer_.stop();
     dragging_ = false;
     segments_.clear();
     segments_.shrink_to_fit();
+    provisional_ = 0;
+    known_end_ = 0;
+    follow_end_ = false;
     data_ = nullptr;
     size_ = 0;
     file_.reset();  // unmaps
@@ -144,53 +154,6 @@ DigitView::Line DigitView::scan_line(qint64 start, qint64 limit) const {
     qint64 length = end - start;
     if (length > 0 && data_[end - 1] == '\r') --length;
     return {length, end + 1};
-}
-
-// One pass over the text, read rather than mapped. Runs of lines of one length and one line end
-// are found; a run of at least kMinRunBytes (a long line, or the lines of a wrapped text)
-// becomes a uniform segment, shorter runs are gathered into mixed segments of about
-// kBlockBytes. False when the file could not be read to its end.
-bool DigitView::build_index() {
-    struct Run {
-        qint64 offset, length, stride, lines;
-    } run{0, 0, 0, 0};
-    Segment mixed{0, 0, 0, 0, 0, 0};
-    auto close_mixed = [&] {
-        if (mixed.lines > 0) segments_.push_back(mixed);
-        mixed = Segment{0, 0, 0, 0, 0, 0};
-    };
-    auto close_run = [&] {
-        if (run.lines == 0) return;
-        const qint64 bytes = run.lines * run.stride;
-        if (bytes >= kMinRunBytes) {
-            close_mixed();
-            segments_.push_back(
-                {run.offset, run.offset + bytes, run.lines, run.length, run.stride, 0});
-            return;
-        }
-        if (mixed.lines == 0) mixed.offset = run.offset;
-        mixed.end = run.offset + bytes;
-        mixed.lines += run.lines;
-        mixed.length = std::max(mixed.length, run.length);
-        if (mixed.end - mixed.offset >= kBlockBytes) close_mixed();
-    };
-    LineReader reader(*file_, size_);
-    qint64 pos = 0;
-    while (const std::optional<Line> next = reader.next()) {
-        const Line& line = *next;
-        const qint64 stride = line.next - pos;
-        if (run.lines > 0 && line.length == run.length && stride == run.stride) {
-            ++run.lines;
-        } else {
-            close_run();
-            run = {pos, line.length, stride, 1};
-        }
-        pos = line.next;
-    }
-    close_run();
-    close_mixed();
-    segments_.shrink_to_fit();
-    return !reader.failed();
 }
 
 void DigitView::update_metrics() {
@@ -328,7 +291,7 @@ qint64 DigitView::row_end(const Row& row) const {
 // The row that shows the character at offset; a line end belongs to its line's last row.
 qint64 DigitView::row_of_offset(qint64 offset) const {
     if (total_rows_ == 0) return 0;
-    if (offset >= size_) return total_rows_ - 1;
+    if (offset >= known_end_) return total_rows_ - 1;
     offset = std::max<qint64>(0, offset);
     const auto it = std::upper_bound(segments_.begin(), segments_.end(), offset,
                                      [](qint64 o, const Segment& s) { return o < s.offset; });
@@ -358,12 +321,12 @@ qint64 DigitView::row_of_offset(qint64 offset) const {
 }
 
 // The text position nearest to a point of the viewport: above the text its start, below it
-// its end, beyond a row's last character that row's end.
+// its end (as far as it is indexed), beyond a row's last character that row's end.
 qint64 DigitView::offset_at(QPointF point) const {
     if (total_rows_ == 0) return 0;
     const qint64 row = top_row() + static_cast<qint64>(std::floor(point.y() / row_height_));
     if (row < 0) return 0;
-    if (row >= total_rows_) return size_;
+    if (row >= total_rows_) return known_end_;
     const Row r = locate_row(row);
     const qint64 start = row_start(r);
     const qint64 column = static_cast<qint64>(std::llround(

@@ -7,11 +7,13 @@
 #include <memory>
 #include <vector>
 
-#include "viewer/line_reader.h"
+#include "viewer/line_index.h"
 
 class QFile;
 
 namespace cifrovar {
+
+class IndexThread;
 
 // A read-only view of a result text of any length (tens of millions of characters), shown from a
 // memory-mapped file. The text is wrapped at the viewport width by character count in the
@@ -20,6 +22,12 @@ namespace cifrovar {
 // visible rows are laid out and painted. The view holds the mapping and a small index of the
 // lines: runs of lines of one length take one entry, and the other lines are grouped into
 // blocks of a few kilobytes, so that the index stays far below one byte per character.
+//
+// The index of a long text is built while it is shown: load_file reads its first slice, and a
+// thread reads the rest slice by slice, the rows and the scroll range growing as it goes (the
+// rows already there keep their place). A view scrolled to the end of what is indexed (End,
+// Ctrl+End, the bar at its bottom) stays at the end, so that it shows the text's true end once
+// the index is whole. Selecting and copying work on the whole text at any time.
 //
 // Selection with the mouse (press and drag, autoscrolling beyond the viewport; Shift+click
 // extends; a double click selects a word). Scrolling with the wheel, PageUp/PageDown, the arrow
@@ -32,9 +40,16 @@ class DigitView : public QAbstractScrollArea {
     ~DigitView() override;
 
     // Memory-maps the file and shows it; false (view left empty) when it cannot be opened or
-    // mapped. The file may be deleted after a successful load (the mapping keeps it).
+    // mapped, or its first slice cannot be read. The file may be deleted after a successful load
+    // (the mapping keeps it). A read that fails later empties the view and emits load_failed().
     bool load_file(const QString& path);
     void clear();
+    // The bytes that load_file indexes before it returns, and then in each step of the thread.
+    void set_slice_bytes(qint64 bytes);
+    // Every line is indexed: the rows and the scroll range are final. True for an empty view.
+    bool index_complete() const;
+    // Leaves the index where it is, for a view that will not be shown again before the next load.
+    void stop_indexing();
 
     qint64 text_length() const;  // characters of the text (bytes of the file)
     qint64 selection_start() const;
@@ -49,6 +64,8 @@ class DigitView : public QAbstractScrollArea {
 
   signals:
     void selection_changed();
+    void index_completed();  // also when load_file indexes the whole text itself
+    void load_failed();      // a read failed after load_file had returned true
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -61,17 +78,7 @@ class DigitView : public QAbstractScrollArea {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
-    // Consecutive lines of the text. A uniform segment holds lines that all show `length`
-    // characters and lie `stride` bytes apart; a mixed segment (stride 0) holds short lines of
-    // any lengths, found by scanning its few kilobytes, and `length` is its longest line.
-    struct Segment {
-        qint64 offset;     // the first byte of the first line
-        qint64 end;        // one past the last byte, line ends included
-        qint64 lines;      // lines in the segment
-        qint64 length;     // uniform: characters of every line; mixed: of the longest line
-        qint64 stride;     // uniform: bytes from one line's start to the next; mixed: 0
-        qint64 first_row;  // rows before the segment at the laid-out columns
-    };
+    using Segment = TextSegment;
     // One visual row: the line it belongs to and which of that line's rows it is.
     struct Row {
         int segment = 0;
@@ -84,7 +91,10 @@ class DigitView : public QAbstractScrollArea {
     using Line = TextLine;
 
     void reset_text();
-    bool build_index();
+    bool start_index(std::unique_ptr<QFile> lines);
+    void apply_index(IndexProgress progress);
+    void take_index(quint64 generation);
+    void release_pages(qint64 from, qint64 to);
     void relayout(bool force);
     void update_scroll_bar();
     qint64 segment_rows(const Segment& segment) const;
@@ -105,8 +115,15 @@ class DigitView : public QAbstractScrollArea {
     std::unique_ptr<QFile> file_;
     const char* data_ = nullptr;
     qint64 size_ = 0;
+    // The final segments, then `provisional_` that stand for the lines the index is still at.
     std::vector<Segment> segments_;
+    int provisional_ = 0;
+    qint64 known_end_ = 0;  // the bytes the segments cover: size_ once the index is whole
     qint64 total_rows_ = 0;
+    qint64 slice_bytes_ = LineIndexer::default_slice_bytes;
+    std::unique_ptr<IndexThread> indexing_;
+    quint64 generation_ = 0;  // counts the texts, so that a late step of an earlier one is let be
+    bool follow_end_ = false;
     int columns_ = 1;
     qreal advance_ = 1;      // the width of one character
     int row_height_ = 1;     // the distance between two rows

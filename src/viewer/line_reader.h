@@ -28,9 +28,20 @@ class LineReader {
 
     // The line that starts where the last one ended; none once the text is read or a read
     // failed.
-    std::optional<TextLine> next();
+    std::optional<TextLine> next() { return next(size_); }
+    // The same, but no chunk that starts at or past `until` is read: none while done() is still
+    // false when the line goes on past the bytes read so far.
+    std::optional<TextLine> next(qint64 until);
+    // The text is read to its end, or a read failed.
+    bool done() const { return failed_ || line_start_ >= size_; }
     // A read failed or found the file shorter than its size.
     bool failed() const { return failed_; }
+    // The bytes read so far.
+    qint64 read_end() const { return buffer_offset_ + buffer_length_; }
+    // The line that next() has not yet given whole: where it starts, and its characters among
+    // the bytes read so far, a CR at their end not counted (it may turn out to end the line).
+    qint64 line_start() const { return line_start_; }
+    qint64 open_length() const;
 
   private:
     bool read_chunk();
@@ -43,6 +54,7 @@ class LineReader {
     qint64 buffer_length_ = 0;
     char last_of_previous_ = 0;  // the byte just before buffer_offset_
     qint64 line_start_ = 0;
+    qint64 searched_ = 0;  // the open line has no LF before this position
     bool failed_ = false;
 };
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "engine/engine.h"
+#include "errors/input_error.h"
 #include "files/default_name.h"
 #include "output/render_result.h"
 #include "shell/calculation_dialogs.h"
@@ -152,6 +153,7 @@ void Tvypis::build() {
     connect(copy_, &QAction::triggered, vysledovka_, &DigitView::copy);
     connect(all_, &QAction::triggered, vysledovka_, &DigitView::select_all);
     connect(vysledovka_, &DigitView::selection_changed, this, [this] { refresh_copy_all(); });
+    connect(vysledovka_, &DigitView::load_failed, this, [this] { loading_failed(); });
     connect(copy_all_, &QMenu::aboutToShow, this, [this] { refresh_copy_all(); });
     connect(vysledovka_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { copy_all_->popup(vysledovka_->mapToGlobal(at)); });
@@ -165,6 +167,16 @@ void Tvypis::refresh_copy_all() {
 QMenu* Tvypis::copy_all_menu() {
     refresh_copy_all();
     return copy_all_;
+}
+
+// A read that failed while the view was still indexing the text ends as a failed load ends:
+// reported and told, and the viewer closed.
+void Tvypis::loading_failed() {
+    engine_.report_error("Výsledek nelze rozbrazit" + ed_vypocet_->text().toStdString());
+    run_command(prompts_, [] {
+        raise_input_error("Výsledek nelze rozbrazit, zkuste znovu stisknout tlačítko Počítej");
+    });
+    if (isVisible()) reject();
 }
 
 bool Tvypis::load(const QString& path, const QString& description, qint64 digit_count) {
@@ -236,6 +248,8 @@ void Tvypis::showEvent(QShowEvent* event) {
 
 void Tvypis::done(int result) {
     active_ = false;
+    // The text is not shown again before the next load replaces it.
+    vysledovka_->stop_indexing();
     QDialog::done(result);
 }
 

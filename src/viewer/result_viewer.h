@@ -52,6 +52,7 @@ class Tvypis : public QDialog {
   private:
     void build();
     void refresh_copy_all();
+    void loading_failed();
 
     Engine& engine_;
     Prompts& prompts_;

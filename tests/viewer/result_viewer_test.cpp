@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSpinBox>
@@ -102,6 +103,27 @@ class ResultViewerTest : public QObject {
         QString digits = lines.join("");
         QCOMPARE(digits.toStdString(), power_text(2, 664));
         QVERIFY(spin->value() >= 1 && spin->value() <= 512);
+    }
+
+    // A read that fails while the text is still being indexed ends as a failed load: the error
+    // box, and the view empty.
+    void late_read_error_is_told() {
+        WindowFixture f;
+        Tvypis& v = f.window->viewer();
+        auto* view = v.findChild<DigitView*>("vysledovka");
+        view->set_slice_bytes(1000);
+        const QString path = f.path("result.txt");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.write(QByteArray(200000, '7')) == 200000);
+        }
+        QVERIFY(v.load(path, "2 ^ 1000", 200000));
+        QVERIFY(QFile::resize(path, 100000));
+        QTRY_COMPARE(f.prompts.errors.size(), size_t{1});
+        QCOMPARE(f.prompts.errors[0],
+                 QString("Výsledek nelze rozbrazit, zkuste znovu stisknout tlačítko Počítej."));
+        QCOMPARE(view->text_length(), qint64{0});
     }
 
     // The header goes only into the saved file, wrapped like the digits.
