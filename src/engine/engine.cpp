@@ -1,8 +1,11 @@
 #include "engine/engine.h"
 
+#include <cmath>
+
 #include "bignum/gmp_memory.h"
 #include "engine/fast_run.h"
 #include "engine/kernel.h"
+#include "engine/memory_guard.h"
 #include "engine/run_loop.h"
 #include "errors/input_error.h"
 #include "errors/report_text.h"
@@ -124,6 +127,14 @@ void Engine::materialize() {
     // not shown on its own meanwhile.
     st.error_reported = true;
     memory_failed(fall_back_to_limbs());
+}
+
+double Engine::digits_reckoned() const {
+    if (st.calc_kind != kind::powers && st.calc_kind != kind::factorial &&
+        st.calc_kind != kind::variations)
+        return 0;
+    const StepRule rule{st.calc_kind, st.moc_zaklad, st.vrc_prvky};
+    return std::floor(peak_digits(st, rule, st.pocitadlo)) + 1;
 }
 
 double Engine::materialize_work() const { return fast_run_->materialize_work(st); }

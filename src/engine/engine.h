@@ -43,6 +43,10 @@ class Engine {
     // the value, the calculation ends as a run out of memory does, at the step the limbs hold,
     // and the memory message is raised as an input error (Evlastni); the limbs are then current.
     void materialize();
+    // The digits of the value of the step reached, reckoned from its logarithm without
+    // computing it (floor(log10) + 1, as near as a double gets); 0 where the value is not
+    // reckoned so (combinations, the start page).
+    double digits_reckoned() const;
     // The work materialize() counts beyond turning words into limbs (see work_progress.h):
     // above 0 when it computes the value itself.
     double materialize_work() const;

@@ -227,6 +227,25 @@ TEST_F(SaveFailureTest, MoreLimbsThanAFileCounts) {
     EXPECT_EQ(folder.names(), std::vector<std::string>{"30!.cfr"});
 }
 
+// A power whose digits are made only when wanted is refused by the digits its step reckons,
+// before minutes of squarings and gigabytes of limbs would be spent on it (here the limbs are
+// short: a save that made them would write them).
+TEST_F(SaveFailureTest, APowerBeyondAFileIsRefusedBeforeItsDigitsAreMade) {
+    const std::string path = folder.file("power.cfr");
+    CalcState& st = f.engine.st;
+    st.calc_kind = kind::powers;
+    st.moc_zaklad = st.moc_exponent = 999999999;
+    st.pocitadlo = 999999999;
+    EXPECT_EQ(raised([&] { save_calculation(f.engine, path); }),
+              "Data nelze uložit ! Výsledek má 8999999991 číslic, soubor výpočtu jich udrží "
+              "nejvýš 8589934592.");
+    EXPECT_TRUE(folder.names().empty());
+    // A power well within a file is saved as before.
+    st.moc_zaklad = st.moc_exponent = st.pocitadlo = 2;
+    save_calculation(f.engine, path);
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"power.cfr"});
+}
+
 TEST(SaveCalculationTest, ReplacesAnExistingFileAndKeepsItsMode) {
     TempFolder folder;
     const std::string path = folder.file("10!.cfr");
