@@ -4,6 +4,7 @@
 // or with a long factor taken in parts, the coefficients past a shorter transform unwrapped,
 // and the reconstruction with carries in radix 10^18.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -60,39 +61,93 @@ struct DecimalProduct {
         }
     }
 
+    // Each coefficient x = a0 + p0 t1 + p0 p1 t2 (Garner's digits, below 2^50) split on its own
+    // into x = d0 + d1 B + d2 B^2, B = 10^18, d0 and d1 below B: no carry runs from one
+    // coefficient to the next, so the splits of a block overlap and vectorise. With p0 p1 =
+    // high B + low, x = L + (high t2) B for L = a0 + p0 t1 + low t2 < 2^110; then L = q B + d0
+    // and q + high t2 = d2 B + d1. Each quotient is the integer nearest to its estimate in
+    // doubles, which is less than 0.42 off (L's estimate is within 2^57, 0.15 B, and 1 / B
+    // and the rounding of the quotient add 0.27): it is the true one or one more, and the
+    // remainder, then in [-B, B), is exact modulo 2^64 and says which.
+    static void split(const uint64_t* a0, const uint64_t* t1, const uint64_t* t2, uint64_t* d0,
+                      uint64_t* d1, uint64_t* d2, size_t count) {
+        constexpr uint64_t p0 = primes[0].p, b = decimal_word;
+        constexpr unsigned __int128 p01 = static_cast<unsigned __int128>(p0) * primes[1].p;
+        constexpr uint64_t high = static_cast<uint64_t>(p01 / b),
+                           low = static_cast<uint64_t>(p01 % b);
+        constexpr double inverse = 1.0 / static_cast<double>(b);
+        // Integers in [0, 2^52) to doubles and back: 2^52 added puts them into the mantissa,
+        // which rounds a double to the nearest integer as well.
+        constexpr double two52 = 4503599627370496.0;
+        constexpr uint64_t two52_bits = std::bit_cast<uint64_t>(two52);
+        auto to_double = [](uint64_t v) { return std::bit_cast<double>(v | two52_bits) - two52; };
+        auto rounded = [](double v) { return std::bit_cast<uint64_t>(v + two52) - two52_bits; };
+        for (size_t i = 0; i < count; ++i) {
+            const double t2d = to_double(t2[i]);
+            const double l =
+                std::fma(t2d, static_cast<double>(low),
+                         std::fma(to_double(t1[i]), static_cast<double>(p0), to_double(a0[i])));
+            uint64_t q = rounded(l * inverse);
+            uint64_t r = a0[i] + p0 * t1[i] + low * t2[i] - q * b;
+            const uint64_t one_more = static_cast<int64_t>(r) < 0;
+            r += one_more * b;
+            q -= one_more;
+            uint64_t e = rounded(std::fma(t2d, static_cast<double>(high), to_double(q)) * inverse);
+            uint64_t s = q + high * t2[i] - e * b;
+            const uint64_t one_more_high = static_cast<int64_t>(s) < 0;
+            d0[i] = r;
+            d1[i] = s + one_more_high * b;
+            d2[i] = e - one_more_high;
+        }
+    }
+
     // Coefficients [begin, end) into words from out[begin] on, with their carries; returns
-    // the carry out of the last one, below 2^92.
+    // the carry out of the last one, below 2^92. A block's digits are made first, then the
+    // words from them: word k sums d0 of coefficient k, d1 of k - 1 and d2 of k - 2, and the
+    // carry between words stays below 3.
     static unsigned __int128 reconstruct(uint64_t* out, const double* const* r, size_t begin,
                                          size_t end, unsigned __int128 carry = 0) {
-        const uint64_t p0 = primes[0].p, p1 = primes[1].p;
+        constexpr uint64_t b = decimal_word;
+        constexpr size_t block = 256;  // a multiple of the lanes; its digits stay in L1
         const typename K::Garner garner;
-        alignas(64) uint64_t a0[K::lanes], t1[K::lanes], t2[K::lanes];
-        for (size_t k = begin; k < end; k += K::lanes) {
-            garner.digits(r, k, a0, t1, t2);
-            const size_t count = std::min(K::lanes, end - k);
+        alignas(64) uint64_t a0[block], t1[block], t2[block], d0[block];
+        // d1 and d2 one and two places up, below them what the block's first words receive
+        // from the coefficients below it; the carries into the words likewise one place up.
+        alignas(64) uint64_t d1[block + 1], d2[block + 2], carries[block + 1];
+        d1[0] = static_cast<uint64_t>(carry % b);
+        d2[0] = 0;
+        d2[1] = static_cast<uint64_t>(carry / b);
+        carries[0] = 0;
+        for (size_t k = begin; k < end; k += block) {
+            const size_t count = std::min(block, end - k);
+            for (size_t j = 0; j < count; j += K::lanes)
+                garner.digits(r, k + j, a0 + j, t1 + j, t2 + j);
+            split(a0, t1, t2, d0, d1 + 1, d2 + 2, count);
+            // Each word's sum (below 3 B) less the carry out of it, then the carry into it
+            // added: that carries on only where the rest comes within 2 of B, which is rare,
+            // and then the block's words are made again one after another.
             for (size_t i = 0; i < count; ++i) {
-                // x = a0 + p0 * u + carry as hi * 2^128 + mid * 2^64 + lo
-                const unsigned __int128 u = t1[i] + static_cast<unsigned __int128>(p1) * t2[i];
-                unsigned __int128 low =
-                    static_cast<unsigned __int128>(static_cast<uint64_t>(u)) * p0;
-                const unsigned __int128 high =
-                    static_cast<unsigned __int128>(static_cast<uint64_t>(u >> 64)) * p0;
-                unsigned __int128 sum = low + a0[i];
-                uint64_t hi = sum < low;
-                low = sum;
-                sum = low + carry;
-                hi += sum < low;
-                low = sum;
-                sum = low + (high << 64);
-                hi += sum < low;
-                hi += static_cast<uint64_t>(high >> 64);
-                const auto top = divide_by_word(hi, static_cast<uint64_t>(sum >> 64));
-                const auto bottom = divide_by_word(top.r, static_cast<uint64_t>(sum));
-                out[k + i] = bottom.r;
-                carry = (static_cast<unsigned __int128>(top.q) << 64) | bottom.q;
+                const uint64_t sum = d0[i] + d1[i] + d2[i];
+                const uint64_t c = (sum >= b) + (sum >= 2 * b);
+                d0[i] = sum - c * b;
+                carries[i + 1] = c;
             }
+            uint64_t carried_on = 0;
+            for (size_t i = 0; i < count; ++i) {
+                out[k + i] = d0[i] + carries[i];
+                carried_on |= out[k + i] >= b;
+            }
+            if (carried_on) {
+                for (size_t i = 0; i < count; ++i) {
+                    const uint64_t word = d0[i] + carries[i], over = word >= b;
+                    out[k + i] = word - over * b;
+                    carries[i + 1] += over;
+                }
+            }
+            d1[0] = d1[count] + d2[count] + carries[count];
+            d2[1] = d2[count + 1];
         }
-        return carry;
+        return d1[0] + static_cast<unsigned __int128>(d2[1]) * b;
     }
 
     // Adds a carry below 2^92 into the words from out[at] on (size words in all).
@@ -331,6 +386,10 @@ struct DecimalProduct {
         const double tick =
             decimal_product_work(a.size, b.size, square) / (3 * transforms_per_prime + 1);
         std::unique_ptr<Buffer> residues[3];
+        // Where the primes go one after another and nothing is unwrapped, b's transforms take
+        // one buffer in turn: mapping it afresh for each faulted its pages in again.
+        const bool reuse_b = !square && !whole_transforms && excess == 0;
+        std::unique_ptr<Buffer> kept_b;
         auto residue = [&](int i, bool forward_side_by_side) {
             std::unique_ptr<Buffer> of_b;
             if (forward_side_by_side && !square) {
@@ -340,7 +399,11 @@ struct DecimalProduct {
             } else {
                 residues[i] = transformed(a, log, i, shared_transforms, room);
                 count_work(tick);
-                if (!square) {
+                if (kept_b) {
+                    of_b = std::move(kept_b);
+                    transform_into(*of_b, b, log, i, shared_transforms);
+                    count_work(tick);
+                } else if (!square) {
                     of_b = transformed(b, log, i, shared_transforms);
                     count_work(tick);
                 }
@@ -348,6 +411,7 @@ struct DecimalProduct {
             double* x = residues[i]->data;
             times_back(x, square ? x : of_b->data, log, i, shared_transforms);
             count_work(tick);
+            if (reuse_b && i < 2) kept_b = std::move(of_b);
             of_b.reset();
             if (excess == 0) return;
             unwrap_low(x, a, b, n, excess, i);
