@@ -197,12 +197,20 @@ void multiply(DecimalNumber& out, const DecimalNumber& a, const DecimalNumber& b
     out.trim();
 }
 
-void multiply_small(DecimalNumber& x, uint64_t m) {
+void multiply_small(DecimalNumber& x, uint64_t m, double work) {
+    constexpr size_t piece = size_t{1} << 20;
+    const size_t size = x.words.size();
+    const double per_word = work / static_cast<double>(std::max<size_t>(size, 1));
     uint64_t carry = 0;
-    for (uint64_t& w : x.words) {
-        const WordDivision d = divide_by_word(static_cast<unsigned __int128>(w) * m + carry);
-        w = d.r;
-        carry = d.q;
+    for (size_t begin = 0; begin < size; begin += piece) {
+        const size_t end = std::min(size, begin + piece);
+        for (size_t i = begin; i < end; ++i) {
+            const WordDivision d =
+                divide_by_word(static_cast<unsigned __int128>(x.words[i]) * m + carry);
+            x.words[i] = d.r;
+            carry = d.q;
+        }
+        if (work > 0) count_work(per_word * static_cast<double>(end - begin));
     }
     if (carry != 0) x.words.push_back(carry);
     x.trim();

@@ -37,7 +37,9 @@ void to_binary(const DecimalNumber& x, BigValue& out);
 void multiply(DecimalNumber& out, const DecimalNumber& a, const DecimalNumber& b,
               bool two_threads = false);
 // x = x * m for m below 10^18.
-void multiply_small(DecimalNumber& x, uint64_t m);
+// work, when above 0, is counted into the progress of the thread as the words are passed
+// (see work_progress.h): at billions of digits the pass takes seconds.
+void multiply_small(DecimalNumber& x, uint64_t m, double work = 0);
 // Writes x into limbs[0 .. count - 1] in radix 10^limb_digits (1 to 9), zeros above; x must
 // fit into count limbs. The array is resized to count. It counts its work (see
 // work_progress.h), one unit in all.

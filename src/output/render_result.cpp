@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -256,7 +257,9 @@ constexpr double conversion_share = 0.3;
 constexpr double computed_share = 0.9;
 
 // Passes the bytes on and tells the hooks the share of the expected bytes written (after the
-// share told before), at each whole percent.
+// share told before), at each whole percent, and again at least every half second: the last
+// tenth of a long power's writing is its text, nine gigabytes at two seconds a percent, and the
+// command line's clock goes on with it.
 class SharedOutSink final : public TextSink {
   public:
     SharedOutSink(TextSink& next, EngineHooks& hooks, double expected, double first_share)
@@ -271,9 +274,11 @@ class SharedOutSink final : public TextSink {
         written_ += static_cast<double>(size);
         const double share = first_ + (1 - first_) * std::min(1.0, written_ / expected_);
         const int percent = static_cast<int>(share * 100);
-        if (percent > told_) {
-            told_ = percent;
-            hooks_.show_output_share(percent / 100.0);
+        const auto now = std::chrono::steady_clock::now();
+        if (percent > told_ || now - last_told_ >= retell_after) {
+            told_ = std::max(told_, percent);
+            last_told_ = now;
+            hooks_.show_output_share(told_ / 100.0);
         }
     }
     void finish() override {
@@ -288,6 +293,8 @@ class SharedOutSink final : public TextSink {
     double first_;  // the share told before the first byte
     double written_ = 0;
     int told_;
+    static constexpr std::chrono::milliseconds retell_after{500};
+    std::chrono::steady_clock::time_point last_told_ = std::chrono::steady_clock::now();
 };
 
 // Renders into the sink that make_sink opens, on the worker of held operations; a failure puts

@@ -141,6 +141,12 @@ TEST(PlannedWorkTest, ClassesAndProductsOfStepsCountTheirPlan) {
          [](DecimalNumber& out) { decimal_falling_product(out, 100000000, 300000); }},
         {decimal_falling_product_work(4000000, 200000),  // the binomial from its primes
          [](DecimalNumber& out) { decimal_falling_product(out, 4000000, 200000); }},
+        // Powers computed when their digits are wanted: squarings, each set bit of the
+        // exponent one more pass by the base (none in 2^23, all in 2^23 - 1).
+        {decimal_power_work(7, 1ul << 23),
+         [](DecimalNumber& out) { decimal_power(out, 7, 1ul << 23); }},
+        {decimal_power_work(999999999, (1ul << 23) - 1),
+         [](DecimalNumber& out) { decimal_power(out, 999999999, (1ul << 23) - 1); }},
     };
     for (const auto& c : cases) {
         ASSERT_GT(c.planned, 0);
