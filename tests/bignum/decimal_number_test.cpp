@@ -573,17 +573,6 @@ TEST(DecimalNumberTest, ProductsWithZeroAreZero) {
 
 // ---- the transforms themselves, below the length where products reach them
 
-using DecimalKernel = bool (*)(std::vector<uint64_t>&, const uint64_t*, size_t, const uint64_t*,
-                               size_t, bool);
-
-// The decimal products of every instruction set this processor runs, the widest first.
-std::vector<std::pair<const char*, DecimalKernel>> decimal_kernels_here() {
-    std::vector<std::pair<const char*, DecimalKernel>> kernels;
-    if (runs_avx512()) kernels.emplace_back("AVX-512", decimal_multiply_avx512);
-    if (runs_avx2()) kernels.emplace_back("AVX2", decimal_multiply_avx2);
-    return kernels;
-}
-
 class DecimalTransformTest : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -16,16 +16,6 @@
 namespace cifrovar::testing {
 namespace {
 
-using DecimalKernel = bool (*)(std::vector<uint64_t>&, const uint64_t*, size_t, const uint64_t*,
-                               size_t, bool);
-
-std::vector<std::pair<const char*, DecimalKernel>> kernels_here() {
-    std::vector<std::pair<const char*, DecimalKernel>> kernels;
-    if (runs_avx512()) kernels.emplace_back("AVX-512", decimal_multiply_avx512);
-    if (runs_avx2()) kernels.emplace_back("AVX2", decimal_multiply_avx2);
-    return kernels;
-}
-
 // Residues modulo 2^61 - 1, a check of products too long for GMP's to be quick.
 constexpr uint64_t modulus = (uint64_t{1} << 61) - 1;
 uint64_t reduced(unsigned __int128 x) {
@@ -62,7 +52,7 @@ TEST_P(LongDecimalTransformTest, WordsAndResidueMatchTheFactors) {
     };
     const Words a = factor(c.a_size), b = factor(c.b_size);
     const uint64_t expected = reduced(static_cast<unsigned __int128>(residue(a)) * residue(b));
-    for (const auto& [name, kernel] : kernels_here()) {
+    for (const auto& [name, kernel] : decimal_kernels_here()) {
         for (const bool two : {false, true}) {
             Words out;
             ASSERT_TRUE(kernel(out, a.data(), a.size(), b.data(), b.size(), two));

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "bignum/internal/gmp_integer.h"
+#include "bignum/transforms/ntt_multiply.h"
 #include "support/gmp_oracle.h"
 
 namespace cifrovar::testing {
@@ -41,6 +42,13 @@ LimbArray reference_limbs(const BigValue& value, int32_t limb_digits, int64_t co
     return ::testing::AssertionFailure()
            << got.size() << " words against " << expected.size() << ", first difference at word "
            << i << ": " << at(got) << " instead of " << at(expected);
+}
+
+std::vector<std::pair<const char*, DecimalKernel>> decimal_kernels_here() {
+    std::vector<std::pair<const char*, DecimalKernel>> kernels;
+    if (runs_avx512()) kernels.emplace_back("AVX-512", decimal_multiply_avx512);
+    if (runs_avx2()) kernels.emplace_back("AVX2", decimal_multiply_avx2);
+    return kernels;
 }
 
 }  // namespace cifrovar::testing

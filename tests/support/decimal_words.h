@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "bignum/big_value.h"
@@ -22,5 +23,10 @@ LimbArray reference_limbs(const BigValue& value, int32_t limb_digits, int64_t co
 
 // Where the first difference is, rather than two vectors of a million words.
 ::testing::AssertionResult same_words(const Words& got, const Words& expected);
+
+// The decimal products of every instruction set this processor runs, the widest first.
+using DecimalKernel = bool (*)(std::vector<uint64_t>&, const uint64_t*, size_t, const uint64_t*,
+                               size_t, bool);
+std::vector<std::pair<const char*, DecimalKernel>> decimal_kernels_here();
 
 }  // namespace cifrovar::testing
