@@ -1,5 +1,6 @@
 // Long products: GMP's mpz_mul against the transforms on one thread and on two, in one process
-// on the same random operands, each the best of three; the products are compared. With
+// on the same random operands, each the best of three (or of CIFROVAR_BENCH_REPEATS, for
+// a steadier figure on a machine whose page faults vary); the products are compared. With
 // --decimal, the products of numbers in decimal words of as many bits instead, beside FLINT's
 // binary product where it is built in.
 #include <gmp.h>
@@ -25,9 +26,18 @@ using cifrovar::BigValue;
 
 namespace {
 
-double best_of_three(const std::function<void()>& work) {
+int repeats() {
+    static const int count = [] {
+        const char* set = std::getenv("CIFROVAR_BENCH_REPEATS");
+        return set ? std::max(1, std::atoi(set)) : 3;
+    }();
+    return count;
+}
+
+// The shortest of repeats() runs of work.
+double best_time(const std::function<void()>& work) {
     double best = 1e30;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < repeats(); ++i) {
         const auto start = std::chrono::steady_clock::now();
         work();
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
@@ -48,9 +58,9 @@ bool measure(mp_bitcnt_t bits, gmp_randstate_t random) {
     BigValue a, b, expected, one, two;
     mpz_urandomb(a.get(), random, bits);
     mpz_urandomb(b.get(), random, bits);
-    const double gmp = best_of_three([&] { mpz_mul(expected.get(), a.get(), b.get()); });
-    const double single = best_of_three([&] { ours(one, a, b, false); });
-    const double shared = best_of_three([&] { ours(two, a, b, true); });
+    const double gmp = best_time([&] { mpz_mul(expected.get(), a.get(), b.get()); });
+    const double single = best_time([&] { ours(one, a, b, false); });
+    const double shared = best_time([&] { ours(two, a, b, true); });
     bool same = mpz_cmp(one.get(), expected.get()) == 0 && mpz_cmp(two.get(), expected.get()) == 0;
     std::printf("%10lu x %-10lu %9.4f %9.4f %6.2f %9.4f %6.2f", bits, bits, gmp, single,
                 single / gmp, shared, shared / gmp);
@@ -59,7 +69,7 @@ bool measure(mp_bitcnt_t bits, gmp_randstate_t random) {
         double flint[2];
         for (int threads = 1; threads <= 2; ++threads) {
             flint[threads - 1] =
-                best_of_three([&] { cifrovar::bench::flint_multiply(by_flint, a, b, threads); });
+                best_time([&] { cifrovar::bench::flint_multiply(by_flint, a, b, threads); });
             same = same && mpz_cmp(by_flint.get(), expected.get()) == 0;
         }
         // Ours against FLINT's on as many threads.
@@ -104,8 +114,8 @@ DecimalTimes time_decimal(size_t words, uint64_t seed) {
             std::exit(2);
         }
     };
-    const double single = best_of_three([&] { product(one, false); });
-    const double shared = best_of_three([&] { product(two, true); });
+    const double single = best_time([&] { product(one, false); });
+    const double shared = best_time([&] { product(two, true); });
     const bool same =
         one == two &&
         residue_of(one) == reduced(static_cast<unsigned __int128>(residue_of(a)) * residue_of(b));
@@ -124,7 +134,7 @@ bool measure_decimal(mp_bitcnt_t bits, gmp_randstate_t random) {
         double flint[2];
         for (int threads = 1; threads <= 2; ++threads)
             flint[threads - 1] =
-                best_of_three([&] { cifrovar::bench::flint_multiply(by_flint, x, y, threads); });
+                best_time([&] { cifrovar::bench::flint_multiply(by_flint, x, y, threads); });
         std::printf(" %9.4f %9.4f %6.2f %6.2f", flint[0], flint[1], ours.single / flint[0],
                     ours.shared / flint[1]);
     }

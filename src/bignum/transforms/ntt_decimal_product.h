@@ -44,21 +44,31 @@ struct DecimalProduct {
         size_t size;
     };
 
-    static void load(double* out, size_t begin, size_t end, Words x, int prime) {
-        const typename K::Mod m = K::mod_for(prime);
-        const uint64_t p = primes[prime].p;
-        const typename S::V high_unit = S::set1(centred((uint64_t{1} << 31) % p, p));
-        alignas(64) uint64_t part[K::lanes];
-        for (size_t k = begin; k < end; k += K::lanes) {
+    // x's words as residues mod a prime, a vector at a time; zero past x's end.
+    struct Residues {
+        Words x;
+        typename K::Mod m;
+        typename S::V high_unit;
+        Residues(Words words, int prime)
+            : x(words),
+              m(K::mod_for(prime)),
+              high_unit(S::set1(centred((uint64_t{1} << 31) % primes[prime].p, primes[prime].p))) {}
+        typename S::V operator()(size_t k) const {
             typename S::V high, low;
             if (k + K::lanes <= x.size) {
                 S::split_words(x.words + k, high, low);
             } else {
+                alignas(64) uint64_t part[K::lanes];
                 for (size_t i = 0; i < K::lanes; ++i) part[i] = k + i < x.size ? x.words[k + i] : 0;
                 S::split_words(part, high, low);
             }
-            S::store(out + k, K::reduce(S::add(K::mulmod(high, high_unit, m), low), m));
+            return K::reduce(S::add(K::mulmod(high, high_unit, m), low), m);
         }
+    };
+
+    static void load(double* out, size_t begin, size_t end, Words x, int prime) {
+        const Residues residue(x, prime);
+        for (size_t k = begin; k < end; k += K::lanes) S::store(out + k, residue(k));
     }
 
     // Each coefficient x = a0 + p0 t1 + p0 p1 t2 (Garner's digits, below 2^50) split on its own
@@ -170,6 +180,9 @@ struct DecimalProduct {
     // The same into a buffer of at least 2^log doubles, whose contents are all replaced.
     static void transform_into(Buffer& buffer, Words x, int log, int prime, bool two) {
         const size_t n = size_t{1} << log;
+        if (x.size <= n / 2 && K::fuses(log))
+            return K::forward_of_lower_half(buffer.data, log, prime, K::mod_for(prime), two,
+                                            Residues(x, prime));
         shared(two, n, [&](size_t begin, size_t end) { load(buffer.data, begin, end, x, prime); });
         if (two) {
             K::forward_on_two(buffer.data, log, prime, K::mod_for(prime));

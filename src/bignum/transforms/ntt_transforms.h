@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -252,6 +253,60 @@ struct Kernels {
             [&] { forward(a + 2 * q, log - 2, prime, m), forward(a + 3 * q, log - 2, prime, m); });
     }
 
+    // Whether forward_of_lower_half takes a transform of length 2^log: its first pass is
+    // forward's, two stages with twiddles made on the fly.
+    static bool fuses(int log) { return log - 2 >= table_log; }
+
+    // Forward's first pass for j in [j_begin, j_end) over a sequence of length n whose upper
+    // half is zero, its values made by value(k) (the residues at k .. k + lanes - 1, reduced)
+    // as the pass needs them: it writes the four quarters from the two lower ones, so the
+    // values are never stored nor the zeros read. The results equal those of the pass over
+    // the stored values.
+    template <typename Value>
+    static void first_pass_of_lower_half(double* a, size_t n, int prime, const Mod& m,
+                                         size_t j_begin, size_t j_end, const Value& value) {
+        const uint64_t p = primes[prime].p;
+        const int log = std::countr_zero(n);
+        const uint64_t w = tables_for(prime).root_forward[log];
+        const size_t q = n / 4;
+        const V quarter = S::set1(centred(pow_mod(w, q, p), p));
+        Twiddles outer(nullptr, 2 * q, w, p, j_begin);
+        for (size_t j = j_begin; j < j_end; j += lanes) {
+            const V w1 = outer.at(j);
+            const V w3 = mulmod(w1, quarter, m), w2 = mulmod(w1, w1, m);
+            // The stage of half 2 q pairs each value with a zero.
+            const V u = value(j), v = value(j + q);
+            V x0 = reduce(u, m), x2 = mulmod(u, w1, m);
+            V x1 = reduce(v, m), x3 = mulmod(v, w3, m);
+            forward_pair(x0, x1, &w2, m);
+            forward_pair(x2, x3, &w2, m);
+            S::store(a + j, x0);
+            S::store(a + j + q, x1);
+            S::store(a + j + 2 * q, x2);
+            S::store(a + j + 3 * q, x3);
+            outer.advance(m);
+        }
+    }
+
+    // The forward transform of a sequence whose upper half is zero, its values made by value.
+    template <typename Value>
+    static void forward_of_lower_half(double* a, int log, int prime, const Mod& m, bool two,
+                                      const Value& value) {
+        const size_t n = size_t{1} << log, q = n / 4;
+        auto pass = [&](size_t b, size_t e) {
+            first_pass_of_lower_half(a, n, prime, m, b, e, value);
+        };
+        if (!two) {
+            pass(0, q);
+            for (int i = 0; i < 4; ++i) forward(a + i * q, log - 2, prime, m);
+            return;
+        }
+        side_by_side([&] { pass(0, q / 2); }, [&] { pass(q / 2, q); });
+        side_by_side(
+            [&] { forward(a, log - 2, prime, m), forward(a + q, log - 2, prime, m); },
+            [&] { forward(a + 2 * q, log - 2, prime, m), forward(a + 3 * q, log - 2, prime, m); });
+    }
+
     static void inverse_on_two(double* a, int log, int prime, const Mod& m) {
         if (log - 2 < table_log) return inverse(a, log, prime, m);
         const uint64_t p = primes[prime].p, w = tables_for(prime).root_inverse[log];
@@ -263,17 +318,30 @@ struct Kernels {
                      [&] { two_stages<false>(a, n, q, nullptr, w, p, m, q / 2, q); });
     }
 
-    // The value's pieces of bits each, zero above, as residues mod the prime.
-    static void load(double* out, size_t k_begin, size_t k_end, const mp_limb_t* limbs, size_t size,
-                     int bits, int prime) {
-        const uint64_t p = primes[prime].p;
-        const Mod m = mod_for(prime);
-        const V high_unit = S::set1(centred((uint64_t{1} << 31) % p, p));
-        for (size_t k = k_begin; k < k_end; k += lanes) {
+    // A value's pieces of bits each, zero above, as residues mod a prime, a vector at a time.
+    struct PieceResidues {
+        const mp_limb_t* limbs;
+        size_t size;
+        int bits;
+        Mod m;
+        V high_unit;
+        PieceResidues(const mp_limb_t* l, size_t s, int b, int prime)
+            : limbs(l),
+              size(s),
+              bits(b),
+              m(mod_for(prime)),
+              high_unit(S::set1(centred((uint64_t{1} << 31) % primes[prime].p, primes[prime].p))) {}
+        V operator()(size_t k) const {
             V high, low;  // the pieces' bits from 31 up and below 31
             S::pieces(limbs, size, bits, k, high, low);
-            S::store(out + k, reduce(S::add(mulmod(high, high_unit, m), low), m));
+            return reduce(S::add(mulmod(high, high_unit, m), low), m);
         }
+    };
+
+    static void load(double* out, size_t k_begin, size_t k_end, const mp_limb_t* limbs, size_t size,
+                     int bits, int prime) {
+        const PieceResidues residue(limbs, size, bits, prime);
+        for (size_t k = k_begin; k < k_end; k += lanes) S::store(out + k, residue(k));
     }
 
     static void pointwise(double* a, const double* b, size_t n, double scale, const Mod& m) {
