@@ -89,21 +89,22 @@ struct Product {
 
     // Coefficients from first on sit at a limb boundary when first * bits is a multiple of 64.
     static void reconstruct_all(mp_limb_t* out, size_t size, const double* const* r, size_t count,
-                                int bits, bool two) {
+                                int bits, int log, bool two) {
         const size_t step = 64;  // any multiple of 64 coefficients starts at a limb boundary
         const size_t first = two && count >= 4096 ? count / 2 / step * step : count;
         if (first == count) {
             mp_limb_t none[1];
-            return K::reconstruct(out, size, none, 0, r, 0, count, bits);
+            return K::reconstruct(out, size, none, 0, r, 0, count, bits, log);
         }
         const size_t boundary = first * static_cast<size_t>(bits) / 64;
         constexpr size_t tail_size = 3;
         mp_limb_t tail[tail_size];
-        side_by_side([&] { K::reconstruct(out, boundary, tail, tail_size, r, 0, first, bits); },
-                     [&] {
-                         K::reconstruct(out + boundary, size - boundary, nullptr, 0, r, first,
-                                        count, bits);
-                     });
+        side_by_side(
+            [&] { K::reconstruct(out, boundary, tail, tail_size, r, 0, first, bits, log); },
+            [&] {
+                K::reconstruct(out + boundary, size - boundary, nullptr, 0, r, first, count, bits,
+                               log);
+            });
         mpn_add(out + boundary, out + boundary, static_cast<mp_size_t>(size - boundary), tail,
                 static_cast<mp_size_t>(std::min(tail_size, size - boundary)));
     }
@@ -126,7 +127,7 @@ struct Product {
         mpz_t product;
         mpz_init2(product, static_cast<mp_bitcnt_t>(size * 64));
         mp_limb_t* out = mpz_limbs_write(product, static_cast<mp_size_t>(size));
-        reconstruct_all(out, size, r, count, plan.bits, two_threads);
+        reconstruct_all(out, size, r, count, plan.bits, plan.log, two_threads);
         for (auto& buffer : residues) buffer.reset();
         mpz_limbs_finish(product, static_cast<mp_size_t>(size));
         if ((mpz_sgn(a) < 0) != (mpz_sgn(b) < 0)) mpz_neg(product, product);

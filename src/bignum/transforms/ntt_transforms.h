@@ -373,35 +373,108 @@ struct Kernels {
     };
 
     // Garner's reconstruction of each coefficient x = a0 + p0 * (t1 + p1 * t2) from its three
-    // residues, a vector at a time, then added at its bit position into the result.
-    // Limbs from the first coefficient's position up: out_size into out, the rest into tail.
+    // residues, added at its bit position k * bits into the result. Limbs from the first
+    // coefficient's position up: out_size into out, the rest into tail. Where every
+    // coefficient has at most three pieces of bits (bits >= log of the transform length, so
+    // x < 2^(3 bits)), they are split block by block, each on its own, and only a carry of
+    // at most 3 runs from one piece to the next; otherwise one wide sum runs through them all.
     static void reconstruct(mp_limb_t* out, size_t out_size, mp_limb_t* tail, size_t tail_size,
-                            const double* const* r, size_t k_begin, size_t k_end, int bits) {
+                            const double* const* r, size_t k_begin, size_t k_end, int bits,
+                            int log) {
+        if (bits >= log)
+            return reconstruct_in_pieces(out, out_size, tail, tail_size, r, k_begin, k_end, bits);
+        reconstruct_in_one_sum(out, out_size, tail, tail_size, r, k_begin, k_end, bits);
+    }
+
+    // Writes pieces of bits each, one after another, as limbs: out_size into out, then
+    // tail_size into tail, the rest dropped.
+    struct LimbWriter {
+        mp_limb_t* out;
+        size_t out_size;
+        mp_limb_t* tail;
+        size_t tail_size;
+        int bits;
+        unsigned __int128 buffer = 0;
+        int buffered = 0;
+        size_t written = 0;
+        bool full() const { return written >= out_size + tail_size; }
+        void put(uint64_t piece) {
+            buffer |= static_cast<unsigned __int128>(piece) << buffered;
+            buffered += bits;
+            if (buffered < 64) return;
+            if (written < out_size) {
+                out[written] = static_cast<uint64_t>(buffer);
+            } else if (written - out_size < tail_size) {
+                tail[written - out_size] = static_cast<uint64_t>(buffer);
+            }
+            ++written;
+            buffer >>= 64;
+            buffered -= 64;
+        }
+    };
+
+    static void reconstruct_in_pieces(mp_limb_t* out, size_t out_size, mp_limb_t* tail,
+                                      size_t tail_size, const double* const* r, size_t k_begin,
+                                      size_t k_end, int bits) {
+        const uint64_t p0 = primes[0].p, p1 = primes[1].p;
+        const uint64_t mask = (uint64_t{1} << bits) - 1;
+        const Garner garner;
+        LimbWriter writer{out, out_size, tail, tail_size, bits};
+        constexpr size_t block = 256;  // a multiple of the lanes; its digits stay in L1
+        alignas(64) uint64_t a0[block], t1[block], t2[block];
+        // The pieces still to come from the coefficients already split: next1 into the next
+        // piece, next2 into the one after; carry below 4 (a piece's sum is below 3 2^bits + 3).
+        uint64_t next1 = 0, next2 = 0, carry = 0;
+        for (size_t k = k_begin; k < k_end; k += block) {
+            const size_t count = std::min(block, k_end - k);
+            for (size_t j = 0; j < count; j += lanes)
+                garner.digits(r, k + j, a0 + j, t1 + j, t2 + j);
+            for (size_t i = 0; i < count; ++i) {
+                // x = low + high 2^64, below 2^150: low = a0 + p0 u0 and high = p0 u1 for
+                // u = t1 + p1 t2 = u0 + u1 2^64.
+                const unsigned __int128 u = t1[i] + static_cast<unsigned __int128>(p1) * t2[i];
+                const unsigned __int128 low =
+                    static_cast<unsigned __int128>(static_cast<uint64_t>(u)) * p0 + a0[i];
+                const unsigned __int128 high =
+                    static_cast<unsigned __int128>(static_cast<uint64_t>(u >> 64)) * p0;
+                const unsigned __int128 middle = (low >> 64) + static_cast<uint64_t>(high);
+                const uint64_t w0 = static_cast<uint64_t>(low), w1 = static_cast<uint64_t>(middle);
+                const uint64_t w2 =
+                    static_cast<uint64_t>(high >> 64) + static_cast<uint64_t>(middle >> 64);
+                const unsigned __int128 lower = (static_cast<unsigned __int128>(w1) << 64) | w0;
+                const unsigned __int128 upper = (static_cast<unsigned __int128>(w2) << 64) | w1;
+                const uint64_t d0 = w0 & mask;
+                const uint64_t d1 = static_cast<uint64_t>(lower >> bits) & mask;
+                const uint64_t d2 = 2 * bits >= 64 ? static_cast<uint64_t>(upper >> (2 * bits - 64))
+                                                   : static_cast<uint64_t>(lower >> (2 * bits));
+                const uint64_t sum = d0 + next1 + carry;
+                writer.put(sum & mask);
+                carry = sum >> bits;
+                next1 = d1 + next2;
+                next2 = d2;
+            }
+        }
+        while (!writer.full()) {
+            const uint64_t sum = next1 + carry;
+            writer.put(sum & mask);
+            carry = sum >> bits;
+            next1 = next2;
+            next2 = 0;
+        }
+    }
+
+    static void reconstruct_in_one_sum(mp_limb_t* out, size_t out_size, mp_limb_t* tail,
+                                       size_t tail_size, const double* const* r, size_t k_begin,
+                                       size_t k_end, int bits) {
         const uint64_t p0 = primes[0].p, p1 = primes[1].p;
         const Garner garner;
         const unsigned __int128 mask = (static_cast<unsigned __int128>(1) << bits) - 1;
         // The sum not yet written, from bit position k * bits up: below 2^150.
         unsigned __int128 acc_low = 0;
         uint64_t acc_high = 0;
-        unsigned __int128 buffer = 0;
-        int buffered = 0;
-        size_t written = 0;
-        auto emit = [&](uint64_t v) {
-            buffer |= static_cast<unsigned __int128>(v) << buffered;
-            buffered += bits;
-            if (buffered >= 64) {
-                if (written < out_size) {
-                    out[written] = static_cast<uint64_t>(buffer);
-                } else if (written - out_size < tail_size) {
-                    tail[written - out_size] = static_cast<uint64_t>(buffer);
-                }
-                ++written;
-                buffer >>= 64;
-                buffered -= 64;
-            }
-        };
+        LimbWriter writer{out, out_size, tail, tail_size, bits};
         auto shift_out = [&] {
-            emit(static_cast<uint64_t>(acc_low & mask));
+            writer.put(static_cast<uint64_t>(acc_low & mask));
             acc_low =
                 (acc_low >> bits) | (static_cast<unsigned __int128>(acc_high) << (128 - bits));
             acc_high >>= bits;
@@ -429,7 +502,7 @@ struct Kernels {
                 shift_out();
             }
         }
-        while (written < out_size + tail_size) shift_out();
+        while (!writer.full()) shift_out();
     }
 };
 
