@@ -49,11 +49,10 @@ struct Product {
         const typename K::Mod m = K::mod_for(prime);
         auto transformed = [&](Operand x) {
             auto r = std::make_unique<Buffer>(n);
-            const size_t pieces = (x.size * 64 + plan.bits - 1) / plan.bits;
-            if (pieces <= n / 2 && K::fuses(plan.log)) {
-                K::forward_of_lower_half(
-                    r->data, plan.log, prime, m, two,
-                    typename K::PieceResidues(x.limbs, x.size, plan.bits, prime));
+            if (K::fuses(plan.log)) {
+                const size_t pieces = (x.size * 64 + plan.bits - 1) / plan.bits;
+                K::forward_of_values(r->data, plan.log, prime, m, two, pieces,
+                                     typename K::PieceResidues(x.limbs, x.size, plan.bits, prime));
                 return r;
             }
             shared(two, n, [&](size_t begin, size_t end) {

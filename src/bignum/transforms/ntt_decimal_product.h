@@ -54,6 +54,7 @@ struct DecimalProduct {
               m(K::mod_for(prime)),
               high_unit(S::set1(centred((uint64_t{1} << 31) % primes[prime].p, primes[prime].p))) {}
         typename S::V operator()(size_t k) const {
+            if (k >= x.size) return S::set1(0.0);
             typename S::V high, low;
             if (k + K::lanes <= x.size) {
                 S::split_words(x.words + k, high, low);
@@ -180,9 +181,9 @@ struct DecimalProduct {
     // The same into a buffer of at least 2^log doubles, whose contents are all replaced.
     static void transform_into(Buffer& buffer, Words x, int log, int prime, bool two) {
         const size_t n = size_t{1} << log;
-        if (x.size <= n / 2 && K::fuses(log))
-            return K::forward_of_lower_half(buffer.data, log, prime, K::mod_for(prime), two,
-                                            Residues(x, prime));
+        if (K::fuses(log))
+            return K::forward_of_values(buffer.data, log, prime, K::mod_for(prime), two, x.size,
+                                        Residues(x, prime));
         shared(two, n, [&](size_t begin, size_t end) { load(buffer.data, begin, end, x, prime); });
         if (two) {
             K::forward_on_two(buffer.data, log, prime, K::mod_for(prime));

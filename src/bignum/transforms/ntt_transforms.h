@@ -253,31 +253,36 @@ struct Kernels {
             [&] { forward(a + 2 * q, log - 2, prime, m), forward(a + 3 * q, log - 2, prime, m); });
     }
 
-    // Whether forward_of_lower_half takes a transform of length 2^log: its first pass is
+    // Whether forward_of_values takes a transform of length 2^log: its first pass is
     // forward's, two stages with twiddles made on the fly.
     static bool fuses(int log) { return log - 2 >= table_log; }
 
-    // Forward's first pass for j in [j_begin, j_end) over a sequence of length n whose upper
-    // half is zero, its values made by value(k) (the residues at k .. k + lanes - 1, reduced)
-    // as the pass needs them: it writes the four quarters from the two lower ones, so the
-    // values are never stored nor the zeros read. The results equal those of the pass over
-    // the stored values.
-    template <typename Value>
-    static void first_pass_of_lower_half(double* a, size_t n, int prime, const Mod& m,
-                                         size_t j_begin, size_t j_end, const Value& value) {
+    // Forward's first pass for j in [j_begin, j_end) over values made by value(k) (the
+    // residues at k .. k + lanes - 1, reduced, zero past the sequence's end) as the pass needs
+    // them, so that they are never stored and read back. Where the upper half is zero, the
+    // pass writes all four quarters from the two lower ones without reading the zeros. The
+    // results equal those of the pass over the stored values.
+    template <bool upper_half_zero, typename Value>
+    static void first_pass_of_values(double* a, size_t n, int prime, const Mod& m, size_t j_begin,
+                                     size_t j_end, const Value& value) {
         const uint64_t p = primes[prime].p;
-        const int log = std::countr_zero(n);
-        const uint64_t w = tables_for(prime).root_forward[log];
+        const uint64_t w = tables_for(prime).root_forward[std::countr_zero(n)];
         const size_t q = n / 4;
         const V quarter = S::set1(centred(pow_mod(w, q, p), p));
         Twiddles outer(nullptr, 2 * q, w, p, j_begin);
         for (size_t j = j_begin; j < j_end; j += lanes) {
             const V w1 = outer.at(j);
             const V w3 = mulmod(w1, quarter, m), w2 = mulmod(w1, w1, m);
-            // The stage of half 2 q pairs each value with a zero.
-            const V u = value(j), v = value(j + q);
-            V x0 = reduce(u, m), x2 = mulmod(u, w1, m);
-            V x1 = reduce(v, m), x3 = mulmod(v, w3, m);
+            const V u0 = value(j), u1 = value(j + q);
+            V x0, x1, x2, x3;
+            if constexpr (upper_half_zero) {
+                x0 = reduce(u0, m), x2 = mulmod(u0, w1, m);
+                x1 = reduce(u1, m), x3 = mulmod(u1, w3, m);
+            } else {
+                const V u2 = value(j + 2 * q), u3 = value(j + 3 * q);
+                x0 = reduce(S::add(u0, u2), m), x2 = mulmod(S::sub(u0, u2), w1, m);
+                x1 = reduce(S::add(u1, u3), m), x3 = mulmod(S::sub(u1, u3), w3, m);
+            }
             forward_pair(x0, x1, &w2, m);
             forward_pair(x2, x3, &w2, m);
             S::store(a + j, x0);
@@ -288,13 +293,15 @@ struct Kernels {
         }
     }
 
-    // The forward transform of a sequence whose upper half is zero, its values made by value.
+    // The forward transform of length 2^log of the values value(k), nonzero below size at
+    // most, on one thread or two.
     template <typename Value>
-    static void forward_of_lower_half(double* a, int log, int prime, const Mod& m, bool two,
-                                      const Value& value) {
+    static void forward_of_values(double* a, int log, int prime, const Mod& m, bool two,
+                                  size_t size, const Value& value) {
         const size_t n = size_t{1} << log, q = n / 4;
         auto pass = [&](size_t b, size_t e) {
-            first_pass_of_lower_half(a, n, prime, m, b, e, value);
+            if (size <= n / 2) return first_pass_of_values<true>(a, n, prime, m, b, e, value);
+            first_pass_of_values<false>(a, n, prime, m, b, e, value);
         };
         if (!two) {
             pass(0, q);
@@ -332,6 +339,7 @@ struct Kernels {
               m(mod_for(prime)),
               high_unit(S::set1(centred((uint64_t{1} << 31) % primes[prime].p, primes[prime].p))) {}
         V operator()(size_t k) const {
+            if (k * static_cast<size_t>(bits) >= size * 64) return S::set1(0.0);
             V high, low;  // the pieces' bits from 31 up and below 31
             S::pieces(limbs, size, bits, k, high, low);
             return reduce(S::add(mulmod(high, high_unit, m), low), m);
