@@ -139,11 +139,6 @@ int bits_squared_in_decimal(unsigned long base, unsigned long exponent) {
     return low_bits;
 }
 
-// A multiplication by the base, one pass with a division per word, counted at what the
-// squarings count in the same time: those of 999999999^999999999 count 3.6e11 in about 104 s,
-// and its pass over 500 million words took 2 s.
-double multiplied_by_base_work(size_t words) { return 14.0 * static_cast<double>(words); }
-
 }  // namespace
 
 double decimal_power_work(unsigned long base, unsigned long exponent) {
@@ -153,7 +148,7 @@ double decimal_power_work(unsigned long base, unsigned long exponent) {
         const size_t words =
             decimal_words_for(digits_per_unit * static_cast<double>(exponent >> (bit + 1)));
         work += decimal_product_work(words, words, true);
-        if ((exponent >> bit) & 1) work += multiplied_by_base_work(2 * words);
+        if ((exponent >> bit) & 1) work += multiply_small_work(2 * words);
     }
     return work;
 }
@@ -170,8 +165,7 @@ void decimal_power(DecimalNumber& out, unsigned long base, unsigned long exponen
     for (int bit = low_bits - 1; bit >= 0; --bit) {
         stop_if_cancelled(cancel);
         multiply(out, out, out, true);
-        if ((exponent >> bit) & 1)
-            multiply_small(out, base, multiplied_by_base_work(out.words.size()));
+        if ((exponent >> bit) & 1) multiply_small(out, base, multiply_small_work(out.words.size()));
     }
 }
 

@@ -152,6 +152,8 @@ void copy_counted(DecimalNumber& to, const DecimalNumber& from) {
     to.words.swap(words);
 }
 
+double copy_counted_work(size_t words) { return pass_work_per_word * static_cast<double>(words); }
+
 void to_decimal(DecimalNumber& out, const BigValue& value, const std::atomic<bool>* cancel) {
     if (mpz_sgn(value.get()) == 0) {
         out.words.clear();
@@ -215,6 +217,8 @@ void multiply_small(DecimalNumber& x, uint64_t m, double work) {
     if (carry != 0) x.words.push_back(carry);
     x.trim();
 }
+
+double multiply_small_work(size_t words) { return 14.0 * static_cast<double>(words); }
 
 // The limbs are left uninitialised by their allocator and written once: the number's own,
 // then zeros up to count. Clearing them all first cost a pass over a result of hundreds of

@@ -16,9 +16,7 @@ void release(std::vector<uint64_t>& words) { std::vector<uint64_t>().swap(words)
 
 // The halves' own passes over the words count their work as they go, in pieces, so that a
 // pass over gigabytes still moves the progress and sees an interrupt: the top level of
-// 999999999! went 11 s without a count. A word of a pass counts as much as 24 units of
-// decimal_product_work (about 10 ns against the 2.3e9 units a second of the products).
-constexpr double pass_work_per_word = 24;
+// 999999999! went 11 s without a count.
 constexpr size_t words_per_count = size_t{1} << 22;
 
 template <typename Pass>

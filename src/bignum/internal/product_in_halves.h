@@ -29,6 +29,10 @@ void multiply_in_halves(std::vector<uint64_t>& out, DecimalWords a, DecimalWords
 // and a factor as the same value).
 void multiply_in_halves(mpz_ptr out, mpz_srcptr a, mpz_srcptr b, const BinaryProduct& piece);
 
+// What a word of a pass over the words counts: as much as 24 units of decimal_product_work
+// (about 10 ns against the 2.3e9 units a second of the products).
+constexpr double pass_work_per_word = 24;
+
 // out += words, out having room for them, in pieces that count their work (see
 // work_progress.h) as the halves' own passes do.
 void append_counted(std::vector<uint64_t>& out, DecimalWords words);
