@@ -38,7 +38,8 @@ void to_binary(const DecimalNumber& x, BigValue& out);
 // out = a * b (out may be a or b), on two threads when two_threads.
 void multiply(DecimalNumber& out, const DecimalNumber& a, const DecimalNumber& b,
               bool two_threads = false);
-// x = x * m for m below 10^18.
+// x = x * m for m below 10^18. A carry word past the top is added in the room the words
+// have (copy_counted leaves one); without it they are moved first.
 // work, when above 0, is counted into the progress of the thread as the words are passed
 // (see work_progress.h): at billions of digits the pass takes seconds.
 void multiply_small(DecimalNumber& x, uint64_t m, double work = 0);
