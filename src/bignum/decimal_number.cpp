@@ -36,9 +36,12 @@ int digit_at(const DecimalNumber& x, int64_t position) {
                             10);
 }
 
-// Products with one short factor: row by row, each word times the other's words.
+// Products with one short factor: row by row, each word times the other's words. The rows
+// count their work, a million words' worth at a time, so that a long factor times a short
+// one (a second at a billion words) moves the progress and sees an interrupt.
 void schoolbook(std::vector<uint64_t>& out, DecimalWords a, DecimalWords b) {
     out.assign(a.size() + b.size(), 0);
+    const size_t rows_per_count = std::max<size_t>(1, (size_t{1} << 20) / b.size());
     for (size_t i = 0; i < a.size(); ++i) {
         uint64_t carry = 0;
         for (size_t j = 0; j < b.size(); ++j) {
@@ -49,6 +52,9 @@ void schoolbook(std::vector<uint64_t>& out, DecimalWords a, DecimalWords b) {
             carry = d.q;
         }
         out[i + b.size()] = carry;
+        if ((i + 1) % rows_per_count == 0 || i + 1 == a.size())
+            count_work(
+                word_products_work(static_cast<double>((i % rows_per_count + 1) * b.size())));
     }
 }
 
@@ -229,7 +235,7 @@ void multiply_small(DecimalNumber& x, uint64_t m, double work) {
     x.trim();
 }
 
-double multiply_small_work(size_t words) { return 14.0 * static_cast<double>(words); }
+double multiply_small_work(size_t words) { return word_products_work(static_cast<double>(words)); }
 
 // The limbs are left uninitialised by their allocator and written once: the number's own,
 // then zeros up to count. Clearing them all first cost a pass over a result of hundreds of

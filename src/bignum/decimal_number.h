@@ -43,9 +43,7 @@ void multiply(DecimalNumber& out, const DecimalNumber& a, const DecimalNumber& b
 // work, when above 0, is counted into the progress of the thread as the words are passed
 // (see work_progress.h): at billions of digits the pass takes seconds.
 void multiply_small(DecimalNumber& x, uint64_t m, double work = 0);
-// The work to give multiply_small for a number of this many words: what the products count
-// in the same time (a pass over 500 million words took 2 s, in which the squarings of
-// 999999999^999999999 count about 7e9).
+// The work to give multiply_small for a number of this many words (see work_progress.h).
 double multiply_small_work(size_t words);
 // Writes x into limbs[0 .. count - 1] in radix 10^limb_digits (1 to 9), zeros above; x must
 // fit into count limbs. The array is resized to count. It counts its work (see

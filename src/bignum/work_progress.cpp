@@ -53,7 +53,11 @@ void count_work(double work) {
     if (counted_here != nullptr) counted_here->add(work);
 }
 
+double word_products_work(double count) { return 14.0 * count; }
+
 double decimal_product_work(size_t a_words, size_t b_words, bool square) {
+    if (std::min(a_words, b_words) <= decimal_row_by_row_words)
+        return word_products_work(static_cast<double>(a_words) * static_cast<double>(b_words));
     // Products too long for the transforms are taken in halves (see decimal_number.cpp).
     if (decimal_product_in_halves(a_words, b_words))
         return work_in_halves(
