@@ -616,6 +616,19 @@ TEST_F(DecimalTransformTest, ZeroWordsAnywhere) {
     expect_gmps_product(zeros.data(), zeros.size(), b.data(), b.size());
 }
 
+// From transforms of 2^14 on, a factor's transform starts from its words: where it fills at
+// most half of the transform, the first pass makes the upper quarters from the lower ones.
+// Factors of exactly half of 2^14 words, one word more and one less, at their largest.
+TEST_F(DecimalTransformTest, FactorsAroundHalfOfTheTransform) {
+    for (const auto& [la, lb] : {std::pair{8192u, 8192u}, std::pair{8193u, 8191u},
+                                 std::pair{8191u, 8193u}, std::pair{8193u, 8190u}}) {
+        for (const Fill fill : {Fill::nines, Fill::runs}) {
+            const Words a = make_words(la, fill, la), b = make_words(lb, fill, lb + 1);
+            expect_gmps_product(a.data(), la, b.data(), lb);
+        }
+    }
+}
+
 // One array for both: a square only when the lengths agree as well.
 TEST_F(DecimalTransformTest, OperandsSharingTheirWords) {
     const Words x = make_words(6000, Fill::runs, 31);
