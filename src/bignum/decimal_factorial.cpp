@@ -148,7 +148,7 @@ double decimal_power_work(unsigned long base, unsigned long exponent) {
         const size_t words =
             decimal_words_for(digits_per_unit * static_cast<double>(exponent >> (bit + 1)));
         work += decimal_product_work(words, words, true);
-        if ((exponent >> bit) & 1) work += multiply_small_work(2 * words);
+        if ((exponent >> bit) & 1) work += word_products_work(2.0 * static_cast<double>(words));
     }
     return work;
 }
@@ -165,7 +165,8 @@ void decimal_power(DecimalNumber& out, unsigned long base, unsigned long exponen
     for (int bit = low_bits - 1; bit >= 0; --bit) {
         stop_if_cancelled(cancel);
         multiply(out, out, out, true);
-        if ((exponent >> bit) & 1) multiply_small(out, base, multiply_small_work(out.words.size()));
+        if ((exponent >> bit) & 1)
+            multiply_small(out, base, word_products_work(static_cast<double>(out.words.size())));
     }
 }
 

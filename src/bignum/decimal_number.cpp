@@ -210,15 +210,11 @@ void multiply_small(DecimalNumber& x, uint64_t m, double work) {
     constexpr size_t piece = size_t{1} << 20;
     const size_t size = x.words.size();
     // A carry past the top word needs room for it: push_back into a full vector would copy
-    // the words afresh without a count (2.5 s at a billion words), so they are moved first,
-    // in large pages and counted, where the carry may come.
+    // the words afresh without a count (2.5 s at a billion words), so where the carry may come
+    // they are copied first by copy_counted, which leaves a word of room.
     if (size > 0 && x.words.capacity() == size &&
-        static_cast<unsigned __int128>(x.words.back() + 1) * m >= decimal_word) {
-        std::vector<uint64_t> roomier;
-        reserve_in_large_pages(roomier, size + 1);
-        append_counted(roomier, x.words);
-        x.words.swap(roomier);
-    }
+        static_cast<unsigned __int128>(x.words.back() + 1) * m >= decimal_word)
+        copy_counted(x, x);
     const double per_word = work / static_cast<double>(std::max<size_t>(size, 1));
     uint64_t carry = 0;
     for (size_t begin = 0; begin < size; begin += piece) {
@@ -234,8 +230,6 @@ void multiply_small(DecimalNumber& x, uint64_t m, double work) {
     if (carry != 0) x.words.push_back(carry);
     x.trim();
 }
-
-double multiply_small_work(size_t words) { return word_products_work(static_cast<double>(words)); }
 
 // The limbs are left uninitialised by their allocator and written once: the number's own,
 // then zeros up to count. Clearing them all first cost a pass over a result of hundreds of

@@ -41,10 +41,9 @@ void multiply(DecimalNumber& out, const DecimalNumber& a, const DecimalNumber& b
 // x = x * m for m below 10^18. A carry word past the top is added in the room the words
 // have (copy_counted leaves one); without it they are moved first.
 // work, when above 0, is counted into the progress of the thread as the words are passed
-// (see work_progress.h): at billions of digits the pass takes seconds.
+// (see work_progress.h; word_products_work gives it): at billions of digits the pass takes
+// seconds.
 void multiply_small(DecimalNumber& x, uint64_t m, double work = 0);
-// The work to give multiply_small for a number of this many words (see work_progress.h).
-double multiply_small_work(size_t words);
 // Writes x into limbs[0 .. count - 1] in radix 10^limb_digits (1 to 9), zeros above; x must
 // fit into count limbs. The array is resized to count. It counts its work (see
 // work_progress.h), one unit in all.

@@ -80,7 +80,8 @@ void extend(DecimalNumber& v, unsigned long n, unsigned long h, unsigned long b,
         // count their work so that the progress moves (they went 6 s without a count).
         DecimalNumber count_factorial;
         copy_counted(count_factorial, h_factorial);
-        multiply_small(count_factorial, h + 1, multiply_small_work(count_factorial.words.size()));
+        multiply_small(count_factorial, h + 1,
+                       word_products_work(static_cast<double>(count_factorial.words.size())));
         decimal_falling_product(factor, n - h, b - h, cancel, &count_factorial);
     }
     stop_if_cancelled(cancel);
@@ -92,7 +93,8 @@ double extend_work(unsigned long n, unsigned long h, unsigned long b) {
     const size_t h_factorial_words = decimal_words_for(log10_factorial(hd));
     const double count_factorial =
         b - h == h ? 0
-                   : copy_counted_work(h_factorial_words) + multiply_small_work(h_factorial_words);
+                   : copy_counted_work(h_factorial_words) +
+                         word_products_work(static_cast<double>(h_factorial_words));
     return count_factorial + decimal_falling_product_work(n - h, b - h, true) +
            decimal_product_work(
                decimal_words_for(log10_falling(nd, hd)),

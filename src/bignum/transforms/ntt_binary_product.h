@@ -49,20 +49,9 @@ struct Product {
         const typename K::Mod m = K::mod_for(prime);
         auto transformed = [&](Operand x) {
             auto r = std::make_unique<Buffer>(n);
-            if (K::fuses(plan.log)) {
-                const size_t pieces = (x.size * 64 + plan.bits - 1) / plan.bits;
-                K::forward_of_values(r->data, plan.log, prime, m, two, pieces,
-                                     typename K::PieceResidues(x.limbs, x.size, plan.bits, prime));
-                return r;
-            }
-            shared(two, n, [&](size_t begin, size_t end) {
-                K::load(r->data, begin, end, x.limbs, x.size, plan.bits, prime);
-            });
-            if (two) {
-                K::forward_on_two(r->data, plan.log, prime, m);
-            } else {
-                K::forward(r->data, plan.log, prime, m);
-            }
+            const size_t pieces = (x.size * 64 + plan.bits - 1) / plan.bits;
+            K::forward_of_values(r->data, plan.log, prime, m, two, pieces,
+                                 typename K::PieceResidues(x.limbs, x.size, plan.bits, prime));
             return r;
         };
         auto r = transformed(a);

@@ -47,12 +47,8 @@ struct DecimalProduct {
     // x's words as residues mod a prime, a vector at a time; zero past x's end.
     struct Residues {
         Words x;
-        typename K::Mod m;
-        typename S::V high_unit;
-        Residues(Words words, int prime)
-            : x(words),
-              m(K::mod_for(prime)),
-              high_unit(S::set1(centred((uint64_t{1} << 31) % primes[prime].p, primes[prime].p))) {}
+        typename K::SplitResidue residue;
+        Residues(Words words, int prime) : x(words), residue(prime) {}
         typename S::V operator()(size_t k) const {
             if (k >= x.size) return S::set1(0.0);
             typename S::V high, low;
@@ -63,14 +59,9 @@ struct DecimalProduct {
                 for (size_t i = 0; i < K::lanes; ++i) part[i] = k + i < x.size ? x.words[k + i] : 0;
                 S::split_words(part, high, low);
             }
-            return K::reduce(S::add(K::mulmod(high, high_unit, m), low), m);
+            return residue(high, low);
         }
     };
-
-    static void load(double* out, size_t begin, size_t end, Words x, int prime) {
-        const Residues residue(x, prime);
-        for (size_t k = begin; k < end; k += K::lanes) S::store(out + k, residue(k));
-    }
 
     // Each coefficient x = a0 + p0 t1 + p0 p1 t2 (Garner's digits, below 2^50) split on its own
     // into x = d0 + d1 B + d2 B^2, B = 10^18, d0 and d1 below B: no carry runs from one
@@ -180,16 +171,8 @@ struct DecimalProduct {
 
     // The same into a buffer of at least 2^log doubles, whose contents are all replaced.
     static void transform_into(Buffer& buffer, Words x, int log, int prime, bool two) {
-        const size_t n = size_t{1} << log;
-        if (K::fuses(log))
-            return K::forward_of_values(buffer.data, log, prime, K::mod_for(prime), two, x.size,
-                                        Residues(x, prime));
-        shared(two, n, [&](size_t begin, size_t end) { load(buffer.data, begin, end, x, prime); });
-        if (two) {
-            K::forward_on_two(buffer.data, log, prime, K::mod_for(prime));
-        } else {
-            K::forward(buffer.data, log, prime, K::mod_for(prime));
-        }
+        K::forward_of_values(buffer.data, log, prime, K::mod_for(prime), two, x.size,
+                             Residues(x, prime));
     }
 
     // x = x * other / n transformed back, for transforms of length n = 2^log.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bignum/internal/side_by_side.h"
+#include "bignum/transforms/ntt_buffers.h"
 #include "bignum/transforms/ntt_primes.h"
 
 namespace cifrovar::ntt_kernels {
@@ -253,10 +254,6 @@ struct Kernels {
             [&] { forward(a + 2 * q, log - 2, prime, m), forward(a + 3 * q, log - 2, prime, m); });
     }
 
-    // Whether forward_of_values takes a transform of length 2^log: its first pass is
-    // forward's, two stages with twiddles made on the fly.
-    static bool fuses(int log) { return log - 2 >= table_log; }
-
     // Forward's first pass for j in [j_begin, j_end) over values made by value(k) (the
     // residues at k .. k + lanes - 1, reduced, zero past the sequence's end) as the pass needs
     // them, so that they are never stored and read back. Where the upper half is zero, the
@@ -294,11 +291,18 @@ struct Kernels {
     }
 
     // The forward transform of length 2^log of the values value(k), nonzero below size at
-    // most, on one thread or two.
+    // most, on one thread or two. From 2^14 on, where the first pass makes its twiddles on the
+    // fly, that pass takes the values as they come; shorter transforms store them first.
     template <typename Value>
     static void forward_of_values(double* a, int log, int prime, const Mod& m, bool two,
                                   size_t size, const Value& value) {
         const size_t n = size_t{1} << log, q = n / 4;
+        if (log - 2 < table_log) {
+            shared(two, n, [&](size_t begin, size_t end) {
+                for (size_t k = begin; k < end; k += lanes) S::store(a + k, value(k));
+            });
+            return two ? forward_on_two(a, log, prime, m) : forward(a, log, prime, m);
+        }
         auto pass = [&](size_t b, size_t e) {
             if (size <= n / 2) return first_pass_of_values<true>(a, n, prime, m, b, e, value);
             first_pass_of_values<false>(a, n, prime, m, b, e, value);
@@ -325,32 +329,34 @@ struct Kernels {
                      [&] { two_stages<false>(a, n, q, nullptr, w, p, m, q / 2, q); });
     }
 
+    // Numbers below 2^62, split into their bits from 31 up and below 31, as residues mod a
+    // prime.
+    struct SplitResidue {
+        Mod m;
+        V high_unit;
+        explicit SplitResidue(int prime)
+            : m(mod_for(prime)),
+              high_unit(S::set1(centred((uint64_t{1} << 31) % primes[prime].p, primes[prime].p))) {}
+        V operator()(V high, V low) const {
+            return reduce(S::add(mulmod(high, high_unit, m), low), m);
+        }
+    };
+
     // A value's pieces of bits each, zero above, as residues mod a prime, a vector at a time.
     struct PieceResidues {
         const mp_limb_t* limbs;
         size_t size;
         int bits;
-        Mod m;
-        V high_unit;
+        SplitResidue residue;
         PieceResidues(const mp_limb_t* l, size_t s, int b, int prime)
-            : limbs(l),
-              size(s),
-              bits(b),
-              m(mod_for(prime)),
-              high_unit(S::set1(centred((uint64_t{1} << 31) % primes[prime].p, primes[prime].p))) {}
+            : limbs(l), size(s), bits(b), residue(prime) {}
         V operator()(size_t k) const {
             if (k * static_cast<size_t>(bits) >= size * 64) return S::set1(0.0);
             V high, low;  // the pieces' bits from 31 up and below 31
             S::pieces(limbs, size, bits, k, high, low);
-            return reduce(S::add(mulmod(high, high_unit, m), low), m);
+            return residue(high, low);
         }
     };
-
-    static void load(double* out, size_t k_begin, size_t k_end, const mp_limb_t* limbs, size_t size,
-                     int bits, int prime) {
-        const PieceResidues residue(limbs, size, bits, prime);
-        for (size_t k = k_begin; k < k_end; k += lanes) S::store(out + k, residue(k));
-    }
 
     static void pointwise(double* a, const double* b, size_t n, double scale, const Mod& m) {
         const V s = S::set1(scale);
