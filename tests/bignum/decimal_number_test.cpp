@@ -311,6 +311,29 @@ INSTANTIATE_TEST_SUITE_P(
                       SmallCase{"zero_by_largest", Words{}, largest_word}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A carry past the top word of a vector without room: the words are copied first, and that
+// copy counts its work (push_back copied them without a count, seconds at a billion words).
+// With room, only the pass counts. The value is GMP's either way.
+TEST(DecimalMultiplySmallTest, ACarryPastAFullVectorCountsItsCopy) {
+    for (const bool room : {false, true}) {
+        DecimalNumber x{random_words(20000, 5)};
+        x.words.back() = largest_word;  // times 7, a carry past the top
+        if (room) x.words.reserve(x.words.size() + 1);
+        ASSERT_EQ(x.words.capacity() > x.words.size(), room);
+        BigValue expected = value_of(x.words);
+        mpz_mul_ui(expected.get(), expected.get(), 7);
+        const double pass = word_products_work(static_cast<double>(x.words.size()));
+        WorkProgress progress(pass, nullptr, nullptr);
+        {
+            const CountingInto counting(&progress);
+            multiply_small(x, 7, pass);
+        }
+        EXPECT_TRUE(same_words(x.words, words_of(expected))) << "room " << room;
+        const double copy = copy_counted_work(20000) / pass;
+        EXPECT_NEAR(progress.share_done(), room ? 1.0 : 1.0 + copy, 0.01) << "room " << room;
+    }
+}
+
 // ---- regrouping into limbs of 1 to 9 digits
 
 class DecimalToLimbsTest : public ::testing::TestWithParam<int32_t> {
