@@ -84,7 +84,7 @@ struct Avx2 {
             if constexpr (forward) {
                 x = _mm256_permute2f128_pd(v0, v1, 0x20);
                 y = _mm256_permute2f128_pd(v0, v1, 0x31);
-                K::forward_pair(x, y, &w2, m);
+                K::template forward_pair<false>(x, y, &w2, m);  // reduced by the next stage
                 // x, y hold values 0 1 4 5 and 2 3 6 7; half 1 pairs 0 with 1 and so on
                 V e = _mm256_unpacklo_pd(x, y), o = _mm256_unpackhi_pd(x, y);  // 0 2 4 6, 1 3 5 7
                 K::forward_pair(e, o, nullptr, m);
@@ -95,7 +95,7 @@ struct Avx2 {
             } else {
                 V e = _mm256_unpacklo_pd(v0, v1), o = _mm256_unpackhi_pd(v0, v1);
                 // e: 0 4 2 6, o: 1 5 3 7
-                K::inverse_pair(e, o, nullptr, m);
+                K::template inverse_pair<false>(e, o, nullptr, m);  // reduced by the next
                 const V lo = _mm256_unpacklo_pd(e, o), hi = _mm256_unpackhi_pd(e, o);
                 // lo: 0 1 2 3, hi: 4 5 6 7; half 2 pairs 0 1 with 2 3
                 x = _mm256_permute2f128_pd(lo, hi, 0x20);  // 0 1 4 5

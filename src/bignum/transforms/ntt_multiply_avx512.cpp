@@ -7,6 +7,8 @@
 #include <immintrin.h>
 #pragma GCC diagnostic pop
 
+#include <type_traits>
+
 #include "bignum/transforms/ntt_kernels.h"
 #include "bignum/transforms/ntt_multiply.h"
 
@@ -104,25 +106,26 @@ struct Avx512 {
         const V w4 = small_twiddles(tw, 4), w2 = small_twiddles(tw, 2);
         for (size_t i = 0; i < n; i += 16) {
             V v0 = load(a + i), v1 = load(a + i + 8);
-            auto stage = [&](const Shuffle& s, const V* w) {
+            // the first of the three stages leaves its reductions to the second
+            auto stage = [&](const Shuffle& s, const V* w, auto reduced) {
                 V x = _mm512_permutex2var_pd(v0, s.take_x, v1);
                 V y = _mm512_permutex2var_pd(v0, s.take_y, v1);
                 if constexpr (forward) {
-                    K::forward_pair(x, y, w, m);
+                    K::template forward_pair<reduced()>(x, y, w, m);
                 } else {
-                    K::inverse_pair(x, y, w, m);
+                    K::template inverse_pair<reduced()>(x, y, w, m);
                 }
                 v0 = _mm512_permutex2var_pd(x, s.back_0, y);
                 v1 = _mm512_permutex2var_pd(x, s.back_1, y);
             };
             if constexpr (forward) {
-                stage(s4, &w4);
-                stage(s2, &w2);
-                stage(s1, nullptr);
+                stage(s4, &w4, std::false_type{});
+                stage(s2, &w2, std::true_type{});
+                stage(s1, nullptr, std::true_type{});
             } else {
-                stage(s1, nullptr);
-                stage(s2, &w2);
-                stage(s4, &w4);
+                stage(s1, nullptr, std::false_type{});
+                stage(s2, &w2, std::true_type{});
+                stage(s4, &w4, std::true_type{});
             }
             store(a + i, v0);
             store(a + i + 8, v1);
