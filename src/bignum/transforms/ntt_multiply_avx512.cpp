@@ -40,22 +40,29 @@ struct Avx512 {
     }
 
     // Pieces k .. k + 7 of bits each (at most 62) of the limbs, zero above size, split
-    // into their bits from 31 up and below 31, as doubles.
+    // into their bits from 31 up and below 31, as doubles. The eight pieces lie within the
+    // nine limbs from the first one's on, so two loads and two permutes take them where
+    // gathers cost eight loads a vector.
     static void pieces(const mp_limb_t* limbs, size_t size, int bits, size_t k, V& high, V& low) {
-        const __m512i bit =
-            _mm512_mullo_epi64(_mm512_add_epi64(_mm512_set_epi64(7, 6, 5, 4, 3, 2, 1, 0),
-                                                _mm512_set1_epi64(static_cast<int64_t>(k))),
-                               _mm512_set1_epi64(bits));
-        const __m512i limb = _mm512_srli_epi64(bit, 6);
+        const size_t first_bit = k * static_cast<size_t>(bits);
+        const size_t first = first_bit / 64;
+        // each lane's bit position from the first limb on: below 7 * 62 + 63
+        const __m512i bit = _mm512_add_epi64(
+            _mm512_mullo_epi64(_mm512_set_epi64(7, 6, 5, 4, 3, 2, 1, 0), _mm512_set1_epi64(bits)),
+            _mm512_set1_epi64(static_cast<int64_t>(first_bit % 64)));
+        const __m512i limb = _mm512_srli_epi64(bit, 6);  // 0 .. 7
         const __m512i off = _mm512_and_si512(bit, _mm512_set1_epi64(63));
-        const __m512i next = _mm512_add_epi64(limb, _mm512_set1_epi64(1));
-        const __m512i limit = _mm512_set1_epi64(static_cast<int64_t>(size));
-        const auto* base = reinterpret_cast<const long long*>(limbs);
-        const __m512i zero = _mm512_setzero_si512();
-        const __m512i lo =
-            _mm512_mask_i64gather_epi64(zero, _mm512_cmplt_epu64_mask(limb, limit), limb, base, 8);
+        const size_t left = size - first;  // k is below the pieces of size limbs
+        const auto lanes_of = [](size_t count) {
+            return static_cast<__mmask8>(count >= 8 ? 0xFF : (1u << count) - 1);
+        };
+        const __m512i lower = _mm512_maskz_loadu_epi64(lanes_of(left), limbs + first);
+        const __m512i upper = left > 8
+                                  ? _mm512_maskz_loadu_epi64(lanes_of(left - 8), limbs + first + 8)
+                                  : _mm512_setzero_si512();
+        const __m512i lo = _mm512_permutexvar_epi64(limb, lower);
         const __m512i hi =
-            _mm512_mask_i64gather_epi64(zero, _mm512_cmplt_epu64_mask(next, limit), next, base, 8);
+            _mm512_permutex2var_epi64(lower, _mm512_add_epi64(limb, _mm512_set1_epi64(1)), upper);
         // a shift by 64 gives zero, which is what an offset of zero needs from the next limb
         const __m512i mask = _mm512_set1_epi64(static_cast<int64_t>((uint64_t{1} << bits) - 1));
         split(
