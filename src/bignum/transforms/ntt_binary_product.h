@@ -43,31 +43,30 @@ template <typename S>
 struct Product {
     using K = Kernels<S>;
 
-    // The prime's residues of the product's coefficients, transformed back.
+    // The prime's residues of the product's coefficients, transformed back. b's transform
+    // goes into other, a buffer of the transform's length that each prime takes in turn:
+    // mapping it afresh for each faulted its pages in again.
     static std::unique_ptr<Buffer> residues_of(Operand a, Operand b, bool square, const Plan& plan,
-                                               int prime, bool two) {
+                                               int prime, bool two, Buffer* other) {
         const size_t n = size_t{1} << plan.log;
         const typename K::Mod m = K::mod_for(prime);
-        auto transformed = [&](Operand x) {
-            auto r = std::make_unique<Buffer>(n);
+        auto transform_into = [&](double* into, Operand x) {
             const size_t pieces = (x.size * 64 + plan.bits - 1) / plan.bits;
-            K::forward_of_values(r->data, plan.log, prime, m, two, pieces,
+            K::forward_of_values(into, plan.log, prime, m, two, pieces,
                                  typename K::PieceResidues(x.limbs, x.size, plan.bits, prime));
-            return r;
         };
-        auto r = transformed(a);
+        auto r = std::make_unique<Buffer>(n);
+        transform_into(r->data, a);
         const uint64_t p = primes[prime].p;
         const double scale = centred(pow_mod(n % p, p - 2, p), p);
-        if (square) {
-            shared(two, n, [&](size_t begin, size_t end) {
-                K::pointwise(r->data + begin, r->data + begin, end - begin, scale, m);
-            });
-        } else {
-            const auto other = transformed(b);
-            shared(two, n, [&](size_t begin, size_t end) {
-                K::pointwise(r->data + begin, other->data + begin, end - begin, scale, m);
-            });
+        const double* of_b = r->data;
+        if (!square) {
+            transform_into(other->data, b);
+            of_b = other->data;
         }
+        shared(two, n, [&](size_t begin, size_t end) {
+            K::pointwise(r->data + begin, of_b + begin, end - begin, scale, m);
+        });
         if (two) {
             K::inverse_on_two(r->data, plan.log, prime, m);
         } else {
@@ -109,7 +108,11 @@ struct Product {
         const bool square = a == b;
         const Operand x{mpz_limbs_read(a), na}, y{mpz_limbs_read(b), nb};
         std::unique_ptr<Buffer> residues[3];
-        for (int i = 0; i < 3; ++i) residues[i] = residues_of(x, y, square, plan, i, two_threads);
+        {
+            const auto other = square ? nullptr : std::make_unique<Buffer>(n);
+            for (int i = 0; i < 3; ++i)
+                residues[i] = residues_of(x, y, square, plan, i, two_threads, other.get());
+        }
         const size_t size = na + nb;
         const size_t count = std::min(n, (size * 64 + plan.bits - 1) / plan.bits);
         const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
