@@ -432,23 +432,27 @@ struct Kernels {
         size_t out_size;
         mp_limb_t* tail;
         size_t tail_size;
-        int bits;
-        unsigned __int128 buffer = 0;
-        int buffered = 0;
+        int bits;             // at most 62
+        uint64_t buffer = 0;  // the bits not yet written, below 2^buffered
+        int buffered = 0;     // below 64
         size_t written = 0;
         bool full() const { return written >= out_size + tail_size; }
         void put(uint64_t piece) {
-            buffer |= static_cast<unsigned __int128>(piece) << buffered;
-            buffered += bits;
-            if (buffered < 64) return;
+            if (buffered + bits < 64) {
+                buffer |= piece << buffered;
+                buffered += bits;
+                return;
+            }
+            // buffered >= 2 here, so the shift below is less than 64
+            const uint64_t limb = buffer | (piece << buffered);
+            buffer = piece >> (64 - buffered);
+            buffered += bits - 64;
             if (written < out_size) {
-                out[written] = static_cast<uint64_t>(buffer);
+                out[written] = limb;
             } else if (written - out_size < tail_size) {
-                tail[written - out_size] = static_cast<uint64_t>(buffer);
+                tail[written - out_size] = limb;
             }
             ++written;
-            buffer >>= 64;
-            buffered -= 64;
         }
     };
 
