@@ -9,18 +9,13 @@
 #include <cstring>
 #include <fstream>
 
+#include "bignum/decimal_factorial.h"
 #include "bignum/fast_multiply.h"
 #include "engine/byte_count.h"
 #include "engine/fast_run.h"
 #include "engine/fast_run_sizes.h"
 
 namespace cifrovar {
-
-namespace {
-
-double log10_factorial(double n) { return std::lgamma(n + 1) / std::log(10.0); }
-
-}  // namespace
 
 double peak_digits(const CalcState& st, const StepRule& rule, int64_t end_counter) {
     const double n = rule.elements;
@@ -139,10 +134,16 @@ namespace {
 // transforms or halves, as the library lays them out.
 constexpr double word_bytes = 8;
 constexpr double mib = 1 << 20;
-// What the program itself holds beside the run (code, libraries, heaps), and the transform
-// blocks kept for the next product of the same size.
-constexpr double program_bytes = 8 * mib;
+// What the program itself holds beside the run (code, libraries, heaps, the second thread):
+// runs in decimal words that hold next to nothing peaked at 5.2 to 6.0 MiB (32768! and
+// 50000!). The transform blocks kept for the next product of the same size.
+constexpr double program_bytes = 6 * mib;
 constexpr double kept_blocks_bytes = 64 * mib;
+// Up to this n a factorial's levels take their binomial from GMP (see decimal_factorial), and
+// variations below this many bits are multiplied in one go, not in classes that double
+// (see fast_run_in_steps).
+constexpr double binomial_from_primes_from = 1 << 22;
+constexpr double variation_in_classes_bits = 1 << 26;
 
 double words_for(double log10_value) { return std::floor(log10_value / 18) + 1; }
 
@@ -151,22 +152,32 @@ double product_bytes(double la, double lb, bool square) {
     return decimal_product_bytes(static_cast<size_t>(la), static_cast<size_t>(lb), square);
 }
 
+// The bytes n! in decimal words holds at its largest product. n! = (m!)^2 C(n, m): the
+// square of m!, with the level m! kept beside it, then the square times the binomial.
+double factorial_bytes(double n) {
+    if (n < (1 << 15)) return 0;
+    const double m = std::floor(n / 2);
+    const double binomial_digits = log10_factorial(n) - 2 * log10_factorial(m);
+    const double half = words_for(log10_factorial(m));
+    const double binomial = words_for(binomial_digits);
+    double held = (2 * half + binomial) * word_bytes;
+    // Below binomial_from_primes_from the binomial comes from GMP and is converted on the other
+    // thread beside the square, and what the conversion took stays in that thread's heap
+    // through the level's last product: nine values' worth, as the conversions below count
+    // (4194303!: 78.8 MiB against 69.5 of words and transforms; 4194304!, whose binomial
+    // comes from its primes, 75.4; 4000000! 63.5 against 54.2).
+    if (n < binomial_from_primes_from) held += 9 * binomial_digits * std::log2(10.0) / 8;
+    return std::max(held + product_bytes(half, half, true),
+                    held + half * word_bytes + product_bytes(2 * half, binomial, false));
+}
+
 // The bytes a run computing its value in decimal words from a fresh start holds at its
 // largest product, beside the limbs; 0 where the value is not computed so.
 double decimal_route_bytes(const StepRule& rule, int64_t end_counter) {
     const double end = static_cast<double>(end_counter);
     switch (rule.calc_kind) {
-        case kind::factorial: {
-            // n! = (m!)^2 C(n, m): the square of m!, with the level m! kept beside it, then
-            // the square times the binomial.
-            if (end_counter < (1 << 15)) return 0;
-            const double m = std::floor(end / 2);
-            const double half = words_for(log10_factorial(m));
-            const double binomial = words_for(log10_factorial(end) - 2 * log10_factorial(m));
-            const double held = (2 * half + binomial) * word_bytes;
-            return std::max(held + product_bytes(half, half, true),
-                            held + half * word_bytes + product_bytes(2 * half, binomial, false));
-        }
+        case kind::factorial:
+            return factorial_bytes(end);
         case kind::powers: {
             // The last squaring in decimal words. A wrapped one held a result's worth of
             // words more than its buffers (2^2147483647: 1524 MiB against 1241), so it is
@@ -188,9 +199,17 @@ double decimal_route_bytes(const StepRule& rule, int64_t end_counter) {
             const double h = std::floor(k / 2);
             const double kf = words_for(log10_factorial(k)), binomial = std::max(1.0, all - kf);
             const double half = words_for(log10_factorial(n) - log10_factorial(n - h));
-            return std::max((kf + binomial) * word_bytes + product_bytes(kf, binomial, false),
-                            (3 * half + words_for(log10_factorial(h))) * word_bytes +
-                                product_bytes(half, half, false));
+            double direct = (kf + binomial) * word_bytes + product_bytes(kf, binomial, false);
+            // Where the binomial comes in decimal words, k! is computed beside it.
+            if (variation_binomial_from_primes(static_cast<unsigned long>(n),
+                                               static_cast<unsigned long>(k)))
+                direct = std::max(direct, binomial * word_bytes + factorial_bytes(k));
+            // Shorter variations never take the classes (V(1000000, 500000) peaked at 12.3 MiB,
+            // where the classes' layout counted 21.9).
+            if (variation_bits(rule.elements, end_counter - 1) < variation_in_classes_bits)
+                return direct;
+            return std::max(direct, (3 * half + words_for(log10_factorial(h))) * word_bytes +
+                                        product_bytes(half, half, false));
         }
         case kind::combinations: {
             // The two threads' halves of the prime factors multiplied last, and each thread's

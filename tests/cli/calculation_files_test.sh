@@ -117,7 +117,7 @@ expect_error "Data nelze uložit !" --workdir "$dir/nolog" factorial 10 --save "
 "$cli" --quiet --memory-limit 1K --save "$dir/refused.cfr" factorial 100000 >"$dir/out" 2>"$dir/err"
 rc=$?
 [[ $rc -eq 1 && "$(head -1 "$dir/err")" == "Tento výpočet je již mimo možnosti paměti Vašeho počítače." &&
-    "$(sed -n 2p "$dir/err")" == "Výpočet potřebuje odhadem 9 MiB paměti, k dispozici je 0 MiB." &&
+    "$(sed -n 2p "$dir/err")" == "Výpočet potřebuje odhadem 7 MiB paměti, k dispozici je 0 MiB." &&
     ! -s "$dir/out" ]] || fail "refused run: rc=$rc stderr=[$(cat "$dir/err")]"
 "$cli" --quiet open "$dir/refused.cfr" --to 800 >"$dir/opened" ||
     fail "open of a refused run --to 800: exit $?"

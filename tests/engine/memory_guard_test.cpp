@@ -161,7 +161,13 @@ INSTANTIATE_TEST_SUITE_P(
         PeakCase{"variations_classes_500M", kind::variations, 999999999, 500000000, 4, 9970},
         PeakCase{"factorial_60M_from_50M", kind::factorial, 0, 60000000, 4, 1653, 50000000},
         PeakCase{"factorial_100M_from_50M", kind::factorial, 0, 100000000, 4, 1904, 50000000},
-        PeakCase{"factorial_10M_in_batches", kind::factorial, 0, 10000000, 4, 232, 0, 1000000}),
+        PeakCase{"factorial_10M_in_batches", kind::factorial, 0, 10000000, 4, 232, 0, 1000000},
+        // Short runs, where the program itself is most of the peak; the factorials below
+        // 2^22 convert GMP's binomial of each level on the second thread.
+        PeakCase{"factorial_100000", kind::factorial, 0, 100000, 4, 6.8},
+        PeakCase{"factorial_4194303_binomial_from_gmp", kind::factorial, 0, 4194303, 4, 78.8},
+        PeakCase{"power_7_3000000_wrapped", kind::powers, 7, 3000000, 9, 11.1},
+        PeakCase{"variations_in_one_go_1M", kind::variations, 1000000, 500001, 4, 12.3}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
