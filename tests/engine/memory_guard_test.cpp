@@ -167,7 +167,10 @@ INSTANTIATE_TEST_SUITE_P(
         PeakCase{"factorial_100000", kind::factorial, 0, 100000, 4, 6.8},
         PeakCase{"factorial_4194303_binomial_from_gmp", kind::factorial, 0, 4194303, 4, 78.8},
         PeakCase{"power_7_3000000_wrapped", kind::powers, 7, 3000000, 9, 11.1},
-        PeakCase{"variations_in_one_go_1M", kind::variations, 1000000, 500001, 4, 12.3}),
+        PeakCase{"variations_in_one_go_1M", kind::variations, 1000000, 500001, 4, 12.3},
+        // far more numbers to sieve than the coefficient has bits: multiplied in binary
+        PeakCase{"combinations_by_ratios_1G_400000", kind::combinations, 1000000000, 400001, 4,
+                 12.0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
