@@ -8,6 +8,8 @@
 #include <new>
 #include <system_error>
 
+#include "bignum/mapped_blocks.h"
+
 namespace cifrovar {
 
 namespace {
@@ -30,7 +32,12 @@ struct HeldBack {
 };
 thread_local HeldBack held_back;
 
+// The transforms' long blocks kept for a next product of their length are given back before
+// GMP takes a mapping of its own beside them: a run's next large value, a conversion.
+constexpr size_t own_mapping_bytes = size_t{1} << 20;
+
 void* allocate(size_t size) {
+    if (size >= own_mapping_bytes) release_long_kept_blocks();
     void* p = std::malloc(size);
     if (p == nullptr) {
         // The held block now belongs to whatever integer still points at it.
@@ -43,6 +50,7 @@ void* allocate(size_t size) {
 
 void* reallocate(void* old, size_t, size_t size) {
     if (old == shared_zero_limb) return allocate(size);
+    if (size >= own_mapping_bytes) release_long_kept_blocks();
     void* p = std::realloc(old, size);
     if (p == nullptr) {
         held_back.block = nullptr;

@@ -12,13 +12,17 @@ namespace cifrovar {
 // kept; its contents are undefined.
 void* take_mapped_block(size_t bytes);
 // Keeps the block for a later take of the same size while the blocks kept stay within their
-// bound; unmaps it otherwise.
+// bound; unmaps it otherwise. A take that finds no block of its size unmaps the blocks above
+// 16 MiB kept.
 void give_back_mapped_block(void* block, size_t bytes);
 // Lets the blocks kept add up to this many bytes (within their bound) until the next release,
 // for a computation that knows it makes many products of the same few sizes.
 void keep_blocks_up_to(size_t bytes);
 // Unmaps every block kept, so that a computation's end leaves no memory behind.
 void release_kept_blocks();
+// Unmaps the blocks above 16 MiB kept, before memory of another kind is taken beside the
+// blocks in use: a product's words once its transforms are made.
+void release_long_kept_blocks();
 
 // Releases the blocks kept when the scope of a computation ends, however it ends.
 struct KeptBlocksReleasedAtEnd {

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "bignum/mapped_blocks.h"
+
 namespace cifrovar {
 
 // Makes every block from 1 MiB on a mapping of its own, given back when freed. glibc
@@ -22,6 +24,7 @@ void advise_large_pages(void* block, size_t bytes);
 template <typename T, typename A>
 void reserve_in_large_pages(std::vector<T, A>& v, size_t size) {
     std::vector<T, A>().swap(v);
+    release_long_kept_blocks();  // not to be held beside the new block
     v.reserve(size);
     advise_large_pages(v.data(), size * sizeof(T));
 }

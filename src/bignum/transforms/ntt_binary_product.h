@@ -116,6 +116,7 @@ struct Product {
         const size_t size = na + nb;
         const size_t count = std::min(n, (size * 64 + plan.bits - 1) / plan.bits);
         const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
+        release_long_kept_blocks();  // b's buffer, not to be held beside the product's limbs
         mpz_t product;
         mpz_init2(product, static_cast<mp_bitcnt_t>(size * 64));
         mp_limb_t* out = mpz_limbs_write(product, static_cast<mp_size_t>(size));

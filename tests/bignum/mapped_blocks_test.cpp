@@ -1,0 +1,82 @@
+#include "bignum/mapped_blocks.h"
+
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <vector>
+
+namespace cifrovar {
+namespace {
+
+constexpr size_t MiB = size_t{1} << 20;
+
+// Whether the pages of the block are still mapped: mincore fails with ENOMEM on a range that
+// is not.
+bool mapped(void* block, size_t bytes) {
+    std::vector<unsigned char> pages((bytes + 4095) / 4096);
+    if (mincore(block, bytes, pages.data()) == 0) return true;
+    EXPECT_EQ(errno, ENOMEM);
+    return false;
+}
+
+class LongBlocksTest : public ::testing::Test {
+  protected:
+    void SetUp() override { release_kept_blocks(); }
+    void TearDown() override { release_kept_blocks(); }
+};
+
+// A product repeated or a level of a product tree asks for the same long blocks again: they
+// come back without being mapped afresh, but only up to a bound, and a block of another
+// length unmaps them, so that a run moving on to longer products does not hold them beside.
+TEST_F(LongBlocksTest, KeptForTheSameLengthUnmappedForAnotherAndBounded) {
+    const size_t bytes = 32 * MiB;
+    void* first = take_mapped_block(bytes);
+    static_cast<char*>(first)[0] = 1;
+    give_back_mapped_block(first, bytes);
+    EXPECT_EQ(take_mapped_block(bytes), first);
+
+    // Five given back: four fit within the bound, the fifth is unmapped at once.
+    std::vector<void*> blocks{first};
+    for (int i = 0; i < 4; ++i) blocks.push_back(take_mapped_block(bytes));
+    for (void* block : blocks) give_back_mapped_block(block, bytes);
+    int kept = 0;
+    for (void* block : blocks) kept += mapped(block, bytes) ? 1 : 0;
+    EXPECT_EQ(kept, 4);
+
+    // The longer block may be mapped where kept ones were; those beside it must be gone.
+    void* longer = take_mapped_block(48 * MiB);
+    const auto* begin = static_cast<char*>(longer);
+    int looked_at = 0;
+    for (void* block : blocks) {
+        const auto* b = static_cast<char*>(block);
+        if (b + bytes > begin && b < begin + 48 * MiB) continue;
+        EXPECT_FALSE(mapped(block, bytes));
+        ++looked_at;
+    }
+    EXPECT_GE(looked_at, 2);
+    give_back_mapped_block(longer, 48 * MiB);
+    EXPECT_TRUE(mapped(longer, 48 * MiB));
+    release_long_kept_blocks();
+    EXPECT_FALSE(mapped(longer, 48 * MiB));
+}
+
+// A product's words are made beside its transforms in use, never beside blocks kept: the
+// short blocks kept for the next merges stay, the long ones go.
+TEST_F(LongBlocksTest, ReleasingTheLongOnesKeepsTheShortOnes) {
+    keep_blocks_up_to(16 * MiB);
+    void* shorter = take_mapped_block(4 * MiB);
+    void* longer = take_mapped_block(32 * MiB);
+    give_back_mapped_block(shorter, 4 * MiB);
+    give_back_mapped_block(longer, 32 * MiB);
+    release_long_kept_blocks();
+    EXPECT_FALSE(mapped(longer, 32 * MiB));
+    EXPECT_TRUE(mapped(shorter, 4 * MiB));
+    EXPECT_EQ(take_mapped_block(4 * MiB), shorter);
+    give_back_mapped_block(shorter, 4 * MiB);
+}
+
+}  // namespace
+}  // namespace cifrovar
