@@ -25,11 +25,13 @@ bool flint_multiply(BigValue& result, const BigValue& a, const BigValue& b, int 
         return true;
     }
     flint_set_num_threads(threads);
-    BigValue product;
-    mp_limb_t* limbs = mpz_limbs_write(product.get(), nx + ny);
+    // Into the result's own limbs where it is neither factor, as GMP's products and ours do.
+    BigValue fresh;
+    mpz_ptr product = result.get() == x || result.get() == y ? fresh.get() : result.get();
+    mp_limb_t* limbs = mpz_limbs_write(product, nx + ny);
     flint_mpn_mul(limbs, mpz_limbs_read(x), nx, mpz_limbs_read(y), ny);
-    mpz_limbs_finish(product.get(), nx + ny);
-    mpz_swap(result.get(), product.get());
+    mpz_limbs_finish(product, nx + ny);
+    if (product == fresh.get()) mpz_swap(result.get(), product);
     return true;
 }
 

@@ -116,19 +116,27 @@ struct Product {
         const size_t size = na + nb;
         const size_t count = std::min(n, (size * 64 + plan.bits - 1) / plan.bits);
         const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
-        release_long_kept_blocks();  // b's buffer, not to be held beside the product's limbs
-        mpz_t product;
-        mpz_init2(product, static_cast<mp_bitcnt_t>(size * 64));
+        const bool negative = (mpz_sgn(a) < 0) != (mpz_sgn(b) < 0);
+        // The result's own limbs take the product where the result is neither factor, as in
+        // GMP's own products: a value that held as long a product is written over instead of
+        // fresh pages faulted in. Limbs that have to be allocated are, by GMP's allocation,
+        // not held beside b's buffer kept.
+        mpz_t fresh;
+        const bool in_result = result != a && result != b;
+        mpz_ptr product = in_result ? result : fresh;
+        if (!in_result) mpz_init2(fresh, static_cast<mp_bitcnt_t>(size * 64));
         mp_limb_t* out = mpz_limbs_write(product, static_cast<mp_size_t>(size));
-        // fresh limbs, written once: on small pages their faults took a quarter of the
+        // limbs written once: on small pages the faults of fresh ones took a quarter of the
         // reconstruction's time
         advise_large_pages(out, size * sizeof(mp_limb_t));
         reconstruct_all(out, size, r, count, plan.bits, plan.log, two_threads);
         for (auto& buffer : residues) buffer.reset();
         mpz_limbs_finish(product, static_cast<mp_size_t>(size));
-        if ((mpz_sgn(a) < 0) != (mpz_sgn(b) < 0)) mpz_neg(product, product);
-        mpz_swap(result, product);
-        mpz_clear(product);
+        if (negative) mpz_neg(product, product);
+        if (!in_result) {
+            mpz_swap(result, fresh);
+            mpz_clear(fresh);
+        }
         return true;
     }
 };

@@ -421,7 +421,6 @@ struct DecimalProduct {
             for (int i = 0; i < 3; ++i) residue(i, false);
         }
         const double* r[3] = {residues[0]->data, residues[1]->data, residues[2]->data};
-        release_long_kept_blocks();  // b's buffer, not to be held beside the product's words
         zeroed_counted(out, count + 1, tick / 2);
         carried(out.data(), r, count, two, tick / 2);
     }
@@ -465,7 +464,6 @@ struct DecimalProduct {
         });
         const size_t product_size = std::max(n, longest) + 1, size = a.size + b.size;
         const double share = static_cast<double>(size) / static_cast<double>(size + product_size);
-        release_long_kept_blocks();  // none beside the words
         zeroed_counted(out, size, tick * share);
         std::vector<uint64_t> product;
         zeroed_counted(product, product_size, tick * (1 - share));
