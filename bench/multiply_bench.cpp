@@ -1,7 +1,6 @@
 // Long products: GMP's mpz_mul against the transforms on one thread and on two, in one process
 // on the same random operands, each the best of three (or of CIFROVAR_BENCH_REPEATS, for
-// a steadier figure on a machine whose page faults vary), ours and FLINT's run in turn; the
-// products are compared. With
+// a steadier figure on a machine whose page faults vary); the products are compared. With
 // --decimal, the products of numbers in decimal words of as many bits instead, beside FLINT's
 // binary product where it is built in.
 #include <gmp.h>
@@ -47,22 +46,6 @@ double best_time(const std::function<void()>& work) {
     return best;
 }
 
-// The shortest of repeats() runs of each work, taken in turn within each round: on a shared
-// host the speed drifts by a tenth and more within a minute, and works run alternately see
-// the same drift, where works run one after the other compared different moments.
-std::vector<double> best_times_in_turn(const std::vector<std::function<void()>>& works) {
-    std::vector<double> best(works.size(), 1e30);
-    for (int i = 0; i < repeats(); ++i) {
-        for (size_t w = 0; w < works.size(); ++w) {
-            const auto start = std::chrono::steady_clock::now();
-            works[w]();
-            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-            best[w] = std::min(best[w], took.count());
-        }
-    }
-    return best;
-}
-
 // The transforms in one product, or, for a product too long for them, in the halves that
 // fast_multiply takes then.
 void ours(BigValue& out, const BigValue& a, const BigValue& b, bool two_threads) {
@@ -76,25 +59,22 @@ bool measure(mp_bitcnt_t bits, gmp_randstate_t random) {
     mpz_urandomb(a.get(), random, bits);
     mpz_urandomb(b.get(), random, bits);
     const double gmp = best_time([&] { mpz_mul(expected.get(), a.get(), b.get()); });
-    BigValue by_flint;
-    std::vector<std::function<void()>> works{[&] { ours(one, a, b, false); },
-                                             [&] { ours(two, a, b, true); }};
-    const bool flint = cifrovar::bench::flint_available();
-    if (flint) {
-        for (int threads = 1; threads <= 2; ++threads)
-            works.push_back(
-                [&, threads] { cifrovar::bench::flint_multiply(by_flint, a, b, threads); });
-    }
-    const std::vector<double> times = best_times_in_turn(works);
-    const double single = times[0], shared = times[1];
+    const double single = best_time([&] { ours(one, a, b, false); });
+    const double shared = best_time([&] { ours(two, a, b, true); });
     bool same = mpz_cmp(one.get(), expected.get()) == 0 && mpz_cmp(two.get(), expected.get()) == 0;
     std::printf("%10lu x %-10lu %9.4f %9.4f %6.2f %9.4f %6.2f", bits, bits, gmp, single,
                 single / gmp, shared, shared / gmp);
-    if (flint) {
-        same = same && mpz_cmp(by_flint.get(), expected.get()) == 0;
+    if (cifrovar::bench::flint_available()) {
+        BigValue by_flint;
+        double flint[2];
+        for (int threads = 1; threads <= 2; ++threads) {
+            flint[threads - 1] =
+                best_time([&] { cifrovar::bench::flint_multiply(by_flint, a, b, threads); });
+            same = same && mpz_cmp(by_flint.get(), expected.get()) == 0;
+        }
         // Ours against FLINT's on as many threads.
-        std::printf(" %9.4f %9.4f %6.2f %6.2f", times[2], times[3], single / times[2],
-                    shared / times[3]);
+        std::printf(" %9.4f %9.4f %6.2f %6.2f", flint[0], flint[1], single / flint[0],
+                    shared / flint[1]);
     }
     std::printf("  %s\n", same ? "OK" : "DIFFERENT");
     return same;
@@ -118,11 +98,13 @@ uint64_t residue_of(const std::vector<uint64_t>& words) {
 }
 
 // The decimal product of two random numbers of as many words as bits take, on one thread and
-// on two, beside FLINT's binary one of as many bits; false when the two decimal products
-// differ or their residue is not the factors'.
-bool measure_decimal(mp_bitcnt_t bits, gmp_randstate_t random) {
-    const size_t words = static_cast<size_t>(static_cast<double>(bits) / std::log2(1e18)) + 1;
-    std::mt19937_64 draw(bits);
+// on two: the times, and whether the two agree and their residue is the factors'.
+struct DecimalTimes {
+    double single, shared;
+    bool same;
+};
+DecimalTimes time_decimal(size_t words, uint64_t seed) {
+    std::mt19937_64 draw(seed);
     std::vector<uint64_t> a(words), b(words), one, two;
     for (auto& w : a) w = draw() % cifrovar::decimal_word;
     for (auto& w : b) w = draw() % cifrovar::decimal_word;
@@ -132,28 +114,32 @@ bool measure_decimal(mp_bitcnt_t bits, gmp_randstate_t random) {
             std::exit(2);
         }
     };
-    std::vector<std::function<void()>> works{[&] { product(one, false); },
-                                             [&] { product(two, true); }};
-    BigValue x, y, by_flint;
-    const bool flint = cifrovar::bench::flint_available();
-    if (flint) {
-        mpz_urandomb(x.get(), random, bits);
-        mpz_urandomb(y.get(), random, bits);
-        for (int threads = 1; threads <= 2; ++threads)
-            works.push_back(
-                [&, threads] { cifrovar::bench::flint_multiply(by_flint, x, y, threads); });
-    }
-    const std::vector<double> times = best_times_in_turn(works);
-    std::printf("%10lu %10zu %9.4f %9.4f", bits, words, times[0], times[1]);
-    if (flint) {
-        std::printf(" %9.4f %9.4f %6.2f %6.2f", times[2], times[3], times[0] / times[2],
-                    times[1] / times[3]);
-    }
+    const double single = best_time([&] { product(one, false); });
+    const double shared = best_time([&] { product(two, true); });
     const bool same =
         one == two &&
         residue_of(one) == reduced(static_cast<unsigned __int128>(residue_of(a)) * residue_of(b));
-    std::printf("  %s\n", same ? "OK" : "DIFFERENT");
-    return same;
+    return {single, shared, same};
+}
+
+// The decimal product beside FLINT's binary one of as many bits; false when it is wrong.
+bool measure_decimal(mp_bitcnt_t bits, gmp_randstate_t random) {
+    const size_t words = static_cast<size_t>(static_cast<double>(bits) / std::log2(1e18)) + 1;
+    const DecimalTimes ours = time_decimal(words, bits);
+    std::printf("%10lu %10zu %9.4f %9.4f", bits, words, ours.single, ours.shared);
+    if (cifrovar::bench::flint_available()) {
+        BigValue x, y, by_flint;
+        mpz_urandomb(x.get(), random, bits);
+        mpz_urandomb(y.get(), random, bits);
+        double flint[2];
+        for (int threads = 1; threads <= 2; ++threads)
+            flint[threads - 1] =
+                best_time([&] { cifrovar::bench::flint_multiply(by_flint, x, y, threads); });
+        std::printf(" %9.4f %9.4f %6.2f %6.2f", flint[0], flint[1], ours.single / flint[0],
+                    ours.shared / flint[1]);
+    }
+    std::printf("  %s\n", ours.same ? "OK" : "DIFFERENT");
+    return ours.same;
 }
 
 }  // namespace
