@@ -39,9 +39,17 @@ struct Avx2 {
                              two52);
     }
 
-    // Pieces k .. k + 3 of bits each (at most 62) of the limbs, zero above size, split
-    // into their bits from 31 up and below 31, as doubles.
-    static void pieces(const mp_limb_t* limbs, size_t size, int bits, size_t k, V& high, V& low) {
+    using Words = __m256i;
+    // Integers below 2^52 as doubles.
+    static V small_words(Words w) { return from_u64(w); }
+    // Words below 2^62, split into their bits from 31 up and below 31, as doubles.
+    static void split(Words v, V& high, V& low) {
+        high = from_u64(_mm256_srli_epi64(v, 31));
+        low = from_u64(_mm256_and_si256(v, _mm256_set1_epi64x((int64_t{1} << 31) - 1)));
+    }
+
+    // Pieces k .. k + 3 of bits each (at most 62) of the limbs, zero above size.
+    static Words pieces(const mp_limb_t* limbs, size_t size, int bits, size_t k) {
         const auto b = static_cast<int64_t>(bits);
         const auto first = static_cast<int64_t>(k) * b;
         const __m256i bit = _mm256_setr_epi64x(first, first + b, first + 2 * b, first + 3 * b);
@@ -57,19 +65,15 @@ struct Avx2 {
             _mm256_mask_i64gather_epi64(zero, base, next, _mm256_cmpgt_epi64(limit, next), 8);
         // a shift by 64 gives zero, which is what an offset of zero needs from the next limb
         const __m256i mask = _mm256_set1_epi64x(static_cast<int64_t>((uint64_t{1} << bits) - 1));
-        const __m256i v = _mm256_and_si256(
+        return _mm256_and_si256(
             _mm256_or_si256(_mm256_srlv_epi64(lo, off),
                             _mm256_sllv_epi64(hi, _mm256_sub_epi64(_mm256_set1_epi64x(64), off))),
             mask);
-        high = from_u64(_mm256_srli_epi64(v, 31));
-        low = from_u64(_mm256_and_si256(v, _mm256_set1_epi64x((int64_t{1} << 31) - 1)));
     }
 
     // Four words below 2^62, split into their bits from 31 up and below 31, as doubles.
     static void split_words(const uint64_t* w, V& high, V& low) {
-        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w));
-        high = from_u64(_mm256_srli_epi64(v, 31));
-        low = from_u64(_mm256_and_si256(v, _mm256_set1_epi64x((int64_t{1} << 31) - 1)));
+        split(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(w)), high, low);
     }
 
     // The stages of half 2 and 1 (the forward transform's last, the inverse one's first),

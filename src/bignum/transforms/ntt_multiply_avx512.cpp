@@ -39,11 +39,14 @@ struct Avx512 {
         low = _mm512_cvtepu64_pd(_mm512_and_si512(v, _mm512_set1_epi64((int64_t{1} << 31) - 1)));
     }
 
-    // Pieces k .. k + 7 of bits each (at most 62) of the limbs, zero above size, split
-    // into their bits from 31 up and below 31, as doubles. The eight pieces lie within the
-    // nine limbs from the first one's on, so two loads and two permutes take them where
-    // gathers cost eight loads a vector.
-    static void pieces(const mp_limb_t* limbs, size_t size, int bits, size_t k, V& high, V& low) {
+    using Words = __m512i;
+    // Integers below 2^52 as doubles.
+    static V small_words(Words w) { return _mm512_cvtepu64_pd(w); }
+
+    // Pieces k .. k + 7 of bits each (at most 62) of the limbs, zero above size. The eight
+    // pieces lie within the nine limbs from the first one's on, so two loads and two permutes
+    // take them where gathers cost eight loads a vector.
+    static Words pieces(const mp_limb_t* limbs, size_t size, int bits, size_t k) {
         const size_t first_bit = k * static_cast<size_t>(bits);
         const size_t first = first_bit / 64;
         // each lane's bit position from the first limb on: below 7 * 62 + 63
@@ -65,12 +68,10 @@ struct Avx512 {
             _mm512_permutex2var_epi64(lower, _mm512_add_epi64(limb, _mm512_set1_epi64(1)), upper);
         // a shift by 64 gives zero, which is what an offset of zero needs from the next limb
         const __m512i mask = _mm512_set1_epi64(static_cast<int64_t>((uint64_t{1} << bits) - 1));
-        split(
-            _mm512_and_si512(_mm512_or_si512(_mm512_srlv_epi64(lo, off),
-                                             _mm512_sllv_epi64(
-                                                 hi, _mm512_sub_epi64(_mm512_set1_epi64(64), off))),
-                             mask),
-            high, low);
+        return _mm512_and_si512(
+            _mm512_or_si512(_mm512_srlv_epi64(lo, off),
+                            _mm512_sllv_epi64(hi, _mm512_sub_epi64(_mm512_set1_epi64(64), off))),
+            mask);
     }
 
     // Eight words below 2^62, split into their bits from 31 up and below 31, as doubles.

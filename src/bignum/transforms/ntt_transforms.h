@@ -439,8 +439,11 @@ struct Kernels {
             : limbs(l), size(s), bits(b), residue(prime) {}
         V operator()(size_t k) const {
             if (k * static_cast<size_t>(bits) >= size * 64) return S::set1(0.0);
+            const auto words = S::pieces(limbs, size, bits, k);
+            // pieces below 2^52 are exact doubles, which reduce takes as they are
+            if (bits <= 52) return reduce(S::small_words(words), residue.m);
             V high, low;  // the pieces' bits from 31 up and below 31
-            S::pieces(limbs, size, bits, k, high, low);
+            S::split(words, high, low);
             return residue(high, low);
         }
     };
