@@ -51,7 +51,7 @@ void decimal_factorial(DecimalNumber& out, unsigned long n, const std::atomic<bo
     if (levels != nullptr && levels->level) levels->level(m, out);
     stop_if_cancelled(cancel);
     DecimalNumber binomial;
-    if (n < binomial_from_primes_from) {
+    if (!factorial_binomial_from_primes(n)) {
         side_by_side(
             [&] {
                 BigValue b;
@@ -75,6 +75,8 @@ double log10_factorial(double n) { return std::lgamma(n + 1) / std::log(10.0); }
 // its conversion (C(999999999, 62500000): 9.6 s against 14.9 s and 18.7 s), and it can be
 // interrupted and counts its progress. Below, where GMP's binomial is slow, it still pays
 // while the walk over the odd numbers up to n costs little against the variation's bits.
+bool factorial_binomial_from_primes(unsigned long n) { return n >= binomial_from_primes_from; }
+
 bool variation_binomial_from_primes(unsigned long n, unsigned long k) {
     if (16 * k >= n) return true;
     const double nd = static_cast<double>(n);
@@ -90,7 +92,7 @@ double decimal_factorial_work(unsigned long n, unsigned long seed_n) {
     const double half = log10_factorial(m);
     const size_t half_words = decimal_words_for(half);
     const size_t binomial_words = decimal_words_for(log10_factorial(n) - 2 * half);
-    const double binomial = n < binomial_from_primes_from ? 0 : decimal_binomial_work(n, m);
+    const double binomial = factorial_binomial_from_primes(n) ? decimal_binomial_work(n, m) : 0;
     return decimal_factorial_work(m, seed_n) + binomial +
            decimal_product_work(half_words, half_words, true) +
            decimal_product_work(2 * half_words, binomial_words, false);

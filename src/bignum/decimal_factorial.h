@@ -34,6 +34,11 @@ double decimal_factorial_work(unsigned long n, unsigned long seed_n = 0);
 // log10 of n!, from the gamma function.
 double log10_factorial(double n);
 
+// Whether decimal_factorial's level n takes its binomial C(n, n / 2) from its primes in
+// decimal words on both threads; otherwise from GMP's binomial, converted on one thread beside
+// the square.
+bool factorial_binomial_from_primes(unsigned long n);
+
 // Whether decimal_variation(out, n, k) takes C(n, k) from its primes in decimal words, where
 // that is fast; otherwise from GMP's binomial, converted.
 bool variation_binomial_from_primes(unsigned long n, unsigned long k);

@@ -39,14 +39,13 @@ int64_t FastRun::power_exponent_held(const CalcState& st) const {
 }
 
 // A coefficient that GMP computed afresh is computed again from its primes in decimal words
-// when that spares a long conversion. Every odd number up to n is sieved and visited, which
-// pays while n is at most twice the coefficient's bits.
+// when that spares a long conversion.
 bool FastRun::binomial_pays_in_decimal() const {
     if (rule_.calc_kind != kind::combinations || binary_form() != Held::Binary::binomial ||
         !nothing_but_steps_pending())
         return false;
     const double bits = binomial_bits(static_cast<uint32_t>(rule_.elements), held_->step);
-    return bits >= decimal_binomial_from_bits && static_cast<double>(rule_.elements) <= 2 * bits;
+    return binomial_from_primes_pays(static_cast<double>(rule_.elements), bits);
 }
 
 bool FastRun::power_pays_in_decimal(const CalcState& st) const {

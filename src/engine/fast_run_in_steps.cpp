@@ -17,10 +17,6 @@ namespace cifrovar {
 
 namespace {
 
-// From this size on a variation computed in one go goes through classes that double, each
-// kept on the way; the doubling costs more than the direct route, which a shorter one takes.
-constexpr double variation_in_classes_bits = 1 << 26;
-
 // From this size on a factorial is computed in decimal words rather than converted from
 // binary.
 constexpr unsigned long decimal_factorial_from = 1ul << 15;

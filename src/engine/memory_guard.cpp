@@ -136,15 +136,12 @@ constexpr double word_bytes = 8;
 constexpr double mib = 1 << 20;
 // What the program itself holds beside the run (code, libraries, heaps, the second thread):
 // runs in decimal words that hold next to nothing peaked at 5.2 to 6.0 MiB (32768! and
-// 50000!). The transform blocks kept for the next product of the same size.
+// 50000!).
 constexpr double program_bytes = 6 * mib;
+// The transform blocks kept for the next product of the same size.
 constexpr double kept_blocks_bytes = 64 * mib;
+// Runs in binary from this size of value on count the program's own memory.
 constexpr double binary_program_from_bytes = (1 << 20) / 8;
-// Up to this n a factorial's levels take their binomial from GMP (see decimal_factorial), and
-// variations below this many bits are multiplied in one go, not in classes that double
-// (see fast_run_in_steps).
-constexpr double binomial_from_primes_from = 1 << 22;
-constexpr double variation_in_classes_bits = 1 << 26;
 
 double words_for(double log10_value) { return std::floor(log10_value / 18) + 1; }
 
@@ -162,12 +159,13 @@ double factorial_bytes(double n) {
     const double half = words_for(log10_factorial(m));
     const double binomial = words_for(binomial_digits);
     double held = (2 * half + binomial) * word_bytes;
-    // Below binomial_from_primes_from the binomial comes from GMP and is converted on the other
-    // thread beside the square, and what the conversion took stays in that thread's heap
-    // through the level's last product: nine values' worth, as the conversions below count
-    // (4194303!: 78.8 MiB against 69.5 of words and transforms; 4194304!, whose binomial
-    // comes from its primes, 75.4; 4000000! 63.5 against 54.2).
-    if (n < binomial_from_primes_from) held += 9 * binomial_digits * std::log2(10.0) / 8;
+    // Where the binomial comes from GMP it is converted on the other thread beside the square,
+    // and what the conversion took stays in that thread's heap through the level's last
+    // product: nine values' worth, as the conversions below count (4194303!: 78.8 MiB against
+    // 69.5 of words and transforms; 4194304!, whose binomial comes from its primes, 75.4;
+    // 4000000! 63.5 against 54.2).
+    if (!factorial_binomial_from_primes(static_cast<unsigned long>(n)))
+        held += 9 * binomial_digits * std::log2(10.0) / 8;
     return std::max(held + product_bytes(half, half, true),
                     held + half * word_bytes + product_bytes(2 * half, binomial, false));
 }
@@ -214,14 +212,12 @@ double decimal_route_bytes(const StepRule& rule, int64_t end_counter) {
         }
         case kind::combinations: {
             // The two threads' halves of the prime factors multiplied last, and each thread's
-            // kept transform blocks (four times the coefficient's length at most).
-            // The run takes this route only where sieving every odd number up to n pays (n at
-            // most twice the coefficient's bits); C(1000000000, 400000) multiplies ratios in
-            // binary instead.
+            // kept transform blocks (four times the coefficient's length at most); only where
+            // the run takes this route (C(1000000000, 400000) multiplies ratios in binary).
             const double k = std::min(end - 1, std::floor(rule.elements / 2.0));
             const double bits =
                 binomial_bits(static_cast<uint32_t>(rule.elements), static_cast<int64_t>(k));
-            if (bits < decimal_binomial_from_bits || rule.elements > 2 * bits) return 0;
+            if (!binomial_from_primes_pays(rule.elements, bits)) return 0;
             const double all = words_for(log10_factorial(rule.elements) - log10_factorial(k) -
                                          log10_factorial(rule.elements - k));
             const double half = std::ceil(all / 2);
