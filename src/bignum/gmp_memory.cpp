@@ -32,12 +32,9 @@ struct HeldBack {
 };
 thread_local HeldBack held_back;
 
-// The transforms' long blocks kept for a next product of their length are given back before
-// GMP takes a mapping of its own beside them: a run's next large value, a conversion.
-constexpr size_t own_mapping_bytes = size_t{1} << 20;
-
+// A large value is not held beside the transforms' long blocks kept for a next product.
 void* allocate(size_t size) {
-    if (size >= own_mapping_bytes) release_long_kept_blocks();
+    release_long_kept_blocks_before(size);
     void* p = std::malloc(size);
     if (p == nullptr) {
         // The held block now belongs to whatever integer still points at it.
@@ -50,7 +47,7 @@ void* allocate(size_t size) {
 
 void* reallocate(void* old, size_t, size_t size) {
     if (old == shared_zero_limb) return allocate(size);
-    if (size >= own_mapping_bytes) release_long_kept_blocks();
+    release_long_kept_blocks_before(size);
     void* p = std::realloc(old, size);
     if (p == nullptr) {
         held_back.block = nullptr;

@@ -38,6 +38,11 @@ KeptBlocks& kept() {
     return k;
 }
 
+// The total of the blocks kept of the class of bytes: up to kept_block_bytes, or longer.
+size_t& total_of(KeptBlocks& k, size_t bytes) {
+    return bytes <= kept_block_bytes ? k.total : k.long_total;
+}
+
 // Unmaps the longer blocks kept; the lock is held.
 void unmap_long_blocks(KeptBlocks& k) {
     std::erase_if(k.blocks, [](const std::pair<void*, size_t>& b) {
@@ -58,7 +63,7 @@ void* take_mapped_block(size_t bytes) {
         for (auto it = k.blocks.rbegin(); it != k.blocks.rend(); ++it) {
             if (it->second != bytes) continue;
             void* block = it->first;
-            (bytes <= kept_block_bytes ? k.total : k.long_total) -= bytes;
+            total_of(k, bytes) -= bytes;
             k.blocks.erase(std::next(it).base());
             return block;
         }
@@ -80,7 +85,7 @@ void give_back_mapped_block(void* block, size_t bytes) {
                 : k.long_total + bytes <= kept_long_bytes;
         if (keep) {
             k.blocks.emplace_back(block, bytes);
-            (bytes <= kept_block_bytes ? k.total : k.long_total) += bytes;
+            total_of(k, bytes) += bytes;
             return;
         }
     }
@@ -91,6 +96,12 @@ void release_long_kept_blocks() {
     KeptBlocks& k = kept();
     const std::lock_guard guard(k.lock);
     unmap_long_blocks(k);
+}
+
+void release_long_kept_blocks_before(size_t bytes) {
+    // glibc maps blocks from here on for themselves (see return_large_blocks_to_system)
+    constexpr size_t own_mapping_bytes = size_t{1} << 20;
+    if (bytes >= own_mapping_bytes) release_long_kept_blocks();
 }
 
 void release_kept_blocks() {

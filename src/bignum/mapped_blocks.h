@@ -20,9 +20,12 @@ void give_back_mapped_block(void* block, size_t bytes);
 void keep_blocks_up_to(size_t bytes);
 // Unmaps every block kept, so that a computation's end leaves no memory behind.
 void release_kept_blocks();
-// Unmaps the blocks above 16 MiB kept, before memory of another kind is taken beside the
-// blocks in use: a product's words once its transforms are made.
+// Unmaps the blocks above 16 MiB kept.
 void release_long_kept_blocks();
+// The same before a block of this many bytes is allocated beside them, where it is a mapping
+// of its own (1 MiB and more): a product's limbs, a run's next value, a conversion. Blocks
+// that the heap serves leave them kept.
+void release_long_kept_blocks_before(size_t bytes);
 
 // Releases the blocks kept when the scope of a computation ends, however it ends.
 struct KeptBlocksReleasedAtEnd {

@@ -24,7 +24,7 @@ void advise_large_pages(void* block, size_t bytes);
 template <typename T, typename A>
 void reserve_in_large_pages(std::vector<T, A>& v, size_t size) {
     std::vector<T, A>().swap(v);
-    release_long_kept_blocks();  // not to be held beside the new block
+    release_long_kept_blocks_before(size * sizeof(T));
     v.reserve(size);
     advise_large_pages(v.data(), size * sizeof(T));
 }
