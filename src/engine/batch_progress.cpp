@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "engine/calc_state.h"
+
 namespace cifrovar {
 
 BatchProgress::BatchProgress(EngineHooks& hooks, int32_t interval, int64_t counter_before,
@@ -14,6 +16,7 @@ BatchProgress::BatchProgress(EngineHooks& hooks, int32_t interval, int64_t count
       last_(std::chrono::steady_clock::now()) {}
 
 int64_t BatchProgress::unshown(int64_t counter) const {
+    if (interval_ == never_interval) return 0;
     const int64_t multiple = counter / interval_ * interval_;
     return multiple > shown_ ? multiple : 0;
 }

@@ -10,7 +10,7 @@ namespace cifrovar {
 
 // Shows "Výpočet:<n>" for the last multiple n of the progress interval that the batch has
 // completed: while it runs, for a new multiple at most every `spacing` seconds; when it ends,
-// the one it ended at unless that is already shown.
+// the one it ended at unless that is already shown. An interval of "never" shows none.
 class BatchProgress {
   public:
     BatchProgress(EngineHooks& hooks, int32_t interval, int64_t counter_before, double spacing);

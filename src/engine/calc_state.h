@@ -23,7 +23,8 @@ constexpr int32_t variations = 3;
 constexpr int32_t combinations = 4;
 }  // namespace kind
 
-// "Never" for the progress and backup intervals: a count no run of nine-digit operands reaches.
+// "Never" for the progress and backup intervals. Exponents given in hexadecimal go past two
+// billion steps, so the runs test for it rather than count on never reaching it.
 constexpr int32_t never_interval = 1000000000;
 
 // The single calculation state of the process. After a run that went through GMP batches,
@@ -67,6 +68,11 @@ class SharedInterval {
     }
     operator int32_t() const { return get(); }  // NOLINT: reads as the plain value
     int32_t get() const { return value_.load(std::memory_order_relaxed); }
+    // Whether a count of steps falls on the interval; no count does on "never".
+    bool falls_on(int64_t steps) const {
+        const int32_t interval = get();
+        return interval != never_interval && steps % interval == 0;
+    }
 
   private:
     std::atomic<int32_t> value_;

@@ -141,7 +141,7 @@ bool RunLoop::kernel_step() {
             const int32_t factor =
                 k == kind::factorial ? st_.pocitadlo + 1 : plan_.rule.elements - st_.pocitadlo + 1;
             ++st_.pocitadlo;
-            if (st_.pocitadlo % e_.settings.ukaz_stav == 0)
+            if (e_.settings.ukaz_stav.falls_on(st_.pocitadlo))
                 e_.hooks().set_status("Výpočet:" + std::to_string(st_.pocitadlo));
             st_.multiplier_limbs[1] = 0;
             st_.multiplier_limbs[2] = 0;
@@ -151,7 +151,7 @@ bool RunLoop::kernel_step() {
     } catch (const GrowthFailure&) {
         growth_failed(before);
     }
-    if (k == kind::powers && st_.pocitadlo % e_.settings.ukaz_stav == 0)
+    if (k == kind::powers && e_.settings.ukaz_stav.falls_on(st_.pocitadlo))
         e_.hooks().set_status("Výpočet:" + std::to_string(st_.pocitadlo));
     if (!multiply_step(st_)) {
         e_.report_error(kind_vypocet);
@@ -162,7 +162,7 @@ bool RunLoop::kernel_step() {
         return false;
     }
     limbs_hold_counter();
-    if ((st_.pocitadlo - plan_.backup_offset) % e_.settings.zalohy == 0) {
+    if (e_.settings.zalohy.falls_on(st_.pocitadlo - plan_.backup_offset)) {
         write_backup();
         collect_backup();
     }
@@ -195,7 +195,9 @@ bool RunLoop::fast_batch() {
     const int32_t before = st_.pocitadlo;
     const int64_t interval = e_.settings.zalohy;
     const int64_t done = int64_t{before} - plan_.backup_offset;
-    const int64_t next_backup = (done / interval + 1) * interval + plan_.backup_offset;
+    const int64_t next_backup = interval == never_interval
+                                    ? plan_.end_counter
+                                    : (done / interval + 1) * interval + plan_.backup_offset;
     const int64_t end = std::min(plan_.end_counter, next_backup);
     const auto deadline = batch_deadline();
     // The settings are read here, on the thread that may change them, not by the batch.
@@ -230,7 +232,7 @@ bool RunLoop::fast_batch() {
     collect_backup();
     progress.ended(st_.pocitadlo);
     // A batch stopped before its first step kept has nothing new to back up.
-    if (st_.pocitadlo > before && (st_.pocitadlo - plan_.backup_offset) % e_.settings.zalohy == 0)
+    if (st_.pocitadlo > before && e_.settings.zalohy.falls_on(st_.pocitadlo - plan_.backup_offset))
         write_backup();
     return true;
 }

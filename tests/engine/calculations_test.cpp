@@ -247,6 +247,26 @@ TEST(RunFrameTest, ProgressTextsFollowTheInterval) {
     EXPECT_EQ(thousand.hooks.last_progress(), "Výpočet:1000");
 }
 
+// A hexadecimal exponent takes a power past a billion steps, the count that stands for
+// "never": the run passes it, in steps and in batches, with no backup and no progress text.
+TEST(RunFrameTest, NeverMeansNeverPastABillionSteps) {
+    for (int32_t limit : {-1, 0}) {
+        EngineFixture f;
+        f.engine.fast.basecase_top_index = limit;
+        f.engine.settings.ukaz_stav = never_interval;
+        f.engine.settings.zalohy = never_interval;
+        f.power("2", "5");
+        // As if a run had been interrupted at that step: the next one continues from it.
+        f.engine.st.pocitadlo = never_interval - 10;
+        f.engine.st.interrupt_flag = true;
+        f.continue_to("$3B9ACA0A");  // a billion and ten
+        EXPECT_EQ(f.engine.st.pocitadlo, never_interval + 10) << limit;
+        EXPECT_EQ(f.digits(), "33554432") << limit;  // 2^5 doubled twenty times
+        EXPECT_TRUE(f.hooks.backups.empty()) << limit;
+        EXPECT_EQ(f.hooks.last_progress(), "") << limit;
+    }
+}
+
 TEST(RunFrameTest, BackupsAreNumberedAndCarryTheirStep) {
     EngineFixture f;
     f.engine.settings.zalohy = 1000;
