@@ -84,6 +84,11 @@ class FastRun {
     // The work materialize() counts into the progress of its thread beyond turning words into
     // limbs: a power put off until its digits are wanted is computed there.
     double materialize_work(const CalcState& st) const;
+    // Computes that power's digits beforehand, so that materialize() only writes them into the
+    // limbs. When cancel turns true meanwhile, Cancelled is thrown and nothing has changed.
+    void compute_power_digits(const CalcState& st, const std::atomic<bool>* cancel);
+    // Takes a power's steps put off since counter back, so that st.pocitadlo is counter again.
+    void take_back_power_steps(CalcState& st, int64_t counter);
     // Whether a batch up to end_counter computes the value of its end in one go, keeping the
     // steps it holds on the way (factorials, long variations).
     bool goes_in_steps(const CalcState& st, int64_t end_counter) const;

@@ -78,16 +78,27 @@ void FastRun::forget_decimal() {
     if (held_) held_->decimal.reset();
 }
 
+void FastRun::compute_power_digits(const CalcState& st, const std::atomic<bool>* cancel) {
+    if (!held_ || held_->in_limbs || held_->decimal || !power_pays_in_decimal(st)) return;
+    const KeptBlocksReleasedAtEnd released;
+    // The steps stay pending on the value held, which the binary route multiplies in.
+    DecimalNumber power_words;
+    decimal_power(power_words, static_cast<unsigned long>(rule_.base),
+                  static_cast<unsigned long>(st.pocitadlo), cancel);
+    held_->decimal = std::move(power_words);
+}
+
+void FastRun::take_back_power_steps(CalcState& st, int64_t counter) {
+    const int64_t steps = st.pocitadlo - counter;
+    power_steps_ -= steps;
+    steps_since_growth_ -= steps;
+    st.pocitadlo = static_cast<int32_t>(counter);
+}
+
 void FastRun::materialize(CalcState& st, const std::atomic<bool>* cancel, bool keep_decimal) {
     if (!held_ || held_->in_limbs) return;
     const KeptBlocksReleasedAtEnd released;
-    if (!held_->decimal && power_pays_in_decimal(st)) {
-        // The steps stay pending on the value held, which the binary route multiplies in.
-        DecimalNumber power_words;
-        decimal_power(power_words, static_cast<unsigned long>(rule_.base),
-                      static_cast<unsigned long>(st.pocitadlo), cancel);
-        held_->decimal = std::move(power_words);
-    }
+    compute_power_digits(st, cancel);
     // Until the value is computed the limbs keep the step they held; from the first limb
     // written they hold none until the last.
     if (held_->decimal) {

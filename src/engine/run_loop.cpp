@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "bignum/cancel.h"
 #include "bignum/decimal_split.h"
 #include "bignum/gmp_memory.h"
 #include "bignum/work_progress.h"
@@ -230,11 +231,47 @@ bool RunLoop::fast_batch() {
     share.end();
     // The batch left the limbs alone; the backup written meanwhile is waited for only now.
     collect_backup();
+    power_digits(before);
     progress.ended(st_.pocitadlo);
     // A batch stopped before its first step kept has nothing new to back up.
     if (st_.pocitadlo > before && e_.settings.zalohy.falls_on(st_.pocitadlo - plan_.backup_offset))
         write_backup();
     return true;
+}
+
+// A power's steps take no work, its digits do: minutes at billions of digits. Where the run
+// ends or a backup is due, they are computed as the batch's work, which the status shows as a
+// share and an interrupt stops, keeping the step the batch began at, the last one shown. The
+// words go into the limbs at once, where no interrupt stops them, so that no digits are held
+// for steps that a run going on would add.
+void RunLoop::power_digits(int32_t before) {
+    if (plan_.rule.calc_kind != kind::powers || st_.pocitadlo == before) return;
+    const bool wanted = st_.pocitadlo == plan_.end_counter ||
+                        e_.settings.zalohy.falls_on(st_.pocitadlo - plan_.backup_offset);
+    const double computing = wanted ? fast_.materialize_work(st_) : 0;
+    if (computing <= 0) return;
+    WorkShare share(e_.hooks(), before, st_.pocitadlo, e_.fast.progress_seconds);
+    const double planned = computing + 1.0;  // writing the words into the limbs counts 1
+    WorkProgress digits(
+        computing, [&](double done) { share.tell(done * computing / planned); },
+        &st_.interrupt_flag);
+    digits.go_on_when(step_in_hand_nearly_done({computing}));
+    WorkProgress writing(
+        1.0, [&](double done) { share.tell((computing + done) / planned); }, nullptr);
+    bool cancelled = false;
+    e_.hooks().run_batch([&] {
+        try {
+            const CountingInto counting(&digits);
+            fast_.compute_power_digits(st_, digits.stop_flag());
+        } catch (const Cancelled&) {
+            cancelled = true;
+            return;
+        }
+        const CountingInto counting(&writing);
+        fast_.materialize(st_);
+    });
+    share.end();
+    if (cancelled) fast_.take_back_power_steps(st_, before);
 }
 
 // An interrupt near the end of a step that the computation keeps lets it keep that step:

@@ -41,6 +41,9 @@ class RunLoop {
     void write_backup();
     // Brings the limbs up to date for a backup.
     void convert_for_backup();
+    // Computes the digits of a power whose batch from the counter before has ended where they
+    // are wanted, as a part of the batch.
+    void power_digits(int32_t before);
     // Waits for a backup being written and counts it when it was written.
     void collect_backup();
     std::chrono::steady_clock::time_point batch_deadline() const;

@@ -164,6 +164,9 @@ INSTANTIATE_TEST_SUITE_P(
         RouteCase{"combinations_in_parts", kind::combinations, 10000000, 40000, fast, 10000},
         RouteCase{"combinations_kernel", kind::combinations, 5000, 2500, kernel, 1000},
         RouteCase{"powers", kind::powers, 7, 300000, fast, 100000},
+        // Digits of millions of bits computed in decimal words, at the end and at a backup.
+        RouteCase{"powers_in_decimal", kind::powers, 7, 1600000, fast, never},
+        RouteCase{"powers_in_decimal_with_backups", kind::powers, 7, 2000000, fast, 1500000},
         RouteCase{"powers_kernel", kind::powers, 7, 3000, kernel, 1000}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -207,6 +210,38 @@ TEST(KeptStepTest, AnInterruptLetsTheLevelInHandBeKeptWithinItsAllowance) {
         EXPECT_EQ(f.engine.st.pocitadlo, grace == 0 ? 75000 : 150000);
         EXPECT_EQ(f.hooks.last_progress(), "Výpočet:" + std::to_string(f.engine.st.pocitadlo));
         EXPECT_EQ(f.digits(), factorial_text(static_cast<unsigned long>(f.engine.st.pocitadlo)));
+    }
+}
+
+// A power's digits are computed where its run ends, as the last batch's work: the status shows
+// its share, the result is left with nothing more to compute, and an interrupt meanwhile keeps
+// the step the batch began at, from which the run goes on.
+TEST(KeptStepTest, APowersDigitsAreItsLastBatchsWork) {
+    for (const bool interrupted : {false, true}) {
+        SCOPED_TRACE(interrupted ? "interrupted" : "to the end");
+        EngineFixture f;
+        f.engine.fast.basecase_top_index = 0;
+        f.engine.fast.progress_seconds = 0;
+        f.engine.fast.interrupt_grace = 0;
+        f.engine.settings.ukaz_stav = 1;
+        f.hooks.on_work_share = [&](double share) {
+            if (interrupted && share >= 0) f.engine.interrupt();
+        };
+        f.power("7", "1600000");  // 4.5 million bits
+        ASSERT_FALSE(f.hooks.work_shares.empty());
+        EXPECT_EQ(f.hooks.work_shares.back(), -1);
+        const int64_t kept = f.engine.st.pocitadlo;
+        EXPECT_LE(shown_counter(f.hooks.last_progress()), kept);
+        if (interrupted) {
+            EXPECT_LT(kept, 1600000);
+            EXPECT_EQ(f.digits(), power_text(7, static_cast<unsigned long>(kept)));
+            f.hooks.on_work_share = nullptr;
+            f.continue_to("1600000");
+        } else {
+            EXPECT_EQ(f.hooks.last_progress(), "Výpočet:1600000");
+            EXPECT_EQ(f.engine.materialize_work(), 0);
+        }
+        EXPECT_EQ(f.digits(), power_text(7, 1600000));
     }
 }
 
