@@ -1,8 +1,5 @@
-#include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -11,6 +8,7 @@
 
 #include "cli/cli_hooks.h"
 #include "cli/cli_options.h"
+#include "cli/stop_signals.h"
 #include "engine/engine.h"
 #include "engine/fields.h"
 #include "engine/run_memory.h"
@@ -26,48 +24,9 @@ using namespace cifrovar;
 
 constexpr int exit_input_error = 1;
 constexpr int exit_fatal = 3;
-constexpr int exit_interrupted = 130;
 // What an input field holds at most.
 constexpr size_t max_operand_chars = 9;
 constexpr const char* memory_message = "Tento výpočet je již mimo možnosti paměti Vašeho počítače";
-
-static_assert(std::atomic<int>::is_always_lock_free, "the signal handler stores to it");
-
-// The first of SIGINT, SIGTERM and SIGHUP that came; 0 while none has.
-std::atomic<int> stop_signal{0};
-std::atomic<bool>* engine_interrupt = nullptr;
-
-extern "C" void on_stop_signal(int signal_number) {
-    int none = 0;
-    if (stop_signal.compare_exchange_strong(none, signal_number)) {
-        if (engine_interrupt != nullptr) engine_interrupt->store(true);
-        return;
-    }
-    // The second Ctrl+C does not wait for the next step boundary. A SIGTERM or SIGHUP that
-    // follows asks again for the stop already under way, which still saves what was reached.
-    if (signal_number == SIGINT) ::_exit(exit_interrupted);
-}
-
-bool stop_requested() { return stop_signal.load() != 0; }
-
-// The shell's convention for a program that a signal ended: 128 plus its number.
-int stopped_status() { return 128 + stop_signal.load(); }
-
-// SIGTERM (a shutdown, kill) and SIGHUP (the terminal closed) stop the run as Ctrl+C does, so
-// that --save keeps the step reached. A signal that the caller ignored (nohup) stays ignored.
-void install_stop_signals(std::atomic<bool>& flag) {
-    engine_interrupt = &flag;
-    struct sigaction action {};
-    action.sa_handler = on_stop_signal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    for (const int signal_number : {SIGTERM, SIGHUP}) {
-        struct sigaction previous {};
-        if (::sigaction(signal_number, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
-            continue;
-        ::sigaction(signal_number, &action, nullptr);
-    }
-}
 
 // What runs killed before they could clean up left beside the files this one writes.
 void remove_leftovers(const cli::CliOptions& opt) {
@@ -127,7 +86,7 @@ int run_and_save(Engine& engine, cli::CliHooks& hooks, const cli::CliOptions& op
     // A fatal error has already reset the calculation; there is nothing left to save.
     if (hooks.close_requested()) return exit_fatal;
     if (!opt.save_path.empty()) save_calculation(engine, opt.save_path);
-    return stop_requested() ? stopped_status() : 0;
+    return cli::stop_requested() ? cli::stopped_status() : 0;
 }
 
 int run(const cli::CliOptions& opt) {
@@ -135,12 +94,14 @@ int run(const cli::CliOptions& opt) {
                           (opt.progress == cli::Progress::automatic && ::isatty(STDERR_FILENO));
     cli::CliHooks hooks(std::cerr, ::isatty(STDERR_FILENO));
     Engine engine(hooks);
-    install_stop_signals(engine.st.interrupt_flag);
+    cli::install_stop_signals();
+    // Ends before the engine: a signal that comes while the tool exits finds no flag to set.
+    const cli::StopSignalTarget stop_target(engine.st.interrupt_flag);
     remove_leftovers(opt);
     // The run clears the engine's flag when it starts; a signal that came earlier is passed
     // on again at the first step.
     hooks.on_yield = [&engine] {
-        if (stop_requested()) engine.interrupt();
+        if (cli::stop_requested()) engine.interrupt();
     };
     engine.settings.autotext = false;
     engine.settings.zalohy = opt.zalohy;
@@ -162,7 +123,7 @@ int run(const cli::CliOptions& opt) {
                 code = run_and_save(engine, hooks, opt);
             } else {
                 if (!opt.save_path.empty()) save_calculation(engine, opt.save_path);
-                if (stop_requested()) code = stopped_status();
+                if (cli::stop_requested()) code = cli::stopped_status();
             }
         } else {
             const auto fields = cli::operand_fields(opt.calc_kind);
@@ -185,7 +146,7 @@ int run(const cli::CliOptions& opt) {
             engine.materialize();
             write_to_stdout(engine.st, opt);
         }
-        return stop_requested() ? stopped_status() : 0;
+        return cli::stop_requested() ? cli::stopped_status() : 0;
     } catch (const Evlastni& e) {
         print_input_error(hooks, e.what());
         return exit_input_error;
