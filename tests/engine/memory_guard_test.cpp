@@ -156,7 +156,13 @@ INSTANTIATE_TEST_SUITE_P(
         PeakCase{"power_2_999999999", kind::powers, 2, 999999999, 9, 579},
         PeakCase{"power_2_2147483647", kind::powers, 2, 2147483647, 9, 1524},
         PeakCase{"power_999999999_100M", kind::powers, 999999999, 100000000, 4, 2112},
-        PeakCase{"combinations_100M", kind::combinations, 100000000, 50000001, 4, 144},
+        // The coefficients from their primes, the threads' kept blocks given back around
+        // their long merges.
+        PeakCase{"combinations_100M", kind::combinations, 100000000, 50000001, 4, 84.2},
+        PeakCase{"combinations_999999999", kind::combinations, 999999999, 500000000, 4, 645.6},
+        // its threads' last merges above its top product
+        PeakCase{"combinations_70M", kind::combinations, 70000000, 35000001, 4, 67.6},
+        PeakCase{"combinations_200M", kind::combinations, 200000000, 100000001, 4, 159.1},
         PeakCase{"variations_classes_100M", kind::variations, 999999999, 100000001, 4, 2793},
         PeakCase{"variations_classes_500M", kind::variations, 999999999, 500000000, 4, 9970},
         PeakCase{"factorial_60M_from_50M", kind::factorial, 0, 60000000, 4, 1653, 50000000},
@@ -168,6 +174,8 @@ INSTANTIATE_TEST_SUITE_P(
         PeakCase{"factorial_4194303_binomial_from_gmp", kind::factorial, 0, 4194303, 4, 78.8},
         PeakCase{"power_7_3000000_wrapped", kind::powers, 7, 3000000, 9, 11.1},
         PeakCase{"variations_in_one_go_1M", kind::variations, 1000000, 500001, 4, 12.3},
+        PeakCase{"combinations_1M", kind::combinations, 1000000, 500001, 4, 6.5},
+        PeakCase{"combinations_10M", kind::combinations, 10000000, 5000001, 4, 17.0},
         // far more numbers to sieve than the coefficient has bits: multiplied in binary
         PeakCase{"combinations_by_ratios_1G_400000", kind::combinations, 1000000000, 400001, 4,
                  12.0}),
