@@ -178,16 +178,12 @@ double decimal_route_bytes(const StepRule& rule, int64_t end_counter) {
         case kind::factorial:
             return factorial_bytes(end);
         case kind::powers: {
-            // The last squaring in decimal words. A wrapped one held a result's worth of
-            // words more than its buffers (2^2147483647: 1524 MiB against 1241), so it is
-            // counted for every squaring in one piece; one in halves holds its words as the
-            // halves' model says (999999999^999999999 peaked at 12404 MiB, when its words
-            // went into its limbs).
+            // The last squaring in decimal words: its factor and product beside its buffers,
+            // in one piece or in halves (999999999^999999999 peaked at 12404 MiB, when its
+            // words went into its limbs; 2^2147483647 at 1270).
             if (rule.base < 2 || end * std::log2(rule.base) < (1 << 22)) return 0;
             const double half = words_for(end * std::log10(rule.base) / 2);
-            const auto h = static_cast<size_t>(half);
-            const double words = decimal_product_in_halves(h, h) ? 2 * half : 3 * half;
-            return words * word_bytes + product_bytes(half, half, true);
+            return 2 * half * word_bytes + product_bytes(half, half, true);
         }
         case kind::variations: {
             // V(n, k) = C(n, k) k!, or the last of the classes that double: V(n, h) V(n - h, h)

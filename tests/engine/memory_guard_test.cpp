@@ -154,8 +154,10 @@ INSTANTIATE_TEST_SUITE_P(
         PeakCase{"factorial_400M_halves", kind::factorial, 0, 400000000, 4, 7026},
         PeakCase{"factorial_999999999_halves", kind::factorial, 0, 999999999, 4, 13271},
         PeakCase{"power_2_999999999", kind::powers, 2, 999999999, 9, 579},
-        PeakCase{"power_2_2147483647", kind::powers, 2, 2147483647, 9, 1524},
-        PeakCase{"power_999999999_100M", kind::powers, 999999999, 100000000, 4, 2112},
+        PeakCase{"power_2_2147483647", kind::powers, 2, 2147483647, 9, 1270},
+        PeakCase{"power_999999999_100M", kind::powers, 999999999, 100000000, 4, 2114},
+        PeakCase{"power_7_300M", kind::powers, 7, 300000000, 9, 550},
+        PeakCase{"power_999999999_999999999_halves", kind::powers, 999999999, 999999999, 4, 12403},
         // The coefficients from their primes, the threads' kept blocks given back around
         // their long merges.
         PeakCase{"combinations_100M", kind::combinations, 100000000, 50000001, 4, 84.2},
