@@ -26,7 +26,6 @@ constexpr int exit_input_error = 1;
 constexpr int exit_fatal = 3;
 // What an input field holds at most.
 constexpr size_t max_operand_chars = 9;
-constexpr const char* memory_message = "Tento výpočet je již mimo možnosti paměti Vašeho počítače";
 
 // What runs killed before they could clean up left beside the files this one writes.
 void remove_leftovers(const cli::CliOptions& opt) {
@@ -54,16 +53,6 @@ void check_operand_length(const std::string& text) {
 void print_input_error(cli::CliHooks& hooks, const std::string& message) {
     hooks.end_progress_line();
     std::cerr << shown_message(message) << '\n';
-}
-
-// What a run refused for lack of memory would need, in a line of its own after the message.
-std::string refusal_figures(const RunSize& size) {
-    char line[200];
-    constexpr double mib = 1 << 20;
-    std::snprintf(line, sizeof line,
-                  "Výpočet potřebuje odhadem %.0f MiB paměti, k dispozici je %.0f MiB.",
-                  static_cast<double>(size.bytes) / mib, static_cast<double>(size.available) / mib);
-    return line;
 }
 
 // Starts the run prepared in the fields. With --save the reached calculation is saved also

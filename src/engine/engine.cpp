@@ -170,7 +170,7 @@ void Engine::memory_failed(int32_t completed_counter) {
     st.pocitadlo = completed_counter;
     finish();
     report_error("Výpočet je již mimo možnosti paměti Vašeho počítače");
-    raise_input_error("Tento výpočet je již mimo možnosti paměti Vašeho počítače");
+    raise_input_error(memory_message);
 }
 
 }  // namespace cifrovar

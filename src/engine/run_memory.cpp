@@ -1,5 +1,7 @@
 #include "engine/run_memory.h"
 
+#include <cstdio>
+
 #include "engine/engine.h"
 #include "engine/fast_run.h"
 #include "engine/limb_width.h"
@@ -74,6 +76,15 @@ RunSize estimated_run_size(Engine& engine) {
     return {
         memory_for_run(st, run.rule, run.end_counter, interval == never_interval ? 0 : interval),
         memory_available(engine.settings.memory_limit)};
+}
+
+std::string refusal_figures(const RunSize& size) {
+    char line[200];
+    constexpr double mib = 1 << 20;
+    std::snprintf(line, sizeof line,
+                  "Výpočet potřebuje odhadem %.0f MiB paměti, k dispozici je %.0f MiB.",
+                  static_cast<double>(size.bytes) / mib, static_cast<double>(size.available) / mib);
+    return line;
 }
 
 }  // namespace cifrovar

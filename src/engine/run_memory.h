@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace cifrovar {
 
@@ -18,5 +19,9 @@ struct RunSize {
     int64_t available = 0;
 };
 RunSize estimated_run_size(Engine& engine);
+
+// What a run refused for lack of memory would need, in a line of its own after the message:
+// "Výpočet potřebuje odhadem N MiB paměti, k dispozici je M MiB."
+std::string refusal_figures(const RunSize& size);
 
 }  // namespace cifrovar

@@ -13,6 +13,10 @@ class Evlastni : public std::runtime_error {
 
 [[noreturn]] void raise_input_error(const std::string& message);
 
+// The input error of a run that the memory cannot hold, before it starts or on its way.
+inline constexpr const char* memory_message =
+    "Tento výpočet je již mimo možnosti paměti Vašeho počítače";
+
 // The text shown for an input error: a full stop is added when the message ends in a
 // character above "." (so "... !" stays as it is). Works on UTF-8, comparing the last code point.
 std::string shown_message(const std::string& message);

@@ -24,9 +24,9 @@ void run_command(Prompts& prompts, const std::function<void()>& command) {
     } catch (const Evlastni& e) {
         show(prompts, e.what());
     } catch (const std::bad_alloc&) {
-        show(prompts, "Tento výpočet je již mimo možnosti paměti Vašeho počítače");
+        show(prompts, memory_message);
     } catch (const GrowthFailure&) {
-        show(prompts, "Tento výpočet je již mimo možnosti paměti Vašeho počítače");
+        show(prompts, memory_message);
     } catch (const std::exception& e) {
         show(prompts, e.what());
     }

@@ -18,8 +18,12 @@
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
+#include <optional>
+#include <string>
 
 #include "engine/engine.h"
+#include "engine/run_memory.h"
+#include "errors/input_error.h"
 #include "output/private_temp_file.h"
 #include "shell/about_dialog.h"
 #include "shell/command_guard.h"
@@ -214,7 +218,24 @@ void Thlavni::command(const std::function<void()>& body) {
 }
 
 void Thlavni::tlacitkoClick() {
-    command([this] { engine_->run(); });
+    command([this] {
+        // Reckoned before the run, which puts the fields back when it refuses to start. Fields
+        // that a run refuses are reported by the run itself.
+        std::optional<RunSize> size;
+        try {
+            size = estimated_run_size(*engine_);
+        } catch (const std::exception&) {
+        }
+        try {
+            engine_->run();
+        } catch (const Evlastni& e) {
+            // A run refused for lack of memory says below the message what it would need.
+            const std::string message = e.what();
+            if (message != memory_message || !size || size->bytes <= size->available) throw;
+            prompts_.error(
+                QString::fromStdString(shown_message(message) + "\n" + refusal_figures(*size)));
+        }
+    });
 }
 
 void Thlavni::b_textClick() {

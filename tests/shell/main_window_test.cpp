@@ -400,6 +400,20 @@ class MainWindowTest : public QObject {
         QCOMPARE(fields[0]->text(), left);
         QCOMPARE(f.window->status_text(), QString("Připraven k výpočtu"));
     }
+    // A run that the memory cannot hold is refused before its first step; the box says what it
+    // would need beside what there is.
+    void memory_refusal_tells_what_the_run_needs() {
+        WindowFixture f;
+        f.window->engine().settings.memory_limit = int64_t{1} << 20;
+        fill_page(f, "u_faktorial", "10000000", "");
+        f.click("tlacitko");
+        QCOMPARE(f.prompts.errors.size(), size_t{1});
+        const QStringList lines = f.prompts.errors[0].split('\n');
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0], QString("Tento výpočet je již mimo možnosti paměti Vašeho počítače."));
+        QVERIFY(lines[1].startsWith("Výpočet potřebuje odhadem "));
+        QVERIFY(lines[1].endsWith(" MiB paměti, k dispozici je 1 MiB."));
+    }
 
     void open_save_round_trip() {
         WindowFixture first;
