@@ -162,6 +162,25 @@ struct KeptForShares {
     size_t long_words;  // the words of a merge's product from which it gives them back
 };
 
+// The long merges of the two shares take turns.
+std::mutex one_long_merge;
+
+// Gives the blocks kept back and allows as much again, when it begins and when it ends.
+class KeptGivenBack {
+  public:
+    explicit KeptGivenBack(size_t bytes) : bytes_(bytes) { renew(); }
+    ~KeptGivenBack() { renew(); }
+    KeptGivenBack(const KeptGivenBack&) = delete;
+    KeptGivenBack& operator=(const KeptGivenBack&) = delete;
+
+  private:
+    void renew() const {
+        release_kept_blocks();
+        keep_blocks_up_to(bytes_);
+    }
+    const size_t bytes_;
+};
+
 // The blocks kept were asked for by the many shorter merges of both shares, in sizes that a
 // long merge, made once or twice, does not use; beside its own transforms they made the
 // shares' end the run's peak, and whether the two shares' last merges met decided how high
@@ -173,19 +192,8 @@ struct KeptForShares {
 template <typename Multiply>
 void merged_giving_kept_back(const KeptForShares& kept, size_t product_words, Multiply multiply) {
     if (product_words < kept.long_words) return multiply();
-    static std::mutex one_long_merge;
     const std::lock_guard turn(one_long_merge);
-    struct GivenBack {
-        size_t bytes;
-        explicit GivenBack(size_t b) : bytes(b) {
-            release_kept_blocks();
-            keep_blocks_up_to(bytes);
-        }
-        ~GivenBack() {
-            release_kept_blocks();
-            keep_blocks_up_to(bytes);
-        }
-    } given_back(kept.bytes);
+    const KeptGivenBack given_back(kept.bytes);
     multiply();
 }
 

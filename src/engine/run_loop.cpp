@@ -163,7 +163,7 @@ bool RunLoop::kernel_step() {
         return false;
     }
     limbs_hold_counter();
-    if (e_.settings.zalohy.falls_on(st_.pocitadlo - plan_.backup_offset)) {
+    if (backup_due()) {
         write_backup();
         collect_backup();
     }
@@ -234,8 +234,7 @@ bool RunLoop::fast_batch() {
     power_digits(before);
     progress.ended(st_.pocitadlo);
     // A batch stopped before its first step kept has nothing new to back up.
-    if (st_.pocitadlo > before && e_.settings.zalohy.falls_on(st_.pocitadlo - plan_.backup_offset))
-        write_backup();
+    if (st_.pocitadlo > before && backup_due()) write_backup();
     return true;
 }
 
@@ -246,8 +245,7 @@ bool RunLoop::fast_batch() {
 // for steps that a run going on would add.
 void RunLoop::power_digits(int32_t before) {
     if (plan_.rule.calc_kind != kind::powers || st_.pocitadlo == before) return;
-    const bool wanted = st_.pocitadlo == plan_.end_counter ||
-                        e_.settings.zalohy.falls_on(st_.pocitadlo - plan_.backup_offset);
+    const bool wanted = st_.pocitadlo == plan_.end_counter || backup_due();
     const double computing = wanted ? fast_.materialize_work(st_) : 0;
     if (computing <= 0) return;
     WorkShare share(e_.hooks(), before, st_.pocitadlo, e_.fast.progress_seconds);

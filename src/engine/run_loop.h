@@ -55,6 +55,10 @@ class RunLoop {
     // hold.
     [[noreturn]] void out_of_memory();
     void limbs_hold_counter() { fast_.limbs_hold(st_); }
+    // Whether the step reached is one whose backup the interval asks for.
+    bool backup_due() const {
+        return e_.settings.zalohy.falls_on(st_.pocitadlo - plan_.backup_offset);
+    }
 
     Engine& e_;
     CalcState& st_;
