@@ -11,6 +11,7 @@
 
 #include "bignum/transforms/ntt_kernels.h"
 #include "bignum/transforms/ntt_multiply.h"
+#include "bignum/transforms/ntt_pieces_ifma.h"
 
 namespace cifrovar {
 
@@ -77,6 +78,15 @@ struct Avx512 {
     // Eight words below 2^62, split into their bits from 31 up and below 31, as doubles.
     static void split_words(const uint64_t* w, V& high, V& low) {
         split(_mm512_loadu_si512(w), high, low);
+    }
+
+    // Garner's reconstruction of whole blocks of coefficients in vectors, where the processor
+    // has IFMA; returns k_begin, for the scalar loop to take them all, where it has not.
+    template <typename K>
+    static size_t pieces_in_blocks(typename K::LimbWriter& writer, typename K::PieceCarries& c,
+                                   const double* const* r, size_t k_begin, size_t k_end, int bits) {
+        if (!ntt_kernels::runs_ifma()) return k_begin;
+        return ntt_kernels::pieces_in_blocks_ifma<K>(writer, c, r, k_begin, k_end, bits);
     }
 
     // Which lanes of two vectors (0 .. 15) a stage of half h pairs: take_x and take_y gather

@@ -464,12 +464,17 @@ struct Kernels {
             const uint64_t pi = primes[i].p, pj = primes[j].p;
             return S::set1(centred(pow_mod(pi % pj, pj - 2, pj), pj));
         }
+        // The digits as doubles, exact integers in [0, p).
+        void digits(const double* const* r, size_t k, V& a0, V& t1, V& t2) const {
+            a0 = normalized(S::load(r[0] + k), m0);
+            t1 = normalized(mulmod(S::sub(S::load(r[1] + k), a0), c01, m1), m1);
+            const V x2 = mulmod(S::sub(S::load(r[2] + k), a0), c02, m2);
+            t2 = normalized(mulmod(S::sub(x2, t1), c12, m2), m2);
+        }
         void digits(const double* const* r, size_t k, uint64_t* a0, uint64_t* t1,
                     uint64_t* t2) const {
-            const V x0 = normalized(S::load(r[0] + k), m0);
-            const V x1 = normalized(mulmod(S::sub(S::load(r[1] + k), x0), c01, m1), m1);
-            V x2 = mulmod(S::sub(S::load(r[2] + k), x0), c02, m2);
-            x2 = normalized(mulmod(S::sub(x2, x1), c12, m2), m2);
+            V x0, x1, x2;
+            digits(r, k, x0, x1, x2);
             S::to_u64(a0, x0);
             S::to_u64(t1, x1);
             S::to_u64(t2, x2);
@@ -519,6 +524,23 @@ struct Kernels {
             }
             ++written;
         }
+        // Whole limbs, where the pieces written so far end at a limb boundary.
+        void put_limbs(const uint64_t* limbs, size_t count) {
+            for (size_t i = 0; i < count; ++i, ++written) {
+                if (written < out_size) {
+                    out[written] = limbs[i];
+                } else if (written - out_size < tail_size) {
+                    tail[written - out_size] = limbs[i];
+                }
+            }
+        }
+    };
+
+    // What the coefficients already split leave for the pieces to come: next1 for the next
+    // piece, next2 for the one after, and the carry (below 4; a piece's sum is below
+    // 3 2^bits + 3).
+    struct PieceCarries {
+        uint64_t next1 = 0, next2 = 0, carry = 0;
     };
 
     static void reconstruct_in_pieces(mp_limb_t* out, size_t out_size, mp_limb_t* tail,
@@ -528,12 +550,18 @@ struct Kernels {
         const uint64_t mask = (uint64_t{1} << bits) - 1;
         const Garner garner;
         LimbWriter writer{out, out_size, tail, tail_size, bits};
+        PieceCarries c;
+        size_t k_scalar = k_begin;
+        // Vectors that compose the coefficients themselves take the whole blocks of 64 (each
+        // ends at a limb boundary); the rest is split here one coefficient at a time.
+        if constexpr (requires { S::template pieces_in_blocks<Kernels>; })
+            k_scalar = S::template pieces_in_blocks<Kernels>(writer, c, r, k_begin, k_end, bits);
+        uint64_t& next1 = c.next1;
+        uint64_t& next2 = c.next2;
+        uint64_t& carry = c.carry;
         constexpr size_t block = 256;  // a multiple of the lanes; its digits stay in L1
         alignas(64) uint64_t a0[block], t1[block], t2[block];
-        // The pieces still to come from the coefficients already split: next1 into the next
-        // piece, next2 into the one after; carry below 4 (a piece's sum is below 3 2^bits + 3).
-        uint64_t next1 = 0, next2 = 0, carry = 0;
-        for (size_t k = k_begin; k < k_end; k += block) {
+        for (size_t k = k_scalar; k < k_end; k += block) {
             const size_t count = std::min(block, k_end - k);
             for (size_t j = 0; j < count; j += lanes)
                 garner.digits(r, k + j, a0 + j, t1 + j, t2 + j);

@@ -1,0 +1,149 @@
+#pragma once
+
+// Private to the AVX-512 transforms: Garner's reconstruction into binary limbs with the 52-bit
+// integer products of AVX-512 IFMA, eight coefficients to a vector. Each coefficient
+// x = a0 + p0 (t1 + p1 t2) is composed in three digits of 52 bits, split into its three
+// pieces of bits, and the pieces of neighbouring coefficients are summed lane against lane.
+// The scalar reconstruction spent most of its time in three 64 x 64-bit products per
+// coefficient; here five vector instructions make eight coefficients.
+//
+// Only for processors with IFMA (runs_ifma); the rest of the file needs only F and DQ.
+#include <immintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "bignum/transforms/ntt_primes.h"
+
+namespace cifrovar::ntt_kernels {
+
+inline bool runs_ifma() {
+    static const bool found = __builtin_cpu_supports("avx512ifma");
+    return found;
+}
+
+#define CIFROVAR_IFMA __attribute__((target("avx512f,avx512dq,avx512ifma")))
+
+// x >> shift, its lowest 64 bits, for x = d0 + d1 2^52 + d2 2^104 with digits below 2^52.
+struct BitsOfDigits {
+    __m128i left[3], right[3];  // a count of 64 or more shifts a digit out entirely
+    CIFROVAR_IFMA explicit BitsOfDigits(int shift) {
+        for (int i = 0; i < 3; ++i) {
+            const int up = 52 * i - shift;
+            left[i] = _mm_cvtsi32_si128(up >= 0 ? up : 64);
+            right[i] = _mm_cvtsi32_si128(up < 0 ? -up : 64);
+        }
+    }
+    CIFROVAR_IFMA __m512i operator()(const __m512i* d) const {
+        __m512i v = _mm512_setzero_si512();
+        for (int i = 0; i < 3; ++i)
+            v = _mm512_or_si512(v, _mm512_or_si512(_mm512_sll_epi64(d[i], left[i]),
+                                                   _mm512_srl_epi64(d[i], right[i])));
+        return v;
+    }
+};
+
+CIFROVAR_IFMA inline uint64_t top_lane(__m512i v) {
+    return static_cast<uint64_t>(_mm_extract_epi64(_mm512_extracti64x2_epi64(v, 3), 1));
+}
+
+// The coefficient's three digits of 52 bits from Garner's digits (each below 2^50).
+CIFROVAR_IFMA inline void compose_in_digits(__m512i a0, __m512i t1, __m512i t2, __m512i* x) {
+    const __m512i low52 = _mm512_set1_epi64((int64_t{1} << 52) - 1);
+    const __m512i p0 = _mm512_set1_epi64(static_cast<int64_t>(primes[0].p));
+    const __m512i p1 = _mm512_set1_epi64(static_cast<int64_t>(primes[1].p));
+    const __m512i zero = _mm512_setzero_si512();
+    // u = t1 + p1 t2 = u0 + u1 2^52, below 2^100
+    const __m512i u_low = _mm512_madd52lo_epu64(t1, p1, t2);
+    const __m512i u0 = _mm512_and_si512(u_low, low52);
+    const __m512i u1 =
+        _mm512_add_epi64(_mm512_madd52hi_epu64(zero, p1, t2), _mm512_srli_epi64(u_low, 52));
+    // x = a0 + p0 u0 + p0 u1 2^52, each sum below 2^53 before its carry goes up
+    __m512i x0 = _mm512_madd52lo_epu64(a0, p0, u0);
+    __m512i x1 = _mm512_madd52lo_epu64(_mm512_madd52hi_epu64(zero, p0, u0), p0, u1);
+    __m512i x2 = _mm512_madd52hi_epu64(zero, p0, u1);
+    x1 = _mm512_add_epi64(x1, _mm512_srli_epi64(x0, 52));
+    x[0] = _mm512_and_si512(x0, low52);
+    x[2] = _mm512_add_epi64(x2, _mm512_srli_epi64(x1, 52));
+    x[1] = _mm512_and_si512(x1, low52);
+}
+
+// Pieces of bits each (at most 62), 64 of them from a limb boundary, into bits limbs.
+inline void pack_pieces(const uint64_t* pieces, int bits, uint64_t* limbs) {
+    for (int i = 0; i <= bits; ++i) limbs[i] = 0;
+    for (unsigned j = 0, at = 0; j < 64; ++j, at += static_cast<unsigned>(bits)) {
+        const unsigned limb = at / 64, shift = at % 64;
+        limbs[limb] |= pieces[j] << shift;
+        limbs[limb + 1] |= (pieces[j] >> 1) >> (63 - shift);  // nothing when it fits
+    }
+}
+
+// The reconstruction of whole blocks of 64 coefficients from k_begin up, where every
+// coefficient has at most three pieces (bits at least the transform's log). Returns where
+// the blocks end; c carries what they leave to the pieces after them, as the scalar loop
+// does. Kernels K gives Garner's first steps and the limb writer.
+template <typename K>
+CIFROVAR_IFMA size_t pieces_in_blocks_ifma(typename K::LimbWriter& writer,
+                                           typename K::PieceCarries& c, const double* const* r,
+                                           size_t k_begin, size_t k_end, int bits) {
+    const typename K::Garner garner;
+    const BitsOfDigits first(0), second(bits), third(2 * bits);
+    const uint64_t top = uint64_t{1} << bits;
+    const __m512i mask = _mm512_set1_epi64(static_cast<int64_t>(top - 1));
+    const __m128i piece_shift = _mm_cvtsi32_si128(bits);
+    // What the previous eight coefficients leave, in their top lanes: lane 7 of later1 goes
+    // into the next piece, lanes 6 and 7 of later2 into the next two, lane 7 of carried is
+    // the carry. The scalar loop's carries take the same places.
+    __m512i later1 = _mm512_set1_epi64(static_cast<int64_t>(c.next1));
+    __m512i later2 = _mm512_maskz_set1_epi64(0x80, static_cast<int64_t>(c.next2));
+    __m512i carried = _mm512_set1_epi64(static_cast<int64_t>(c.carry));
+    alignas(64) uint64_t pieces[64];
+    uint64_t limbs[64];
+    size_t k = k_begin;
+    for (; k + 64 <= k_end; k += 64) {
+        for (size_t g = 0; g < 64; g += 8) {
+            typename K::V a0, t1, t2;
+            garner.digits(r, k + g, a0, t1, t2);
+            __m512i x[3];
+            compose_in_digits(_mm512_cvtpd_epu64(a0), _mm512_cvtpd_epu64(t1),
+                              _mm512_cvtpd_epu64(t2), x);
+            const __m512i d0 = _mm512_and_si512(first(x), mask);
+            const __m512i d1 = _mm512_and_si512(second(x), mask);
+            const __m512i d2 = third(x);  // x < 2^(3 bits)
+            const __m512i sum =
+                _mm512_add_epi64(_mm512_add_epi64(d0, _mm512_alignr_epi64(d1, later1, 7)),
+                                 _mm512_alignr_epi64(d2, later2, 6));
+            later1 = d1;
+            later2 = d2;
+            // Each lane's carry goes into the next lane. It makes a piece overflow again only
+            // where the piece is within 3 of its top, which needs the lanes taken in turn.
+            const __m512i high = _mm512_srl_epi64(sum, piece_shift);
+            const __m512i piece = _mm512_add_epi64(_mm512_and_si512(sum, mask),
+                                                   _mm512_alignr_epi64(high, carried, 7));
+            if (_mm512_cmpgt_epu64_mask(piece, mask) == 0) {
+                _mm512_store_si512(pieces + g, piece);
+                carried = high;
+                continue;
+            }
+            _mm512_store_si512(pieces + g, sum);
+            uint64_t carry = top_lane(carried);
+            for (size_t i = g; i < g + 8; ++i) {
+                const uint64_t s = pieces[i] + carry;
+                pieces[i] = s & (top - 1);
+                carry = s >> bits;
+            }
+            carried = _mm512_set1_epi64(static_cast<int64_t>(carry));
+        }
+        pack_pieces(pieces, bits, limbs);
+        writer.put_limbs(limbs, static_cast<size_t>(bits));
+    }
+    if (k == k_begin) return k;
+    c.next1 = top_lane(later1) + top_lane(_mm512_alignr_epi64(later2, later2, 7));
+    c.next2 = top_lane(later2);
+    c.carry = top_lane(carried);
+    return k;
+}
+
+#undef CIFROVAR_IFMA
+
+}  // namespace cifrovar::ntt_kernels
