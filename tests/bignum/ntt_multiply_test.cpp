@@ -8,6 +8,7 @@
 #include "bignum/big_value.h"
 #include "bignum/fast_multiply.h"
 #include "bignum/internal/gmp_integer.h"
+#include "bignum/transforms/ntt_binary_product.h"
 
 namespace cifrovar::testing {
 namespace {
@@ -79,6 +80,21 @@ TEST_F(NttMultiplyTest, LargestCoefficientsSurviveTheReconstruction) {
     for (mp_bitcnt_t bits : {128ul, 4063168ul, 8126400ul}) {
         const BigValue ones = all_ones(bits);
         expect_gmps_product(ones, ones);
+    }
+}
+
+// The reconstruction splits each coefficient into pieces of the plan's bits by other shifts
+// up to 51 bits and from 52 on, and at 52 a shift is by nothing: the edges of each range, a
+// product each, its limbs found by the plan itself.
+TEST_F(NttMultiplyTest, EveryWidthOfPiecesEqualsGmps) {
+    for (int bits : {32, 33, 51, 52, 53, 62}) {
+        size_t limbs = 8192;  // blocks on both threads
+        while (limbs < 400000 && ntt_kernels::plan_for(limbs * 64).bits != bits) ++limbs;
+        ASSERT_LT(limbs, 400000u) << "no product of " << bits << "-bit pieces found";
+        const mp_bitcnt_t a_bits = limbs / 2 * 64, b_bits = (limbs - limbs / 2) * 64;
+        SCOPED_TRACE(::testing::Message() << bits << "-bit pieces");
+        expect_gmps_product(random_bits(a_bits), random_bits(b_bits));
+        expect_gmps_product(all_ones(a_bits), all_ones(b_bits));
     }
 }
 

@@ -24,22 +24,35 @@ inline bool runs_ifma() {
 
 #define CIFROVAR_IFMA __attribute__((target("avx512f,avx512dq,avx512ifma")))
 
-// x >> shift, its lowest 64 bits, for x = d0 + d1 2^52 + d2 2^104 with digits below 2^52.
-struct BitsOfDigits {
-    __m128i left[3], right[3];  // a count of 64 or more shifts a digit out entirely
-    CIFROVAR_IFMA explicit BitsOfDigits(int shift) {
-        for (int i = 0; i < 3; ++i) {
-            const int up = 52 * i - shift;
-            left[i] = _mm_cvtsi32_si128(up >= 0 ? up : 64);
-            right[i] = _mm_cvtsi32_si128(up < 0 ? -up : 64);
-        }
+// The three pieces of bits of a coefficient x = X0 + X1 2^52 + X2 2^104 (digits below 2^52,
+// x below 2^(3 bits)): d0 and d1 still to be masked to bits, d2 whole. Only the shifts that
+// can bring bits into a piece are made, which depends on whether bits is at least 52 (wide)
+// or between 26 and 52. Blocks of 64 coefficients have at least 32 bits each.
+enum class PieceWidth { wide, middle };
+
+struct PieceSplit {
+    // Pieces 1 and 2 take their lower digit shifted right by down[i] and the one above it
+    // shifted left by up[i]: digits 1 and 2 where wide (down[2] for digit 2 alone), digits
+    // 0 and 1, then 1 and 2 where middle.
+    __m128i down[3], up[3];
+    CIFROVAR_IFMA explicit PieceSplit(int bits) {
+        const bool wide = bits >= 52;
+        down[1] = _mm_cvtsi32_si128(wide ? bits - 52 : bits);
+        up[1] = _mm_cvtsi32_si128(wide ? 104 - bits : 52 - bits);
+        down[2] = _mm_cvtsi32_si128(wide ? 2 * bits - 104 : 2 * bits - 52);
+        up[2] = _mm_cvtsi32_si128(104 - 2 * bits);
     }
-    CIFROVAR_IFMA __m512i operator()(const __m512i* d) const {
-        __m512i v = _mm512_setzero_si512();
-        for (int i = 0; i < 3; ++i)
-            v = _mm512_or_si512(v, _mm512_or_si512(_mm512_sll_epi64(d[i], left[i]),
-                                                   _mm512_srl_epi64(d[i], right[i])));
-        return v;
+    template <PieceWidth W>
+    CIFROVAR_IFMA void operator()(const __m512i* x, __m512i* d) const {
+        if constexpr (W == PieceWidth::wide) {
+            d[0] = _mm512_or_si512(x[0], _mm512_slli_epi64(x[1], 52));
+            d[1] = _mm512_or_si512(_mm512_srl_epi64(x[1], down[1]), _mm512_sll_epi64(x[2], up[1]));
+            d[2] = _mm512_srl_epi64(x[2], down[2]);
+        } else {
+            d[0] = x[0];
+            d[1] = _mm512_or_si512(_mm512_srl_epi64(x[0], down[1]), _mm512_sll_epi64(x[1], up[1]));
+            d[2] = _mm512_or_si512(_mm512_srl_epi64(x[1], down[2]), _mm512_sll_epi64(x[2], up[2]));
+        }
     }
 };
 
@@ -82,12 +95,12 @@ inline void pack_pieces(const uint64_t* pieces, int bits, uint64_t* limbs) {
 // coefficient has at most three pieces (bits at least the transform's log). Returns where
 // the blocks end; c carries what they leave to the pieces after them, as the scalar loop
 // does. Kernels K gives Garner's first steps and the limb writer.
-template <typename K>
-CIFROVAR_IFMA size_t pieces_in_blocks_ifma(typename K::LimbWriter& writer,
-                                           typename K::PieceCarries& c, const double* const* r,
-                                           size_t k_begin, size_t k_end, int bits) {
+template <typename K, PieceWidth W>
+CIFROVAR_IFMA size_t pieces_in_blocks_of_width(typename K::LimbWriter& writer,
+                                               typename K::PieceCarries& c, const double* const* r,
+                                               size_t k_begin, size_t k_end, int bits) {
     const typename K::Garner garner;
-    const BitsOfDigits first(0), second(bits), third(2 * bits);
+    const PieceSplit split(bits);
     const uint64_t top = uint64_t{1} << bits;
     const __m512i mask = _mm512_set1_epi64(static_cast<int64_t>(top - 1));
     const __m128i piece_shift = _mm_cvtsi32_si128(bits);
@@ -107,9 +120,11 @@ CIFROVAR_IFMA size_t pieces_in_blocks_ifma(typename K::LimbWriter& writer,
             __m512i x[3];
             compose_in_digits(_mm512_cvtpd_epu64(a0), _mm512_cvtpd_epu64(t1),
                               _mm512_cvtpd_epu64(t2), x);
-            const __m512i d0 = _mm512_and_si512(first(x), mask);
-            const __m512i d1 = _mm512_and_si512(second(x), mask);
-            const __m512i d2 = third(x);  // x < 2^(3 bits)
+            __m512i d[3];
+            split.template operator()<W>(x, d);
+            const __m512i d0 = _mm512_and_si512(d[0], mask);
+            const __m512i d1 = _mm512_and_si512(d[1], mask);
+            const __m512i d2 = d[2];
             const __m512i sum =
                 _mm512_add_epi64(_mm512_add_epi64(d0, _mm512_alignr_epi64(d1, later1, 7)),
                                  _mm512_alignr_epi64(d2, later2, 6));
@@ -142,6 +157,17 @@ CIFROVAR_IFMA size_t pieces_in_blocks_ifma(typename K::LimbWriter& writer,
     c.next2 = top_lane(later2);
     c.carry = top_lane(carried);
     return k;
+}
+
+template <typename K>
+CIFROVAR_IFMA size_t pieces_in_blocks_ifma(typename K::LimbWriter& writer,
+                                           typename K::PieceCarries& c, const double* const* r,
+                                           size_t k_begin, size_t k_end, int bits) {
+    if (bits >= 52)
+        return pieces_in_blocks_of_width<K, PieceWidth::wide>(writer, c, r, k_begin, k_end, bits);
+    if (bits >= 26)
+        return pieces_in_blocks_of_width<K, PieceWidth::middle>(writer, c, r, k_begin, k_end, bits);
+    return k_begin;
 }
 
 #undef CIFROVAR_IFMA
