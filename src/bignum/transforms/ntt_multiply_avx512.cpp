@@ -60,10 +60,15 @@ struct Avx512 {
         const auto lanes_of = [](size_t count) {
             return static_cast<__mmask8>(count >= 8 ? 0xFF : (1u << count) - 1);
         };
-        const __m512i lower = _mm512_maskz_loadu_epi64(lanes_of(left), limbs + first);
-        const __m512i upper = left > 8
-                                  ? _mm512_maskz_loadu_epi64(lanes_of(left - 8), limbs + first + 8)
-                                  : _mm512_setzero_si512();
+        __m512i lower, upper;
+        if (left >= 16) {  // all but the last few pieces: no masks to make
+            lower = _mm512_loadu_si512(limbs + first);
+            upper = _mm512_loadu_si512(limbs + first + 8);
+        } else {
+            lower = _mm512_maskz_loadu_epi64(lanes_of(left), limbs + first);
+            upper = left > 8 ? _mm512_maskz_loadu_epi64(lanes_of(left - 8), limbs + first + 8)
+                             : _mm512_setzero_si512();
+        }
         const __m512i lo = _mm512_permutexvar_epi64(limb, lower);
         const __m512i hi =
             _mm512_permutex2var_epi64(lower, _mm512_add_epi64(limb, _mm512_set1_epi64(1)), upper);
