@@ -21,8 +21,9 @@ constexpr size_t kept_total_bytes = size_t{64} << 20;
 // this much in all for the next product of the same length (a level of a product tree, a
 // product repeated), and unmapped as soon as a block of another length is asked for, so that
 // a run moving on to longer products holds none of them beside those. A 109-megabit product
-// faulted four fresh blocks of 32 MiB in and spent about a tenth of its time so.
-constexpr size_t kept_long_bytes = size_t{128} << 20;
+// faulted four fresh blocks of 32 MiB in and spent about a tenth of its time so; a gigabit one
+// four of 256 MiB and a fifth of its time, and on some runs half.
+constexpr size_t kept_long_bytes = size_t{1} << 30;
 
 struct KeptBlocks {
     std::mutex lock;

@@ -32,7 +32,7 @@ class LongBlocksTest : public ::testing::Test {
 // come back without being mapped afresh, but only up to a bound, and a block of another
 // length unmaps them, so that a run moving on to longer products does not hold them beside.
 TEST_F(LongBlocksTest, KeptForTheSameLengthUnmappedForAnotherAndBounded) {
-    const size_t bytes = 32 * MiB;
+    const size_t bytes = 256 * MiB;  // a gigabit product's four blocks; only the first is touched
     void* first = take_mapped_block(bytes);
     static_cast<char*>(first)[0] = 1;
     give_back_mapped_block(first, bytes);
@@ -47,20 +47,21 @@ TEST_F(LongBlocksTest, KeptForTheSameLengthUnmappedForAnotherAndBounded) {
     EXPECT_EQ(kept, 4);
 
     // The longer block may be mapped where kept ones were; those beside it must be gone.
-    void* longer = take_mapped_block(48 * MiB);
+    const size_t longer_bytes = 384 * MiB;
+    void* longer = take_mapped_block(longer_bytes);
     const auto* begin = static_cast<char*>(longer);
     int looked_at = 0;
     for (void* block : blocks) {
         const auto* b = static_cast<char*>(block);
-        if (b + bytes > begin && b < begin + 48 * MiB) continue;
+        if (b + bytes > begin && b < begin + longer_bytes) continue;
         EXPECT_FALSE(mapped(block, bytes));
         ++looked_at;
     }
     EXPECT_GE(looked_at, 2);
-    give_back_mapped_block(longer, 48 * MiB);
-    EXPECT_TRUE(mapped(longer, 48 * MiB));
+    give_back_mapped_block(longer, longer_bytes);
+    EXPECT_TRUE(mapped(longer, longer_bytes));
     release_long_kept_blocks();
-    EXPECT_FALSE(mapped(longer, 48 * MiB));
+    EXPECT_FALSE(mapped(longer, longer_bytes));
 }
 
 // A product's words are made beside its transforms in use, never beside blocks kept: the
