@@ -98,6 +98,19 @@ TEST_F(NttMultiplyTest, EveryWidthOfPiecesEqualsGmps) {
     }
 }
 
+// A value cut down keeps its old limbs past its size in the same allocation; the pieces of its
+// last limbs must not take any of them in, wherever its last limb falls among a vector's.
+TEST_F(NttMultiplyTest, LimbsPastTheSizeAreNotRead) {
+    for (mp_bitcnt_t kept_bits = 100000; kept_bits < 100000 + 16 * 61; kept_bits += 61) {
+        BigValue a = all_ones(200000), b = all_ones(200000);
+        mpz_tdiv_r_2exp(a.get(), a.get(), kept_bits);
+        mpz_tdiv_r_2exp(b.get(), b.get(), kept_bits / 3);
+        SCOPED_TRACE(::testing::Message() << kept_bits << " bits kept");
+        expect_gmps_product(a, b);
+        expect_gmps_product(a, a);
+    }
+}
+
 TEST_F(NttMultiplyTest, SquaresAndUnevenOperands) {
     const BigValue a = random_bits(3000000);
     expect_gmps_product(a, a);
