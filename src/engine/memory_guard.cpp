@@ -11,6 +11,7 @@
 
 #include "bignum/decimal_factorial.h"
 #include "bignum/fast_multiply.h"
+#include "bignum/mapped_blocks.h"
 #include "engine/byte_count.h"
 #include "engine/fast_run.h"
 #include "engine/fast_run_sizes.h"
@@ -283,6 +284,9 @@ int64_t memory_available(int64_t limit) {
     if (const char* text = std::getenv("CIFROVAR_MEMORY_LIMIT")) {
         if (const auto bytes = parse_byte_count(text); bytes && *bytes > 0) return *bytes;
     }
+    // Blocks kept for the next product of their length are this program's own idle memory: a
+    // gigabit product's, up to 1 GiB, would otherwise count against a run that fits.
+    release_kept_blocks();
     return memory_within(read_memory_figures());
 }
 

@@ -1,6 +1,7 @@
 #include "engine/memory_guard.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "bignum/fast_multiply.h"
+#include "bignum/mapped_blocks.h"
 #include "engine/fast_run.h"
 
 namespace cifrovar::testing {
@@ -182,6 +184,24 @@ INSTANTIATE_TEST_SUITE_P(
         PeakCase{"combinations_by_ratios_1G_400000", kind::combinations, 1000000000, 400001, 4,
                  12.0}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Transform blocks kept idle for the next product are given back before the machine's room is
+// read, so that they never count against the run being judged; a limit set by the user is the
+// room as it stands and leaves them kept.
+TEST(MemoryAvailable, GivesTheKeptBlocksBackBeforeReadingTheMachine) {
+    constexpr size_t bytes = size_t{64} << 20;
+    auto still_mapped = [&](void* block) {
+        std::vector<unsigned char> pages(bytes / 4096);
+        return mincore(block, bytes, pages.data()) == 0;
+    };
+    void* block = take_mapped_block(bytes);
+    give_back_mapped_block(block, bytes);
+    memory_available(int64_t{1} << 30);
+    EXPECT_TRUE(still_mapped(block));
+    memory_available(0);
+    EXPECT_FALSE(still_mapped(block));
+    release_kept_blocks();
+}
 
 }  // namespace
 }  // namespace cifrovar::testing
