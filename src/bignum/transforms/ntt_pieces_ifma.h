@@ -10,6 +10,7 @@
 // Only for processors with IFMA (runs_ifma); the rest of the file needs only F and DQ.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -27,7 +28,8 @@ inline bool runs_ifma() {
 // The three pieces of bits of a coefficient x = X0 + X1 2^52 + X2 2^104 (digits below 2^52,
 // x below 2^(3 bits)): d0 and d1 still to be masked to bits, d2 whole. Only the shifts that
 // can bring bits into a piece are made, which depends on whether bits is at least 52 (wide)
-// or between 26 and 52. Blocks of 64 coefficients have at least 32 bits each.
+// or between 32 and 52. Blocks of 64 coefficients have at least 32 bits each; narrower pieces
+// are left to the scalar loop.
 enum class PieceWidth { wide, middle };
 
 struct PieceSplit {
@@ -81,15 +83,47 @@ CIFROVAR_IFMA inline void compose_in_digits(__m512i a0, __m512i t1, __m512i t2, 
     x[1] = _mm512_and_si512(x1, low52);
 }
 
-// Pieces of bits each (at most 62), 64 of them from a limb boundary, into bits limbs.
-inline void pack_pieces(const uint64_t* pieces, int bits, uint64_t* limbs) {
-    for (int i = 0; i <= bits; ++i) limbs[i] = 0;
-    for (unsigned j = 0, at = 0; j < 64; ++j, at += static_cast<unsigned>(bits)) {
-        const unsigned limb = at / 64, shift = at % 64;
-        limbs[limb] |= pieces[j] << shift;
-        limbs[limb + 1] |= (pieces[j] >> 1) >> (63 - shift);  // nothing when it fits
+// Packs 64 pieces of bits each (32 to 62), from a limb boundary, into bits limbs, eight limbs
+// to a vector. Limb L starts in piece j = 64 L / bits, at offset o = 64 L - j bits into it, and
+// takes that piece shifted down by o and the next two shifted up by bits - o and 2 bits - o
+// (a count of 64 or more gives nothing; a third piece starts 64 bits on or more).
+struct PiecePacker {
+    int groups;     // of eight limbs
+    __mmask8 last;  // the limbs of the last group
+    __m512i first[8], down[8], up1[8], up2[8];
+    CIFROVAR_IFMA explicit PiecePacker(int bits)
+        : groups((bits + 7) / 8),
+          last(static_cast<__mmask8>((1u << (bits - 8 * (groups - 1))) - 1)) {
+        for (int g = 0; g < groups; ++g) {
+            alignas(64) int64_t j[8], d[8], u1[8], u2[8];
+            for (int i = 0; i < 8; ++i) {
+                const int limb = std::min(8 * g + i, bits - 1);  // lanes past the last: unused
+                j[i] = 64 * limb / bits;
+                d[i] = 64 * limb - j[i] * bits;
+                u1[i] = bits - d[i];
+                u2[i] = 2 * bits - d[i];
+            }
+            first[g] = _mm512_load_si512(j);
+            down[g] = _mm512_load_si512(d);
+            up1[g] = _mm512_load_si512(u1);
+            up2[g] = _mm512_load_si512(u2);
+        }
     }
-}
+    // pieces: 64, then at least two zeros; exactly bits limbs are written.
+    CIFROVAR_IFMA void operator()(const uint64_t* pieces, uint64_t* limbs) const {
+        const __m512i one = _mm512_set1_epi64(1);
+        for (int g = 0; g < groups; ++g) {
+            const __m512i j1 = _mm512_add_epi64(first[g], one);
+            const __m512i p0 = _mm512_i64gather_epi64(first[g], pieces, 8);
+            const __m512i p1 = _mm512_i64gather_epi64(j1, pieces, 8);
+            const __m512i p2 = _mm512_i64gather_epi64(_mm512_add_epi64(j1, one), pieces, 8);
+            const __m512i limb = _mm512_or_si512(
+                _mm512_srlv_epi64(p0, down[g]),
+                _mm512_or_si512(_mm512_sllv_epi64(p1, up1[g]), _mm512_sllv_epi64(p2, up2[g])));
+            _mm512_mask_storeu_epi64(limbs + 8 * g, g + 1 < groups ? 0xFF : last, limb);
+        }
+    }
+};
 
 // The reconstruction of whole blocks of 64 coefficients from k_begin up, where every
 // coefficient has at most three pieces (bits at least the transform's log). Returns where
@@ -110,7 +144,8 @@ CIFROVAR_IFMA size_t pieces_in_blocks_of_width(typename K::LimbWriter& writer,
     __m512i later1 = _mm512_set1_epi64(static_cast<int64_t>(c.next1));
     __m512i later2 = _mm512_maskz_set1_epi64(0x80, static_cast<int64_t>(c.next2));
     __m512i carried = _mm512_set1_epi64(static_cast<int64_t>(c.carry));
-    alignas(64) uint64_t pieces[64];
+    const PiecePacker pack(bits);
+    alignas(64) uint64_t pieces[72] = {};  // the last eight stay zero for the packer
     uint64_t limbs[64];
     size_t k = k_begin;
     for (; k + 64 <= k_end; k += 64) {
@@ -149,8 +184,12 @@ CIFROVAR_IFMA size_t pieces_in_blocks_of_width(typename K::LimbWriter& writer,
             }
             carried = _mm512_set1_epi64(static_cast<int64_t>(carry));
         }
-        pack_pieces(pieces, bits, limbs);
-        writer.put_limbs(limbs, static_cast<size_t>(bits));
+        if (uint64_t* room = writer.room_in_out(static_cast<size_t>(bits))) {
+            pack(pieces, room);
+        } else {
+            pack(pieces, limbs);
+            writer.put_limbs(limbs, static_cast<size_t>(bits));
+        }
     }
     if (k == k_begin) return k;
     c.next1 = top_lane(later1) + top_lane(_mm512_alignr_epi64(later2, later2, 7));
@@ -165,7 +204,7 @@ CIFROVAR_IFMA size_t pieces_in_blocks_ifma(typename K::LimbWriter& writer,
                                            size_t k_begin, size_t k_end, int bits) {
     if (bits >= 52)
         return pieces_in_blocks_of_width<K, PieceWidth::wide>(writer, c, r, k_begin, k_end, bits);
-    if (bits >= 26)
+    if (bits >= 32)
         return pieces_in_blocks_of_width<K, PieceWidth::middle>(writer, c, r, k_begin, k_end, bits);
     return k_begin;
 }

@@ -524,6 +524,14 @@ struct Kernels {
             }
             ++written;
         }
+        // Room for count whole limbs straight in out, where they all fall there and the pieces
+        // written so far end at a limb boundary; null otherwise.
+        uint64_t* room_in_out(size_t count) {
+            if (written + count > out_size) return nullptr;
+            uint64_t* at = out + written;
+            written += count;
+            return at;
+        }
         // Whole limbs, where the pieces written so far end at a limb boundary.
         void put_limbs(const uint64_t* limbs, size_t count) {
             for (size_t i = 0; i < count; ++i, ++written) {
