@@ -5,6 +5,7 @@
 #include "bignum/cancel.h"
 #include "bignum/decimal_split.h"
 #include "bignum/gmp_memory.h"
+#include "bignum/mapped_blocks.h"
 #include "bignum/work_progress.h"
 #include "engine/batch_progress.h"
 #include "engine/kernel.h"
@@ -23,7 +24,14 @@ RunLoop::RunLoop(Engine& engine, FastRun& fast, const RunPlan& plan)
 }
 
 void RunLoop::run() {
-    if (ran_out_of_memory([this] { steps(); })) out_of_memory();
+    // The transform blocks kept for a next product of the same length go back when the run
+    // ends, however it ends, and before a run out of memory saves what it holds: none of them
+    // stays mapped in a window left idle after the run.
+    const KeptBlocksReleasedAtEnd released;
+    if (ran_out_of_memory([this] { steps(); })) {
+        release_kept_blocks();
+        out_of_memory();
+    }
 }
 
 void RunLoop::steps() {
