@@ -517,6 +517,10 @@ struct Kernels {
             const uint64_t limb = buffer | (piece << buffered);
             buffer = piece >> (64 - buffered);
             buffered += bits - 64;
+            put_limb(limb);
+        }
+        // The next whole limb: into out, then into tail, then nowhere.
+        void put_limb(uint64_t limb) {
             if (written < out_size) {
                 out[written] = limb;
             } else if (written - out_size < tail_size) {
@@ -534,13 +538,7 @@ struct Kernels {
         }
         // Whole limbs, where the pieces written so far end at a limb boundary.
         void put_limbs(const uint64_t* limbs, size_t count) {
-            for (size_t i = 0; i < count; ++i, ++written) {
-                if (written < out_size) {
-                    out[written] = limbs[i];
-                } else if (written - out_size < tail_size) {
-                    tail[written - out_size] = limbs[i];
-                }
-            }
+            for (size_t i = 0; i < count; ++i) put_limb(limbs[i]);
         }
     };
 
