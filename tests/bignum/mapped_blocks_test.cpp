@@ -1,26 +1,18 @@
 #include "bignum/mapped_blocks.h"
 
 #include <gtest/gtest.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstddef>
 #include <vector>
+
+#include "support/mapped_pages.h"
 
 namespace cifrovar {
 namespace {
 
-constexpr size_t MiB = size_t{1} << 20;
+using testing::still_mapped;
 
-// Whether the pages of the block are still mapped: mincore fails with ENOMEM on a range that
-// is not.
-bool mapped(void* block, size_t bytes) {
-    std::vector<unsigned char> pages((bytes + 4095) / 4096);
-    if (mincore(block, bytes, pages.data()) == 0) return true;
-    EXPECT_EQ(errno, ENOMEM);
-    return false;
-}
+constexpr size_t MiB = size_t{1} << 20;
 
 class LongBlocksTest : public ::testing::Test {
   protected:
@@ -43,7 +35,7 @@ TEST_F(LongBlocksTest, KeptForTheSameLengthUnmappedForAnotherAndBounded) {
     for (int i = 0; i < 4; ++i) blocks.push_back(take_mapped_block(bytes));
     for (void* block : blocks) give_back_mapped_block(block, bytes);
     int kept = 0;
-    for (void* block : blocks) kept += mapped(block, bytes) ? 1 : 0;
+    for (void* block : blocks) kept += still_mapped(block, bytes) ? 1 : 0;
     EXPECT_EQ(kept, 4);
 
     // The longer block may be mapped where kept ones were; those beside it must be gone.
@@ -54,14 +46,14 @@ TEST_F(LongBlocksTest, KeptForTheSameLengthUnmappedForAnotherAndBounded) {
     for (void* block : blocks) {
         const auto* b = static_cast<char*>(block);
         if (b + bytes > begin && b < begin + longer_bytes) continue;
-        EXPECT_FALSE(mapped(block, bytes));
+        EXPECT_FALSE(still_mapped(block, bytes));
         ++looked_at;
     }
     EXPECT_GE(looked_at, 2);
     give_back_mapped_block(longer, longer_bytes);
-    EXPECT_TRUE(mapped(longer, longer_bytes));
+    EXPECT_TRUE(still_mapped(longer, longer_bytes));
     release_long_kept_blocks();
-    EXPECT_FALSE(mapped(longer, longer_bytes));
+    EXPECT_FALSE(still_mapped(longer, longer_bytes));
 }
 
 // A product's words are made beside its transforms in use, never beside blocks kept: the
@@ -73,8 +65,8 @@ TEST_F(LongBlocksTest, ReleasingTheLongOnesKeepsTheShortOnes) {
     give_back_mapped_block(shorter, 4 * MiB);
     give_back_mapped_block(longer, 32 * MiB);
     release_long_kept_blocks();
-    EXPECT_FALSE(mapped(longer, 32 * MiB));
-    EXPECT_TRUE(mapped(shorter, 4 * MiB));
+    EXPECT_FALSE(still_mapped(longer, 32 * MiB));
+    EXPECT_TRUE(still_mapped(shorter, 4 * MiB));
     EXPECT_EQ(take_mapped_block(4 * MiB), shorter);
     give_back_mapped_block(shorter, 4 * MiB);
 }

@@ -1,7 +1,6 @@
 #include "engine/memory_guard.h"
 
 #include <gtest/gtest.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include "bignum/fast_multiply.h"
 #include "bignum/mapped_blocks.h"
 #include "engine/fast_run.h"
+#include "support/mapped_pages.h"
 
 namespace cifrovar::testing {
 namespace {
@@ -190,16 +190,12 @@ INSTANTIATE_TEST_SUITE_P(
 // room as it stands and leaves them kept.
 TEST(MemoryAvailable, GivesTheKeptBlocksBackBeforeReadingTheMachine) {
     constexpr size_t bytes = size_t{64} << 20;
-    auto still_mapped = [&](void* block) {
-        std::vector<unsigned char> pages(bytes / 4096);
-        return mincore(block, bytes, pages.data()) == 0;
-    };
     void* block = take_mapped_block(bytes);
     give_back_mapped_block(block, bytes);
     memory_available(int64_t{1} << 30);
-    EXPECT_TRUE(still_mapped(block));
+    EXPECT_TRUE(still_mapped(block, bytes));
     memory_available(0);
-    EXPECT_FALSE(still_mapped(block));
+    EXPECT_FALSE(still_mapped(block, bytes));
     release_kept_blocks();
 }
 

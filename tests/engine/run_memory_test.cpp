@@ -1,7 +1,6 @@
 #include "engine/run_memory.h"
 
 #include <gtest/gtest.h>
-#include <sys/mman.h>
 
 #include <ostream>
 #include <string>
@@ -10,6 +9,7 @@
 #include "bignum/mapped_blocks.h"
 #include "errors/input_error.h"
 #include "support/engine_fixture.h"
+#include "support/mapped_pages.h"
 
 namespace cifrovar::testing {
 namespace {
@@ -61,22 +61,18 @@ TEST_P(EstimateMatchesGuard, AtTheLimitAndOneByteBelow) {
 // does not give them back itself.
 TEST(RunEnd, GivesTheKeptBlocksBack) {
     constexpr size_t bytes = size_t{64} << 20;
-    auto still_mapped = [&](void* block) {
-        std::vector<unsigned char> pages(bytes / 4096);
-        return mincore(block, bytes, pages.data()) == 0;
-    };
     for (const int64_t limit : {int64_t{1} << 30, int64_t{1}}) {
         EngineFixture f;
         prepare(f, Prepared{"factorial", kind::factorial, {{Field::fkt_zadani, "3000"}}});
         f.engine.settings.memory_limit = limit;
         void* block = take_mapped_block(bytes);
         give_back_mapped_block(block, bytes);
-        ASSERT_TRUE(still_mapped(block));
+        ASSERT_TRUE(still_mapped(block, bytes));
         try {
             f.engine.run();
         } catch (const Evlastni&) {
         }
-        EXPECT_FALSE(still_mapped(block)) << "limit " << limit;
+        EXPECT_FALSE(still_mapped(block, bytes)) << "limit " << limit;
     }
 }
 
